@@ -1,0 +1,26 @@
+# GoogleTest is built from Debian's source package in every tree, so the
+# cross trees and the sanitizer tree get a gtest built with their own flags.
+set(ZT_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest source tree")
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(${ZT_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+set(ZT_TEST_TIMEOUT 600 CACHE STRING "Seconds any one test may run")
+
+# zt_add_gtest(<target> [ENVIRONMENT VAR=value ...] [LABELS ...])
+# Registers a gtest executable as one CTest test. The runner writes an XML
+# report; under Wine the emulator refuses a run that left no report or ran no
+# test, so a Windows test that never really started cannot pass.
+function(zt_add_gtest target)
+  cmake_parse_arguments(ARG "" "" "ENVIRONMENT;LABELS" ${ARGN})
+  set(report ${CMAKE_BINARY_DIR}/test-reports/${target}.xml)
+  add_test(NAME ${target} COMMAND ${target} --gtest_output=xml:${report})
+  set_tests_properties(${target} PROPERTIES TIMEOUT ${ZT_TEST_TIMEOUT})
+  if(ARG_ENVIRONMENT)
+    set_tests_properties(${target} PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}")
+  endif()
+  if(ARG_LABELS)
+    set_tests_properties(${target} PROPERTIES LABELS "${ARG_LABELS}")
+  endif()
+endfunction()

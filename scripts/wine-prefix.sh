@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Makes the Wine prefix of one build tree, once: wine-prefix.sh <win32|win64>.
+# Wine's own fonts are copied in and Tahoma is linked to NanumGothic, or
+# Korean text renders as boxes.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/wine-env.sh" "$1"
+stamp=$WINEPREFIX/.zt-ready
+[ -f "$stamp" ] && exit 0
+
+mkdir -p "$(dirname "$WINEPREFIX")"
+exec 9>"$WINEPREFIX.lock"
+flock 9
+[ -f "$stamp" ] && exit 0
+
+echo "wine-prefix: making $WINEPREFIX"
+rm -rf "$WINEPREFIX"
+"$ZT_WINE_LOADER" wineboot -i >/dev/null 2>&1 || true
+wineserver -w || true
+[ -f "$WINEPREFIX/system.reg" ] || { echo "wine-prefix: wineboot made no prefix" >&2; exit 1; }
+
+mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+cp -f /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+for f in /usr/share/fonts/truetype/nanum/NanumGothic.ttf /usr/share/fonts/truetype/nanum/NanumGothicBold.ttf; do
+  [ -f "$f" ] && cp -f "$f" "$WINEPREFIX/drive_c/windows/Fonts/"
+done
+key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+for face in Tahoma "Tahoma Bold" "MS Shell Dlg" "MS Shell Dlg 2"; do
+  "$ZT_WINE_LOADER" reg add "$key" /v "$face" /t REG_MULTI_SZ /d "NanumGothic.ttf,NanumGothic" /f >/dev/null 2>&1
+done
+wineserver -w || true
+touch "$stamp"
