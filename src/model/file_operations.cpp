@@ -1,0 +1,131 @@
+#include "model/file_operations.h"
+
+#include <memory>
+
+#include "model/formats.h"
+#include "text/unicode.h"
+
+namespace zt {
+
+namespace {
+
+bool HasWildcard(std::u16string_view text) { return text.find_first_of(u"*?") != std::u16string_view::npos; }
+
+std::u16string_view DirectoryPart(std::u16string_view path) {
+  const auto slash = path.rfind(u'\\');
+  return slash == std::u16string_view::npos ? std::u16string_view() : path.substr(0, slash + 1);
+}
+
+// An unreadable status counts as time 0. The platform would show time 0
+// shifted into the local zone (09:00:00 in Seoul, the previous day west of
+// Greenwich); the control shows the epoch as a local wall-clock time
+// instead, so the text is the same on every machine.
+const CivilTime kEpoch{};
+
+}  // namespace
+
+unsigned Outcome::TextId() const {
+  unsigned id = 0;
+  for (std::size_t i = 1; i < Code.size(); ++i) id = id * 10 + static_cast<unsigned>(Code[i] - u'0');
+  return id;
+}
+
+void SetDateAttributes(FileModel& model, FileSystem& fs, CZTFileItem& entry) {
+  if (entry.LocalPath.empty()) return;
+  CivilTime created = kEpoch, written = kEpoch, accessed = kEpoch;
+  if (const std::optional<FileTimes> times = fs.Times(entry.LocalPath)) {
+    if (times->Written) written = *times->Written;
+    created = times->Created.value_or(written);
+    accessed = times->Accessed.value_or(written);
+  }
+  model.SetRegisteredAttribute(entry, date_attribute::Created, DateText(created));
+  model.SetRegisteredAttribute(entry, date_attribute::Written, DateText(written));
+  model.SetRegisteredAttribute(entry, date_attribute::Accessed, DateText(accessed));
+}
+
+Outcome AddLocalFiles(FileModel& model, FileSystem& fs, const std::vector<std::u16string>& paths,
+                      const AddLocalOptions& options, FileListObserver* observer) {
+  std::int32_t added = 0;
+  for (const std::u16string& path : paths) {
+    const std::optional<FoundFile> found = fs.FindFirst(path);
+    // A folder cannot be sent: taking it would only fail the whole post later.
+    if (!found || (found->Attributes & file_attribute::Directory)) return Outcome::Failure(model_error::NoSuchFile);
+
+    if (options.ByteLimit != 0) {
+      // Unsigned and wrapping on purpose: sizes a script put may be negative.
+      std::uint64_t total = static_cast<std::uint64_t>(found->Size);
+      for (const auto& entry : model.Files()) total += static_cast<std::uint64_t>(entry->Size);
+      if (total >= static_cast<std::uint64_t>(options.ByteLimit)) return Outcome::Failure(model_error::TotalSizeExceeded);
+    }
+
+    auto entry = std::make_unique<CZTFileItem>();
+    entry->Name = model.UniqueName(found->Name);
+    // The path as given, unless its last component is a wildcard pattern: a
+    // pattern could never be opened for sending, the file it matched can.
+    const auto lastSlash = path.rfind(u'\\');
+    const bool pattern = HasWildcard(lastSlash == std::u16string::npos ? std::u16string_view(path)
+                                                                         : std::u16string_view(path).substr(lastSlash + 1));
+    entry->LocalPath = pattern ? std::u16string(DirectoryPart(path)) + found->Name : path;
+    entry->Size = found->Size;
+    CZTFileItem& current = model.Append(std::move(entry));
+
+    if (options.DateAttributes) SetDateAttributes(model, fs, current);
+    if (observer) observer->InsertRow(current);
+    if (observer) observer->AfterAddFile(model.FilePos());
+    ++added;
+  }
+  if (observer) observer->AfterAddFiles(added);
+  return Outcome::Success();
+}
+
+std::optional<std::vector<std::u16string>> PatternMatches(FileSystem& fs, std::u16string_view pattern) {
+  if (pattern.find(u'\\') == std::u16string_view::npos) return std::nullopt;
+  const std::u16string_view directory = DirectoryPart(pattern);
+  constexpr std::uint32_t skipped =
+      file_attribute::Directory | file_attribute::System | file_attribute::Temporary | file_attribute::Offline;
+  std::vector<std::u16string> paths;
+  for (const FoundFile& match : fs.FindAll(pattern)) {
+    if (match.Attributes & skipped) continue;
+    if (match.Name == u"." || match.Name == u"..") continue;
+    paths.push_back(std::u16string(directory) + match.Name);
+  }
+  return paths;
+}
+
+void AddServerEntry(FileModel& model, std::u16string_view serverPath, std::u16string_view sizeText,
+                    FileListObserver* observer) {
+  auto entry = std::make_unique<CZTFileItem>();
+  entry->Size = ParseSizeText(sizeText);
+  const auto slash = serverPath.rfind(u'/');
+  entry->Name = model.UniqueName(slash == std::u16string_view::npos ? serverPath : serverPath.substr(slash + 1));
+  entry->ServerPath.assign(serverPath);
+  CZTFileItem& current = model.Append(std::move(entry));
+
+  if (observer) observer->InsertRow(current);
+  if (observer) observer->AfterAddFile(model.FilePos());
+  if (observer) observer->AfterAddFiles(1);
+}
+
+void RemoveEntry(FileModel& model, CZTFileItem& entry, FileListObserver* observer) {
+  const RemovedEntry removed = model.Remove(entry);
+  if (observer) observer->AfterDeleteFile(removed.Name, removed.Path);
+}
+
+Outcome DeleteByIndex(FileModel& model, std::int32_t index, FileListObserver* observer) {
+  if (index >= model.FileCount()) return Outcome::Failure(model_error::IndexExceeded);
+  CZTFileItem* entry = model.FindByIndex(index);
+  if (!entry) return Outcome::Failure(model_error::NoSuchFile);
+  RemoveEntry(model, *entry, observer);
+  model.Reindex();
+  return Outcome::Success();
+}
+
+Outcome DeleteByName(FileModel& model, std::u16string_view name, FileListObserver* observer) {
+  CZTFileItem* entry = model.FindByName(name);
+  if (!entry) return Outcome::Failure(model_error::NoSuchFile);
+  RemoveEntry(model, *entry, observer);
+  model.Reindex();
+  return Outcome::Success();
+}
+
+}  // namespace zt
