@@ -1,0 +1,3 @@
+Host.Echo "before"
+Host.Quit 5
+Host.Echo "after quit"

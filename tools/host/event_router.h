@@ -1,0 +1,52 @@
+// Routes every event of a control to the script function <item>_<Event>,
+// when the script defines one. The events are found through the control's
+// class information (its default source interface) and named from it.
+#pragma once
+
+#include <windows.h>
+#include <ocidl.h>
+
+#include <functional>
+#include <string>
+
+#include "host_output.h"
+#include "platform/ole_ptr.h"
+#include "run_state.h"
+
+namespace zt::host {
+
+class EventRouter final : public IDispatch {
+ public:
+  using ScriptGetter = std::function<ole::ComPtr<IDispatch>()>;
+
+  EventRouter(std::wstring item, ScriptGetter script, Output* output, RunState* state)
+      : item_(std::move(item)), script_(std::move(script)), output_(output), state_(state) {}
+
+  // S_FALSE when the object has no events to route.
+  HRESULT Connect(IUnknown* control);
+  void Disconnect();
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
+  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+  ULONG STDMETHODCALLTYPE Release() override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** out) override;
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                   VARIANT* result, EXCEPINFO*, UINT*) override;
+
+ private:
+  ~EventRouter() = default;
+
+  LONG refs_ = 1;
+  std::wstring item_;
+  ScriptGetter script_;
+  Output* output_;
+  RunState* state_;
+  IID source_iid_ = IID_NULL;
+  ole::ComPtr<ITypeInfo> source_info_;
+  ole::ComPtr<IConnectionPoint> point_;
+  DWORD cookie_ = 0;
+};
+
+}  // namespace zt::host

@@ -1,0 +1,160 @@
+#include "host_object.h"
+
+#include <cwctype>
+
+#include "platform/ole_ptr.h"
+
+namespace zt::host {
+namespace {
+
+enum : DISPID { kEcho = 1, kQuit, kSleep, kScreenshot };
+
+struct Member {
+  const wchar_t* name;
+  DISPID id;
+};
+const Member kMembers[] = {
+    {L"Echo", kEcho}, {L"Quit", kQuit}, {L"Sleep", kSleep}, {L"Screenshot", kScreenshot}};
+
+bool SameName(const wchar_t* a, const wchar_t* b) {
+  for (; *a && *b; ++a, ++b) {
+    if (std::towlower(*a) != std::towlower(*b)) return false;
+  }
+  return *a == *b;
+}
+
+// Arguments arrive last-first; index 0 is the first one the script wrote.
+VARIANT* Arg(DISPPARAMS* params, UINT index) {
+  return &params->rgvarg[params->cArgs - 1 - index];
+}
+
+HRESULT ArgAsString(DISPPARAMS* params, UINT index, std::wstring& out) {
+  ole::Variant v;
+  HRESULT hr = VariantChangeType(v.Get(), Arg(params, index), VARIANT_ALPHABOOL, VT_BSTR);
+  if (FAILED(hr)) return hr;
+  out.assign(v.Get()->bstrVal, SysStringLen(v.Get()->bstrVal));
+  return S_OK;
+}
+
+HRESULT ArgAsInt(DISPPARAMS* params, UINT index, LONG& out) {
+  ole::Variant v;
+  HRESULT hr = VariantChangeType(v.Get(), Arg(params, index), 0, VT_I4);
+  if (FAILED(hr)) return hr;
+  out = v.Get()->lVal;
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT HostObject::QueryInterface(REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  if (iid == IID_IUnknown || iid == IID_IDispatch) {
+    *out = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG HostObject::Release() {
+  LONG n = InterlockedDecrement(&refs_);
+  if (n == 0) delete this;
+  return n;
+}
+
+HRESULT HostObject::GetTypeInfoCount(UINT* count) {
+  if (!count) return E_POINTER;
+  *count = 0;
+  return S_OK;
+}
+
+HRESULT HostObject::GetTypeInfo(UINT, LCID, ITypeInfo** out) {
+  if (out) *out = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT HostObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+  if (!names || !ids) return E_POINTER;
+  HRESULT hr = S_OK;
+  for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+  for (const Member& m : kMembers) {
+    if (count > 0 && SameName(names[0], m.name)) ids[0] = m.id;
+  }
+  if (count > 0 && ids[0] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
+  if (count > 1) hr = DISP_E_UNKNOWNNAME;  // no named arguments
+  return hr;
+}
+
+HRESULT HostObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                           VARIANT* result, EXCEPINFO* excep, UINT* arg_err) {
+  if (!params) return E_POINTER;
+  if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
+  if (params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
+  if (result) VariantInit(result);
+  switch (id) {
+    case kEcho:
+      return Echo(params);
+    case kQuit:
+      return Quit(params, excep);
+    case kSleep: {
+      if (params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
+      LONG ms = 0;
+      if (FAILED(ArgAsInt(params, 0, ms)) || ms < 0) {
+        if (arg_err) *arg_err = 0;
+        return DISP_E_TYPEMISMATCH;
+      }
+      if (services_.pump) services_.pump(static_cast<DWORD>(ms));
+      return S_OK;
+    }
+    case kScreenshot: {
+      if (params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
+      std::wstring path;
+      if (FAILED(ArgAsString(params, 0, path))) return DISP_E_TYPEMISMATCH;
+      bool ok = services_.screenshot && services_.screenshot(path);
+      if (result) {
+        result->vt = VT_BOOL;
+        result->boolVal = ok ? VARIANT_TRUE : VARIANT_FALSE;
+      }
+      return S_OK;
+    }
+    default:
+      return DISP_E_MEMBERNOTFOUND;
+  }
+}
+
+HRESULT HostObject::Echo(DISPPARAMS* params) {
+  // Like WScript.Echo: every argument as text, separated by one space.
+  std::wstring line;
+  for (UINT i = 0; i < params->cArgs; ++i) {
+    std::wstring part;
+    HRESULT hr = ArgAsString(params, i, part);
+    if (FAILED(hr)) {
+      // null and objects without a default value still print something.
+      part = Arg(params, i)->vt == VT_NULL ? L"null" : L"";
+    }
+    if (i > 0) line += L' ';
+    line += part;
+  }
+  services_.output->Line(line);
+  return S_OK;
+}
+
+HRESULT HostObject::Quit(DISPPARAMS* params, EXCEPINFO* excep) {
+  LONG code = 0;
+  if (params->cArgs > 1) return DISP_E_BADPARAMCOUNT;
+  if (params->cArgs == 1 && FAILED(ArgAsInt(params, 0, code))) return DISP_E_TYPEMISMATCH;
+  services_.state->quit_requested = true;
+  services_.state->quit_code = static_cast<int>(code);
+  // Unwinds the script: the engine treats the failure as an exception,
+  // which the site recognises as the requested end and does not report.
+  PostQuitMessage(static_cast<int>(code));
+  if (excep) {
+    ZeroMemory(excep, sizeof *excep);
+    excep->scode = E_ABORT;
+    excep->bstrDescription = SysAllocString(L"Quit");
+  }
+  return DISP_E_EXCEPTION;
+}
+
+}  // namespace zt::host
