@@ -99,11 +99,11 @@ void FileModel::Reindex() {
 }
 
 RemovedEntry FileModel::Remove(CZTFileItem& entry) {
-  const std::int32_t removedIndex = entry.Index;
-  if (view_) view_->DeleteRowNamed(entry.Name);
-
   auto found = std::find_if(files_.begin(), files_.end(), [&](const auto& e) { return e.get() == &entry; });
   if (found == files_.end()) return {};  // not ours: nothing to remove
+
+  const std::int32_t removedIndex = entry.Index;
+  if (view_) view_->DeleteRowNamed(entry.Name);
   std::unique_ptr<CZTFileItem> owned = std::move(*found);
   files_.erase(found);
   for (auto& other : files_)

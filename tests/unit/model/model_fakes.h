@@ -46,7 +46,6 @@ public:
   };
   // Full path and file, listed in insertion order by every search.
   std::vector<std::pair<std::u16string, File>> files;
-  std::vector<std::u16string> timesAskedFor;
 
   void Add(std::u16string path, std::int64_t size, std::uint32_t attributes = file_attribute::Archive) {
     files.push_back({std::move(path), File{size, attributes, std::nullopt}});
@@ -78,7 +77,6 @@ public:
     return Matches(pattern.substr(1), name.substr(1));
   }
   std::optional<FileTimes> Times(std::u16string_view path) override {
-    timesAskedFor.emplace_back(path);
     for (const auto& [p, file] : files)
       if (EqualsNoCase(p, path)) return file.times;
     return std::nullopt;
