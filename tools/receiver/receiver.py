@@ -32,6 +32,7 @@ Control endpoint (never recorded):
   GET  /_control?default=1&key=...  replaces the default rule
   POST /_control  {"default": {...}, "queue": [{...}, ...], "reset": true}
   GET  /_control/requests           the accounts so far, as a JSON list
+  GET  /_control/status             {"count": requests numbered so far}
   GET  /_control/shutdown           stops the receiver
 """
 
@@ -667,6 +668,9 @@ class Handler(socketserver.BaseRequestHandler):
             if path == "/_control/requests":
                 with server.lock:
                     reply = list(server.accounts)
+            elif path == "/_control/status":
+                with server.lock:
+                    reply = {"count": server.count}
             elif path == "/_control/shutdown":
                 server.done.set()
             elif method == "POST":

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# with_receiver.sh <win32|win64> <program> [args...]
+# Runs a Windows test program under Wine with a loopback receiver beside it.
+# The program finds the receiver through ZT_RECEIVER_PORT and reads its
+# records from ZT_RECEIVER_DIR (a Windows path).
+set -uo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+arch=$1; shift
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/zt-receiver.XXXXXX")
+python3 "$root/tools/receiver/receiver.py" --record-dir "$work/rec" --port-file "$work/port" \
+  --timeout "${ZT_TEST_TIMEOUT:-600}" >"$work/receiver.log" 2>&1 &
+receiver=$!
+stop() {
+  kill "$receiver" 2>/dev/null
+  wait "$receiver" 2>/dev/null
+  rm -rf "$work"
+}
+trap stop EXIT
+
+for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
+if [ ! -s "$work/port" ]; then
+  echo "with_receiver: the receiver did not start" >&2
+  cat "$work/receiver.log" >&2
+  exit 1
+fi
+export ZT_RECEIVER_PORT=$(cat "$work/port")
+export ZT_RECEIVER_DIR="Z:${work//\//\\}\\rec"
+"$root/scripts/wine-exec" "$arch" "$@"
