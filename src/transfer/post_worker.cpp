@@ -1,0 +1,235 @@
+#include "transfer/post_worker.h"
+
+#include <algorithm>
+#include <exception>
+#include <string>
+
+#include "text/ansi.h"
+#include "text/unicode.h"
+#include "text/utf8.h"
+#include "transfer/request_format.h"
+
+namespace zt {
+
+namespace {
+
+constexpr std::uint32_t ExitAfterFileLocked = 33;
+constexpr std::size_t MaxDescription = 255;
+
+// A read of a file to send failed: reported like any unexpected failure,
+// with the file system's own text.
+struct FileReadFailure {
+  std::uint32_t Error;
+};
+
+class PostRun {
+public:
+  PostRun(CZTTransMgr& manager, HttpExchange& exchange, FileOpener& files)
+      : manager_(manager), exchange_(exchange), files_(files) {}
+
+  std::uint32_t Run() {
+    if (!OpenFiles()) {
+      CloseOpenFiles(&manager_.OpenFiles);
+      Report(trans_code::FileLocked, win32_error::FileNotOpened, {});
+      return ExitAfterFileLocked;
+    }
+    texts_ = BuildRequestTexts(manager_.Messages, manager_.SendFiles, MakeBoundary(manager_.Uuids), manager_.Utf8);
+    if (texts_.DeclaredLength > exchange_.MaxDeclaredLength()) {
+      // Declaring a cut-down length would make the server read a corrupt
+      // body; refuse before any connection instead.
+      Report(trans_code::SendRequest, win32_error::FileTooLarge,
+             u"The request body of " + Widen(std::to_string(texts_.DeclaredLength)) +
+                 u" bytes is larger than the largest length this connection can declare (" +
+                 Widen(std::to_string(exchange_.MaxDeclaredLength())) + u" bytes).");
+      return win32_error::FileTooLarge;
+    }
+    if (!Step(exchange_.Open(http_request::UserAgent), trans_code::InternetOpen)) return failedError_;
+    if (!Step(exchange_.Connect(manager_.Host, manager_.Port, manager_.UserName, manager_.Password),
+              trans_code::Connect))
+      return failedError_;
+    if (!Step(exchange_.OpenRequest(http_request::Verb, manager_.ObjectPath, http_request::Version,
+                                    http_request::AcceptTypes),
+              trans_code::OpenRequest))
+      return failedError_;
+    CallResult added = manager_.Utf8 == 1 ? exchange_.AddHeaders(std::string_view(EncodeText(texts_.HeaderBlock, 1)))
+                                          : exchange_.AddHeaders(std::u16string_view(texts_.HeaderBlock));
+    if (!Step(added, trans_code::AddHeaders)) return failedError_;
+
+    for (int round = 1;; ++round) {
+      if (!SendBody()) return failedError_;
+      CallResult ended = exchange_.EndRequest();
+      if (ended) break;
+      if (ended.Error != win32_error::InternetForceRetry || round >= MaxSendRounds) {
+        Step(ended, trans_code::EndRequest);
+        return failedError_;
+      }
+    }
+
+    std::int32_t status = 0;
+    if (!Step(exchange_.QueryStatusCode(&status), trans_code::QueryStatus)) return failedError_;
+    manager_.StatusCode = status;
+    if (!exchange_.QueryDataAvailable()) return 0;
+    manager_.ResponseText = ReadReply();
+    return 0;
+  }
+
+  void ReportUnexpected(std::u16string description, std::uint32_t error) {
+    if (description.size() > MaxDescription) description.resize(MaxDescription);
+    if (!manager_.OnError) return;
+    CZTTransException failure;
+    failure.Description = std::move(description);
+    failure.ErrorNumber = error;
+    manager_.OnError(manager_, failure);
+  }
+
+  std::u16string FileErrorText(std::uint32_t error) { return files_.ErrorText(error); }
+
+private:
+  bool OpenFiles() {
+    for (const CZTFileItem& file : manager_.SendFiles) {
+      if (file.LocalPath.empty()) continue;
+      std::unique_ptr<SendFileReader> reader = files_.OpenForReading(file.LocalPath);
+      if (reader) manager_.OpenFiles.push_back({file.LocalPath, std::move(reader)});
+    }
+    return manager_.OpenFiles.size() == manager_.SendFiles.size();
+  }
+
+  SendFileReader* OpenFileFor(const CZTFileItem& file) {
+    for (OpenSendFile& open : manager_.OpenFiles) {
+      if (EqualsNoCase(open.Path, file.LocalPath)) return open.Reader.get();
+    }
+    return nullptr;
+  }
+
+  bool Step(CallResult result, const char16_t* code) {
+    if (result) return true;
+    failedError_ = result.Error;
+    Report(code, result.Error, exchange_.SystemText(result.Error));
+    return false;
+  }
+
+  void Report(const char16_t* code, std::uint32_t error, std::u16string systemText) {
+    failedError_ = error;
+    CloseOpenFiles(&manager_.OpenFiles);
+    if (!manager_.OnError) return;
+    CZTTransException failure;
+    failure.Code = code;
+    failure.ErrorNumber = error;
+    failure.SystemText = std::move(systemText);
+    manager_.OnError(manager_, failure);
+  }
+
+  bool Write(const std::string& bytes, const char16_t* code, std::size_t* written = nullptr) {
+    std::size_t count = 0;
+    if (!Step(exchange_.Write(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), &count), code))
+      return false;
+    if (written) *written = count;
+    return true;
+  }
+
+  // One round of the body: the request with its declared length, the
+  // message section, every file part and the closing delimiter.
+  bool SendBody() {
+    if (!Step(exchange_.SendRequest(texts_.DeclaredLength), trans_code::SendRequest)) return false;
+    if (!texts_.MessageSection.empty() && !Write(texts_.MessageSection, trans_code::WriteMessage)) return false;
+    std::uint64_t bytesTotal = 0;
+    for (const CZTFileItem& file : manager_.SendFiles) bytesTotal += ListedSize(file);
+    const auto fileCount = static_cast<std::int32_t>(manager_.SendFiles.size());
+    for (std::size_t i = 0; i < manager_.SendFiles.size(); ++i) {
+      const CZTFileItem& file = manager_.SendFiles[i];
+      if (!Write(texts_.FileHeaders[i], trans_code::WriteFile)) return false;
+      if (!SendFileData(file, static_cast<std::int32_t>(i), fileCount, bytesTotal)) return false;
+    }
+    return Write(texts_.ClosingDelimiter, trans_code::WriteMessage);
+  }
+
+  static std::uint64_t ListedSize(const CZTFileItem& file) {
+    return file.Size < 0 ? 0 : static_cast<std::uint64_t>(file.Size);
+  }
+
+  // Sends exactly the listed size: the declared length and the manifest were
+  // made from it, so bytes a file gained since would push the closing
+  // delimiter past the body's end, and a file that lost bytes cannot fill it.
+  bool SendFileData(const CZTFileItem& file, std::int32_t filesDone, std::int32_t fileCount,
+                    std::uint64_t bytesTotal) {
+    SendFileReader* reader = OpenFileFor(file);
+    CallResult rewound = reader ? reader->SeekToStart() : CallResult::Failure(win32_error::FileNotOpened);
+    if (!rewound) throw FileReadFailure{rewound.Error};
+    std::uint64_t remaining = ListedSize(file);
+    while (remaining > 0) {
+      std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, http_request::BlockSize));
+      std::size_t got = 0;
+      CallResult read = reader->Read(block_, want, &got);
+      if (!read) throw FileReadFailure{read.Error};
+      if (got == 0) {
+        Report(trans_code::WriteFile, win32_error::HandleEof,
+               u"The file " + file.LocalPath + u" ended before its listed size of " +
+                   Widen(std::to_string(ListedSize(file))) + u" bytes.");
+        return false;
+      }
+      got = std::min(got, want);
+      std::size_t written = 0;
+      if (!Step(exchange_.Write(block_, got, &written), trans_code::WriteFile)) return false;
+      remaining -= got;
+      bytesSent_ += written;
+      if (manager_.OnProgress) manager_.OnProgress(manager_, filesDone, fileCount, bytesSent_, bytesTotal);
+    }
+    return true;
+  }
+
+  // Reads until the server has sent everything, then decodes the reply as a
+  // whole so no character is split between reads.
+  std::u16string ReadReply() {
+    std::string reply;
+    for (;;) {
+      std::uint8_t buffer[http_request::BlockSize];
+      std::size_t got = 0;
+      if (!exchange_.Read(buffer, http_request::ReplyChunk, &got) || got == 0) break;
+      reply.append(reinterpret_cast<const char*>(buffer), std::min(got, http_request::ReplyChunk));
+    }
+    auto end = reply.find('\0');
+    if (end != std::string::npos) reply.resize(end);
+    return manager_.Utf8 == 1 ? FromUtf8(reply) : FromAnsi(reply);
+  }
+
+  CZTTransMgr& manager_;
+  HttpExchange& exchange_;
+  FileOpener& files_;
+  RequestTexts texts_;
+  std::uint64_t bytesSent_ = 0;
+  std::uint32_t failedError_ = 0;
+  std::uint8_t block_[http_request::BlockSize];
+};
+
+}  // namespace
+
+std::uint32_t PostWorker(CZTTransMgr& manager, HttpExchange& exchange, FileOpener& files,
+                         const std::function<void(CZTTransMgr&)>& complete) {
+  PostRun run(manager, exchange, files);
+  std::uint32_t exitCode = 0;
+  try {
+    exitCode = run.Run();
+  } catch (const FileReadFailure& failure) {
+    CloseOpenFiles(&manager.OpenFiles);
+    std::u16string text = run.FileErrorText(failure.Error);
+    run.ReportUnexpected(text.empty() ? u"A file to send could not be read." : text, failure.Error);
+    exitCode = failure.Error;
+  } catch (const std::bad_alloc&) {
+    CloseOpenFiles(&manager.OpenFiles);
+    run.ReportUnexpected(u"Not enough memory to send the request.", win32_error::OutOfMemory);
+    exitCode = win32_error::OutOfMemory;
+  } catch (const std::exception& failure) {
+    CloseOpenFiles(&manager.OpenFiles);
+    run.ReportUnexpected(Widen(failure.what()), 0);
+  }
+  CloseOpenFiles(&manager.OpenFiles);
+  exchange.CloseHandles();
+  if (complete) {
+    complete(manager);
+  } else if (manager.OnComplete) {
+    manager.OnComplete(manager);
+  }
+  return exitCode;
+}
+
+}  // namespace zt

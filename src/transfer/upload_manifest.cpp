@@ -1,0 +1,62 @@
+#include "transfer/upload_manifest.h"
+
+#include <new>
+#include <string>
+
+#include "text/unicode.h"
+
+namespace zt {
+
+namespace {
+
+constexpr char16_t ManifestField[] = u"_ZTUInfo";
+
+std::u16string Decimal(std::int64_t value) { return Widen(std::to_string(value)); }
+
+// "|" separates fields, so a value keeps its text with each bar as a space.
+void AppendValue(std::u16string& row, std::u16string_view value) {
+  for (char16_t c : value) row += c == u'|' ? u' ' : c;
+  row += u'|';
+}
+
+void AppendRow(std::u16string& manifest, char16_t kind, const CZTFileItem& entry,
+               const std::vector<CZTFileAttrInfo>& attributeNames, std::u16string_view lineEnd) {
+  manifest += kind;
+  manifest += u'|';
+  manifest += entry.Name;
+  manifest += u'|';
+  manifest += Decimal(entry.Size);
+  manifest += u'|';
+  for (const CZTFileAttrInfo& attribute : attributeNames) AppendValue(manifest, entry.GetAttribute(attribute.Name));
+  manifest += lineEnd;
+}
+
+}  // namespace
+
+bool BuildUploadManifest(const std::vector<CZTFileItem>* files, const std::vector<CZTFileItem>* deleted,
+                         const std::vector<CZTFileAttrInfo>& attributeNames, CZTTransMgr& manager) {
+  try {
+    std::u16string manifest;
+    if (files) {
+      manifest += u"Type|FileName|Size|";
+      for (const CZTFileAttrInfo& attribute : attributeNames) {
+        manifest += attribute.Name;
+        manifest += u'|';
+      }
+      manifest += u"\r\n";
+      for (const CZTFileItem& entry : *files) {
+        char16_t kind = entry.IsLocal() ? u'N' : (entry.Updated ? u'U' : u'V');
+        if (kind != u'V') manager.AddSendFile(entry.LocalPath, entry.Name);
+        AppendRow(manifest, kind, entry, attributeNames, u"\r\n");
+      }
+    }
+    if (deleted) {
+      for (const CZTFileItem& entry : *deleted) AppendRow(manifest, u'D', entry, attributeNames, u"\n");
+    }
+    return manager.SetMessage(ManifestField, manifest);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+}  // namespace zt

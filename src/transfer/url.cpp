@@ -1,0 +1,58 @@
+#include "transfer/url.h"
+
+#include <limits>
+
+#include "text/unicode.h"
+
+namespace zt {
+
+namespace {
+
+// The port text's value when it is all decimal digits (the empty text is 0)
+// and fits the port field; false otherwise.
+bool PortValue(std::u16string_view text, std::int32_t* port) {
+  std::int64_t value = 0;
+  for (char16_t c : text) {
+    if (c < u'0' || c > u'9') return false;
+    value = value * 10 + (c - u'0');
+    if (value > std::numeric_limits<std::int32_t>::max()) return false;
+  }
+  *port = static_cast<std::int32_t>(value);
+  return true;
+}
+
+}  // namespace
+
+ParsedUrl ParseUrl(std::u16string_view url, std::int32_t currentPort) {
+  ParsedUrl parsed;
+  parsed.Port = currentPort;
+  if (url.size() < 8) return parsed;
+
+  std::size_t hostStart = 0;
+  std::int32_t schemePort = 0;
+  if (EqualsNoCase(url.substr(0, 8), u"HTTPS://")) {
+    hostStart = 8;
+    schemePort = 443;
+  } else if (EqualsNoCase(url.substr(0, 7), u"HTTP://")) {
+    hostStart = 7;
+    schemePort = 80;
+  }
+  if (hostStart != 0) {
+    std::size_t slash = url.find(u'/', hostStart);
+    if (slash == std::u16string_view::npos) return parsed;
+    parsed.Host = std::u16string(url.substr(hostStart, slash - hostStart));
+    parsed.Path = std::u16string(url.substr(slash));
+    parsed.Port = schemePort;
+  }
+
+  std::size_t colon = parsed.Host.find(u':');
+  if (!parsed.Host.empty() && colon != std::u16string::npos) {
+    std::u16string portText = parsed.Host.substr(colon + 1);
+    parsed.Host.resize(colon);
+    PortValue(portText, &parsed.Port);
+  }
+  parsed.MarkModified = true;
+  return parsed;
+}
+
+}  // namespace zt

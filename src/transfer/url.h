@@ -1,0 +1,23 @@
+#pragma once
+// Cutting the control's URL property into host, path and port.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zt {
+
+struct ParsedUrl {
+  std::u16string Host;  // empty when the URL gave none the post can use
+  std::u16string Path;  // from the first "/" after the host, query and fragment included
+  std::int32_t Port = 0;
+  bool MarkModified = false;  // whether the control should be marked modified
+};
+
+// Parses url given the control's current port. "http://" sets port 80 and
+// "https://" 443 (schemes ignore case; nothing else does); an explicit
+// "host:digits" port wins over both; other schemes empty host and path.
+// A URL too short or without a "/" after its host empties host and path,
+// keeps the port and does not mark the control modified.
+ParsedUrl ParseUrl(std::u16string_view url, std::int32_t currentPort);
+
+}  // namespace zt

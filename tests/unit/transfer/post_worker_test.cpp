@@ -1,0 +1,305 @@
+#include "transfer/post_worker.h"
+
+#include <gtest/gtest.h>
+
+#include "transfer_fakes.h"
+
+namespace zt {
+namespace {
+
+using test::CallbackLog;
+using test::FakeExchange;
+using test::FakeFiles;
+
+CZTFileItem SendRecord(std::u16string path, std::int64_t size) {
+  CZTFileItem item;
+  item.Name = path;
+  item.LocalPath = std::move(path);
+  item.Size = size;
+  return item;
+}
+
+struct Post : ::testing::Test {
+  FakeExchange exchange;
+  FakeFiles files;
+  CZTTransMgr manager;
+  CallbackLog log;
+
+  Post() {
+    manager.Host = u"host";
+    manager.ObjectPath = u"/p";
+    manager.Port = 8080;
+    manager.Uuids = [] { return std::u16string(u"b"); };
+    manager.SetMessage(u"m", u"v");
+    log.Attach(manager);
+  }
+  // A file of size bytes filled with one letter per file.
+  void AddFile(const std::u16string& path, std::size_t size, std::int64_t listedSize = -1) {
+    files.Contents[path] = std::string(size, static_cast<char>('a' + manager.SendFiles.size()));
+    CZTFileItem item;
+    item.Name = path;
+    item.LocalPath = path;
+    item.Size = listedSize < 0 ? static_cast<std::int64_t>(size) : listedSize;
+    manager.SendFiles.push_back(item);
+  }
+  std::uint32_t Run() { return PostWorker(manager, exchange, files); }
+};
+
+TEST_F(Post, EachFailingStepReportsItsCodeThenCompletes) {
+  struct Case {
+    std::string step;
+    int onCall;
+    const char16_t* code;
+  };
+  // Write calls: 1 message section, 2 file header, 3 file block, 4 closing delimiter.
+  const Case cases[] = {{"Open", 1, u"E04002"},        {"Connect", 1, u"E04003"},
+                        {"OpenRequest", 1, u"E04004"}, {"AddHeaders", 1, u"E04005"},
+                        {"SendRequest", 1, u"E04006"}, {"Write", 1, u"E04007"},
+                        {"Write", 2, u"E04008"},       {"Write", 3, u"E04008"},
+                        {"Write", 4, u"E04007"},       {"EndRequest", 1, u"E04009"},
+                        {"QueryStatusCode", 1, u"E04010"}};
+  for (const Case& c : cases) {
+    FakeExchange ex;
+    FakeFiles fs;
+    fs.Contents[u"f"] = "data";
+    CZTTransMgr m;
+    m.SetMessage(u"m", u"v");
+    m.SendFiles.push_back(SendRecord(u"f", 4));
+    CallbackLog l;
+    l.Attach(m);
+    ex.Failures.push_back({c.step, 12029, c.onCall});
+    ex.Reply = {"ignored"};
+    EXPECT_EQ(PostWorker(m, ex, fs), 12029u) << c.step;
+    ASSERT_EQ(l.Errors.size(), 1u) << c.step;
+    EXPECT_EQ(l.Errors[0].Code, c.code) << c.step << c.onCall;
+    EXPECT_EQ(l.Errors[0].ErrorNumber, 12029u);
+    EXPECT_EQ(l.Errors[0].SystemText, u"system text 12029");
+    EXPECT_EQ(l.Events.back(), "complete");
+    EXPECT_EQ(l.Events.size(), 2u);
+    EXPECT_EQ(m.ResponseText, u"");
+    EXPECT_EQ(m.StatusCode, -1);
+    EXPECT_TRUE(m.OpenFiles.empty());
+    EXPECT_GE(ex.Closes, 1);
+  }
+}
+
+TEST_F(Post, UnopenableFileFailsBeforeAnyNetworkCall) {
+  AddFile(u"a", 10);
+  AddFile(u"b", 10);
+  files.Locked.insert(u"b");
+  EXPECT_EQ(Run(), 33u);
+  EXPECT_TRUE(exchange.Calls.empty());
+  EXPECT_EQ(log.Events, (std::vector<std::string>{"error:E04001", "complete"}));
+  EXPECT_EQ(log.Errors[0].ErrorNumber, 12u);
+  EXPECT_EQ(log.Errors[0].SystemText, u"");
+  EXPECT_TRUE(manager.OpenFiles.empty()) << "the file that did open is closed again";
+}
+
+TEST_F(Post, SuccessfulPostStoresStatusAndReplyAndPassesTheServerSettings) {
+  manager.UserName = u"";
+  exchange.Status = 201;
+  exchange.Reply = {"ok"};
+  EXPECT_EQ(Run(), 0u);
+  EXPECT_EQ(manager.StatusCode, 201);
+  EXPECT_EQ(manager.ResponseText, u"ok");
+  EXPECT_EQ(log.Events, (std::vector<std::string>{"complete"}));
+  EXPECT_EQ(exchange.Host, u"host");
+  EXPECT_EQ(exchange.Port, 8080);
+  EXPECT_EQ(exchange.Agent, u"Mozilla/4.0 (compatible; MSIE 5.01; Windows NT 5.0)");
+  EXPECT_EQ(exchange.Calls.back(), "QueryDataAvailable");
+  EXPECT_GE(exchange.Closes, 1);
+}
+
+TEST_F(Post, MissingDataAvailabilityEndsQuietlyWithTheStatus) {
+  exchange.Failures.push_back({"QueryDataAvailable", 12002, 1});
+  exchange.Reply = {"never read"};
+  Run();
+  EXPECT_EQ(manager.StatusCode, 200);
+  EXPECT_EQ(manager.ResponseText, u"");
+  EXPECT_EQ(log.Events, (std::vector<std::string>{"complete"}));
+}
+
+TEST_F(Post, ForcedRetryResendsTheWholeBodyAndProgressKeepsCounting) {
+  AddFile(u"one", 5000);
+  AddFile(u"two", 100);
+  exchange.EndResults = {12032};
+  Run();
+  ASSERT_EQ(exchange.Bodies.size(), 2u);
+  EXPECT_EQ(exchange.Bodies[0], exchange.Bodies[1]);
+  EXPECT_EQ(exchange.Declared[0], exchange.Bodies[0].size());
+  EXPECT_EQ(exchange.Declared[1], exchange.Declared[0]);
+  ASSERT_EQ(log.Reports.size(), 6u);
+  EXPECT_EQ(log.Reports[2].Sent, 5100u);
+  EXPECT_EQ(log.Reports[5].Sent, 10200u) << "the resend adds to what was already counted";
+  EXPECT_EQ(log.Reports[5].Total, 5100u);
+  EXPECT_EQ(log.Events, (std::vector<std::string>{"complete"}));
+}
+
+TEST_F(Post, EndlessRetryRequestsGiveUpWithE04009) {
+  exchange.EndResults.assign(MaxSendRounds + 5, 12032);
+  Run();
+  EXPECT_EQ(exchange.Bodies.size(), static_cast<std::size_t>(MaxSendRounds));
+  EXPECT_EQ(log.Events, (std::vector<std::string>{"error:E04009", "complete"}));
+  EXPECT_EQ(log.Errors[0].ErrorNumber, 12032u);
+}
+
+TEST_F(Post, ProgressReportsFilesDoneAndBytesAfterEveryBlock) {
+  AddFile(u"a", 4096);
+  AddFile(u"B", 4097);
+  AddFile(u"c", 10);
+  Run();
+  ASSERT_EQ(log.Reports.size(), 4u);
+  const std::int32_t done[] = {0, 1, 1, 2};
+  const std::uint64_t sent[] = {4096, 8192, 8193, 8203};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(log.Reports[i].Done, done[i]) << i;
+    EXPECT_EQ(log.Reports[i].Count, 3);
+    EXPECT_EQ(log.Reports[i].Sent, sent[i]) << i;
+    EXPECT_EQ(log.Reports[i].Total, 8203u);
+  }
+  // Blocks are at most 4096 bytes and each is one write.
+  for (std::size_t w : exchange.Writes) EXPECT_LE(w, 4096u + 200u);
+  EXPECT_NE(exchange.Bodies[0].find(std::string(4096, 'a') + "\r\n--b\r\n"), std::string::npos);
+  EXPECT_NE(exchange.Bodies[0].find(std::string(4097, 'b') + "\r\n--b\r\n"), std::string::npos);
+}
+
+TEST_F(Post, MessageOnlyPostNeverReportsProgress) {
+  Run();
+  EXPECT_TRUE(log.Reports.empty());
+  EXPECT_TRUE(files.Opened.empty());
+  EXPECT_EQ(exchange.Bodies[0], "--b\r\nContent-Disposition: form-data; name=\"m\"\r\n\r\nv\r\n--b--\r\n");
+}
+
+TEST_F(Post, FileDataComesFromTheOpenFileMatchedIgnoringCase) {
+  AddFile(u"C:\\Data\\x.bin", 3);
+  manager.SendFiles[0].LocalPath = u"c:\\data\\X.BIN";
+  files.Contents[u"c:\\data\\X.BIN"] = "xyz";
+  Run();
+  EXPECT_NE(exchange.Bodies[0].find("\r\n\r\nxyz\r\n--b--"), std::string::npos);
+}
+
+TEST_F(Post, ReplyIsReadToTheEndAndDecodedWhole) {
+  manager.Utf8 = 1;
+  // "가" (EA B0 80) split across two reads, then a short read followed by more.
+  std::string first(4094, 'x');
+  first += "\xEA";
+  exchange.Reply = {first, "\xB0\x80" "short", "tail"};
+  Run();
+  EXPECT_EQ(manager.ResponseText, std::u16string(4094, u'x') + u"\uAC00shorttail");
+  for (std::size_t asked : exchange.ReadRequests) EXPECT_EQ(asked, 4095u);
+  EXPECT_EQ(exchange.ReadRequests.size(), 4u);
+}
+
+TEST_F(Post, ReplyEndsAtAFailedReadAndAnEmptyReplyStaysEmpty) {
+  exchange.Reply = {"part"};
+  exchange.ReadFailsAtEnd = true;
+  Run();
+  EXPECT_EQ(manager.ResponseText, u"part");
+
+  FakeExchange empty;
+  CZTTransMgr m;
+  empty.Status = 204;
+  PostWorker(m, empty, files);
+  EXPECT_EQ(m.StatusCode, 204);
+  EXPECT_EQ(m.ResponseText, u"");
+}
+
+TEST_F(Post, BodyLongerThanThePlatformCanDeclareIsRefusedBeforeConnecting) {
+  AddFile(u"big", 0, 4294967296LL);  // listed at 4 GiB
+  EXPECT_EQ(Run(), 223u);
+  EXPECT_FALSE(exchange.Called("Open"));
+  EXPECT_EQ(log.Events, (std::vector<std::string>{"error:E04006", "complete"}));
+  EXPECT_NE(log.Errors[0].SystemText.find(u"bytes"), std::u16string::npos);
+  EXPECT_TRUE(manager.OpenFiles.empty());
+
+  // A platform that can declare more takes the full 64-bit length.
+  FakeExchange wide;
+  wide.MaxLength = ~0ull;
+  CZTTransMgr m;
+  m.SendFiles = manager.SendFiles;
+  PostWorker(m, wide, files);
+  ASSERT_EQ(wide.Declared.size(), 1u);
+  EXPECT_GT(wide.Declared[0], 4294967296ull);
+}
+
+TEST_F(Post, FilesChangedSinceListingNeverBreakTheDeclaredLength) {
+  AddFile(u"grew", 10, 4);
+  Run();
+  ASSERT_EQ(exchange.Bodies.size(), 1u);
+  EXPECT_EQ(exchange.Declared[0], exchange.Bodies[0].size());
+  EXPECT_NE(exchange.Bodies[0].find("\r\n\r\naaaa\r\n--b--\r\n"), std::string::npos);
+
+  FakeExchange ex;
+  CZTTransMgr m;
+  CallbackLog l;
+  l.Attach(m);
+  m.SendFiles.push_back(SendRecord(u"shrank", 100));
+  files.Contents[u"shrank"] = "short";
+  PostWorker(m, ex, files);
+  EXPECT_EQ(l.Events, (std::vector<std::string>{"error:E04008", "complete"}));
+  EXPECT_EQ(l.Errors[0].ErrorNumber, 38u);
+  EXPECT_FALSE(ex.Called("EndRequest"));
+}
+
+TEST_F(Post, FileReadErrorIsReportedWithoutACodeAndStillCompletes) {
+  AddFile(u"bad", 10);
+  files.ReadErrors[u"bad"] = 23;
+  EXPECT_EQ(Run(), 23u);
+  EXPECT_EQ(log.Events, (std::vector<std::string>{"error:", "complete"}));
+  EXPECT_EQ(log.Errors[0].ErrorNumber, 23u);
+  EXPECT_EQ(log.Errors[0].Description, u"file error 3");
+  EXPECT_TRUE(manager.OpenFiles.empty());
+  EXPECT_GE(exchange.Closes, 1);
+}
+
+TEST_F(Post, WithoutCallbacksFailuresAreSilentAndCompletionHookWins) {
+  CZTTransMgr m;
+  exchange.Failures.push_back({"Connect", 12029, 1});
+  EXPECT_EQ(PostWorker(m, exchange, files), 12029u);
+
+  int hooked = 0;
+  log.Attach(m);
+  exchange.Failures.push_back({"Connect", 12029, 2});
+  PostWorker(m, exchange, files, [&](CZTTransMgr&) { ++hooked; });
+  EXPECT_EQ(hooked, 1);
+  EXPECT_EQ(log.Events, (std::vector<std::string>{"error:E04003"})) << "the hook delivers completion instead";
+}
+
+TEST(TransMgrPost, WithoutAnAgentThePostFailsClearlyAndCompletes) {
+  SetDefaultAgentFactory({});
+  CZTTransMgr m;
+  CallbackLog l;
+  l.Attach(m);
+  m.Post(0);
+  EXPECT_EQ(l.Events, (std::vector<std::string>{"error:", "complete"}));
+  EXPECT_FALSE(l.Errors[0].Description.empty());
+}
+
+TEST(TransMgrPost, PostRunsThroughANewAgentEachTime) {
+  struct Agent : CZTHttpAgent {
+    int* posts;
+    explicit Agent(int* p) : posts(p) {}
+    void Post(CZTTransMgr& m) override {
+      ++*posts;
+      EXPECT_EQ(m.PostMode, 1);
+    }
+    void SuspendWorker() override {}
+    void ResumeWorker() override {}
+    void KillWorker() override {}
+    void CloseHandles() override {}
+  };
+  int posts = 0, made = 0;
+  CZTTransMgr m;
+  m.MakeAgent = [&] {
+    ++made;
+    return std::make_unique<Agent>(&posts);
+  };
+  m.Post(1);
+  m.Post(1);
+  EXPECT_EQ(made, 2);
+  EXPECT_EQ(posts, 2);
+  EXPECT_NE(m.Agent.get(), nullptr);
+}
+
+}  // namespace
+}  // namespace zt
