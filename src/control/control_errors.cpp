@@ -1,0 +1,22 @@
+#include "control/control_errors.h"
+
+#include "text/format.h"
+
+namespace zt {
+
+std::uint16_t ErrorNumber(std::u16string_view code) {
+  std::uint32_t n = 0;
+  for (std::size_t i = 1; i < code.size(); ++i) {
+    char16_t c = code[i];
+    if (c < u'0' || c > u'9') break;
+    n = n * 10 + static_cast<std::uint32_t>(c - u'0');
+    if (n > 0xFFFF) return 0;  // not a code this control makes
+  }
+  return static_cast<std::uint16_t>(n);
+}
+
+std::u16string ErrorText(std::u16string_view code, std::u16string_view name) {
+  return FormatText(ErrorNumber(code), {name});
+}
+
+}  // namespace zt

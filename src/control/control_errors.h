@@ -1,0 +1,26 @@
+#pragma once
+// The codes and texts of the errors the control reports to scripts, and the
+// numbers its dispatch exceptions carry.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zt {
+
+namespace control_error {
+inline constexpr std::u16string_view NameExists = u"E01002";
+inline constexpr std::u16string_view IndexExceeded = u"E01003";
+inline constexpr std::u16string_view ReadOnly = u"E01005";
+inline constexpr std::u16string_view NoSuchFile = u"E01006";
+inline constexpr std::u16string_view Underscore = u"E01007";
+}  // namespace control_error
+
+// The number an error code stands for: its digits after the first
+// character, read as decimal ("E01006" gives 1006, "" gives 0).
+std::uint16_t ErrorNumber(std::u16string_view code);
+
+// The text of a code: the string table entry of its number, formatted with
+// name where the text takes one.
+std::u16string ErrorText(std::u16string_view code, std::u16string_view name = {});
+
+}  // namespace zt

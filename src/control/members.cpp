@@ -1,0 +1,379 @@
+#include "control/members.h"
+
+#include <oleauto.h>
+
+#include "control/control_errors.h"
+#include "control/ztfileupload_ctrl.h"
+#include "model/file_operations.h"
+#include "text/unicode.h"
+#include "transfer/url.h"
+
+namespace zt {
+
+using com::DispatchCall;
+using com::DispatchMember;
+using com::MemberKind;
+using C = CZTFileUploadCtrl;
+
+struct ControlMembers {
+  // Plain stored properties: every put marks the control modified.
+  template <std::int16_t C::*Field>
+  static void GetShort(C& c, DispatchCall& call) { call.ReturnShort(c.*Field); }
+  template <std::int16_t C::*Field>
+  static void PutShort(C& c, DispatchCall& call) {
+    c.*Field = call.ShortArg(0);
+    c.modified_ = true;
+  }
+  template <std::int32_t C::*Field>
+  static void GetLong(C& c, DispatchCall& call) { call.ReturnLong(c.*Field); }
+  template <std::int32_t C::*Field>
+  static void PutLong(C& c, DispatchCall& call) {
+    c.*Field = call.LongArg(0);
+    c.modified_ = true;
+  }
+  template <std::u16string C::*Field>
+  static void GetText(C& c, DispatchCall& call) { call.ReturnText(c.*Field); }
+  template <std::u16string C::*Field>
+  static void PutText(C& c, DispatchCall& call) {
+    c.*Field = call.TextArg(0);
+    c.modified_ = true;
+  }
+  // Read-only properties refuse a put in form 2 and change nothing.
+  static void PutReadOnly(C& c, DispatchCall& call) { c.FailRaised(call, ErrorNumber(control_error::ReadOnly)); }
+
+  // The byte count is kept in 64 bits; scripts see megabytes in 32.
+  static void GetMaxUploadSize(C& c, DispatchCall& call) {
+    call.ReturnLong(static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(c.maxUploadBytes_) >> 20)));
+  }
+  static void PutMaxUploadSize(C& c, DispatchCall& call) {
+    c.maxUploadBytes_ = static_cast<std::int64_t>(call.LongArg(0)) * 1048576;
+    c.modified_ = true;
+  }
+
+  // URL is cut into host, path and port; reading it gives the path back.
+  static void PutUrl(C& c, DispatchCall& call) {
+    ParsedUrl parsed = ParseUrl(call.TextArg(0), c.port_);
+    c.host_ = std::move(parsed.Host);
+    c.url_ = std::move(parsed.Path);
+    c.port_ = parsed.Port;
+    if (parsed.MarkModified) c.modified_ = true;
+  }
+
+  static void PutListType(C& c, DispatchCall& call) {
+    c.listType_ = call.ShortArg(0);
+    c.modified_ = true;
+    c.RebuildView();
+  }
+
+  static void GetFileCount(C& c, DispatchCall& call) { call.ReturnLong(c.model_.FileCount()); }
+  static void GetDeleteFileCount(C& c, DispatchCall& call) { call.ReturnLong(c.model_.DeleteFileCount()); }
+
+  static void GetFilePos(C& c, DispatchCall& call) { call.ReturnLong(c.model_.FilePos()); }
+  static void PutFilePos(C& c, DispatchCall& call) {
+    const std::int32_t pos = call.LongArg(0);
+    if (pos < c.model_.FileCount()) {
+      c.model_.SetFilePos(pos);
+      c.modified_ = true;
+      return;
+    }
+    c.model_.SetFilePos(-1);
+    c.FailRecorded(call, control_error::NoSuchFile);
+  }
+
+  static void GetDeleteFilePos(C& c, DispatchCall& call) { call.ReturnLong(c.model_.DeleteFilePos()); }
+  static void PutDeleteFilePos(C& c, DispatchCall& call) {
+    const std::int32_t pos = call.LongArg(0);
+    if (pos < c.model_.DeleteFileCount()) {
+      c.model_.SetDeleteFilePos(pos);
+      c.modified_ = true;
+      return;
+    }
+    c.model_.SetDeleteFilePos(-1);
+    c.FailRaised(call, ErrorNumber(control_error::NoSuchFile));
+  }
+
+  static void GetIsUpdated(C& c, DispatchCall& call) {
+    const CZTFileItem* entry = c.model_.Current();
+    if (!entry) return c.FailRecorded(call, control_error::NoSuchFile);
+    call.ReturnBool(entry->Updated != 0);
+  }
+  static void GetIsLocalFile(C& c, DispatchCall& call) {
+    const CZTFileItem* entry = c.model_.Current();
+    if (!entry) return c.FailRaised(call, ErrorNumber(control_error::NoSuchFile));
+    call.ReturnBool(entry->IsLocal());
+  }
+
+  static void GetFileName(C& c, DispatchCall& call) {
+    const CZTFileItem* entry = c.model_.Current();
+    if (!entry) return c.FailRecorded(call, control_error::NoSuchFile);
+    call.ReturnText(entry->Name);
+  }
+  static void PutFileName(C& c, DispatchCall& call) {
+    const std::u16string name = call.TextArg(0);
+    if (c.model_.NameInUse(name)) return c.FailRecorded(call, control_error::NameExists, name);
+    CZTFileItem* entry = c.model_.Current();
+    if (!entry) return c.FailRecorded(call, control_error::NoSuchFile);
+    entry->Name = name;
+    c.modified_ = true;
+    c.RebuildView();
+  }
+  static void GetFilePath(C& c, DispatchCall& call) {
+    const CZTFileItem* entry = c.model_.Current();
+    if (!entry) {
+      c.Record(control_error::NoSuchFile, ErrorText(control_error::NoSuchFile));
+      return call.ReturnText(u"");
+    }
+    call.ReturnText(entry->Path());
+  }
+
+  // A deleted entry's new name may clash with no name of either list, so
+  // that the server never sees one name for two entries.
+  static bool DeletedNameInUse(const FileModel& model, std::u16string_view name) {
+    if (model.NameInUse(name)) return true;
+    for (const auto& entry : model.DeletedFiles())
+      if (EqualsNoCase(entry->Name, name)) return true;
+    return false;
+  }
+  static void GetDeleteFileName(C& c, DispatchCall& call) {
+    const CZTFileItem* entry = c.model_.CurrentDeleted();
+    if (!entry) return c.FailRecorded(call, control_error::NoSuchFile);
+    call.ReturnText(entry->Name);
+  }
+  static void PutDeleteFileName(C& c, DispatchCall& call) {
+    const std::u16string name = call.TextArg(0);
+    if (DeletedNameInUse(c.model_, name)) return c.FailRaisedNamed(call, ErrorNumber(control_error::NameExists), name);
+    CZTFileItem* entry = c.model_.CurrentDeleted();
+    if (!entry) return c.FailRaised(call, ErrorNumber(control_error::NoSuchFile));
+    entry->Name = name;
+    c.modified_ = true;
+  }
+  static void GetDeleteFilePath(C& c, DispatchCall& call) {
+    const CZTFileItem* entry = c.model_.CurrentDeleted();
+    if (!entry) {
+      c.Record(control_error::NoSuchFile, ErrorText(control_error::NoSuchFile));
+      return call.ReturnText(u"");
+    }
+    call.ReturnText(entry->Path());
+  }
+
+  static void GetFileSize(C& c, DispatchCall& call) {
+    const CZTFileItem* entry = c.model_.Current();
+    if (!entry) return c.FailRecorded(call, control_error::NoSuchFile);
+    call.ReturnLong(static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(entry->Size))));
+  }
+  static void PutFileSize(C& c, DispatchCall& call) {
+    CZTFileItem* entry = c.model_.Current();
+    if (!entry) return c.FailRecorded(call, control_error::ReadOnly);
+    entry->Size = call.LongArg(0);
+    c.modified_ = true;
+  }
+  static void GetFileBytes(C& c, DispatchCall& call) {
+    const CZTFileItem* entry = c.model_.Current();
+    if (!entry) return c.FailRecorded(call, control_error::NoSuchFile);
+    call.ReturnDouble(static_cast<double>(entry->Size));
+  }
+  static void PutFileBytes(C& c, DispatchCall&) { c.modified_ = true; }
+
+  // Adding and removing.
+  static AddLocalOptions LocalOptions(const C& c) {
+    AddLocalOptions options;
+    options.ByteLimit = c.maxUploadBytes_;
+    options.DateAttributes = c.exFileAttributes_ != 0;
+    return options;
+  }
+  static void AddLocal(C& c, DispatchCall& call, const std::vector<std::u16string>& paths) {
+    c.ClearError();
+    Outcome outcome = AddLocalFiles(c.model_, c.fileSystem_, paths, LocalOptions(c), &c);
+    if (!outcome.Ok()) {
+      // The model names the error; a date attribute may have recorded one
+      // on the way, but the failure that stopped the call is what is raised.
+      return c.FailRecorded(call, outcome.Code);
+    }
+    call.ReturnBool(true);
+  }
+  static void AddLocalFile(C& c, DispatchCall& call) { AddLocal(c, call, {call.TextArg(0)}); }
+  static void AddLocalFilesPattern(C& c, DispatchCall& call) {
+    std::optional<std::vector<std::u16string>> paths = PatternMatches(c.fileSystem_, call.TextArg(0));
+    if (!paths) return call.ReturnBool(false);
+    AddLocal(c, call, *paths);
+  }
+  static void AddVirtualFile(C& c, DispatchCall& call) {
+    AddServerEntry(c.model_, call.TextArg(0), u"0", &c);
+    call.ReturnBool(true);
+  }
+  static void AddVirtualFileWithSize(C& c, DispatchCall& call) {
+    AddServerEntry(c.model_, call.TextArg(0), call.TextArg(1), &c);
+    call.ReturnBool(true);
+  }
+  static void DeleteFileByIndex(C& c, DispatchCall& call) {
+    Outcome outcome = DeleteByIndex(c.model_, call.LongArg(0), &c);
+    if (!outcome.Ok()) return c.FailRecorded(call, outcome.Code);
+    call.ReturnBool(true);
+  }
+  static void DeleteFileByName(C& c, DispatchCall& call) {
+    Outcome outcome = DeleteByName(c.model_, call.TextArg(0), &c);
+    if (!outcome.Ok()) return c.FailRecorded(call, outcome.Code);
+    call.ReturnBool(true);
+  }
+  static void FindFilePos(C& c, DispatchCall& call) { call.ReturnLong(c.model_.FindPosByName(call.TextArg(0))); }
+
+  // Selection lives in the list view; without one nothing is selected.
+  static void GetSelectedCount(C&, DispatchCall& call) { call.ReturnLong(0); }
+  static void GetSelectedFileName(C&, DispatchCall& call) { call.ReturnText(u""); }
+
+  // Attributes of the current entry (deleted == false) or the current
+  // deleted entry.
+  static void SetAttr(C& c, DispatchCall& call, bool deleted) {
+    const std::u16string name = call.TextArg(0);
+    if (name.empty()) return call.ReturnBool(false);
+    const std::int32_t pos = deleted ? c.model_.DeleteFilePos() : c.model_.FilePos();
+    if (pos < 0) return c.FailRecorded(call, control_error::NoSuchFile);
+    if (name[0] == u'_' || !c.model_.RegisterAttributeName(name)) return c.FailRecorded(call, control_error::Underscore);
+    CZTFileItem* entry = deleted ? c.model_.CurrentDeleted() : c.model_.Current();
+    if (!entry) return c.FailRecorded(call, control_error::NoSuchFile);
+    entry->SetAttribute(name, call.TextArg(1));
+    if (!deleted && (c.listType_ == 1 || c.listType_ == 4)) c.RebuildView();
+    call.ReturnBool(true);
+  }
+  static void GetAttr(C& c, DispatchCall& call, bool deleted) {
+    const std::u16string name = call.TextArg(0);
+    if (name.empty()) return call.ReturnText(u"");
+    const std::int32_t pos = deleted ? c.model_.DeleteFilePos() : c.model_.FilePos();
+    const CZTFileItem* entry = deleted ? c.model_.CurrentDeleted() : c.model_.Current();
+    if (pos < 0 || !entry) return c.FailRecorded(call, control_error::NoSuchFile);
+    call.ReturnText(entry->GetAttribute(name));
+  }
+  static void SetFileAttr(C& c, DispatchCall& call) { SetAttr(c, call, false); }
+  static void GetFileAttr(C& c, DispatchCall& call) { GetAttr(c, call, false); }
+  static void SetDeleteFileAttr(C& c, DispatchCall& call) { SetAttr(c, call, true); }
+  static void GetDeleteFileAttr(C& c, DispatchCall& call) { GetAttr(c, call, true); }
+
+  // A 2 x n array of BSTRs: row 0 the registered names, row 1 the entry's
+  // values for them.
+  static void ReturnAttrs(C& c, DispatchCall& call, const CZTFileItem& entry) {
+    const auto& names = c.model_.AttributeNames();
+    SAFEARRAYBOUND bounds[2] = {{2, 0}, {static_cast<ULONG>(names.size()), 0}};
+    SAFEARRAY* array = SafeArrayCreate(VT_BSTR, 2, bounds);
+    if (!array) return call.Fail(E_OUTOFMEMORY);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      com::Bstr name(names[i].Name), value(entry.GetAttribute(names[i].Name));
+      LONG at[2] = {0, static_cast<LONG>(i)};
+      HRESULT hr = name ? SafeArrayPutElement(array, at, name.Get()) : E_OUTOFMEMORY;
+      at[0] = 1;
+      if (SUCCEEDED(hr)) hr = value ? SafeArrayPutElement(array, at, value.Get()) : E_OUTOFMEMORY;
+      if (FAILED(hr)) {
+        SafeArrayDestroy(array);
+        return call.Fail(hr);
+      }
+    }
+    VARIANT v;
+    V_VT(&v) = VT_ARRAY | VT_BSTR;
+    V_ARRAY(&v) = array;
+    call.ReturnVariant(v);
+  }
+  static void GetFileAttrs(C& c, DispatchCall& call) {
+    const CZTFileItem* entry = c.model_.Current();
+    if (!entry) return c.FailRaised(call, ErrorNumber(control_error::NoSuchFile));
+    ReturnAttrs(c, call, *entry);
+  }
+  static void GetDeleteFileAttrs(C& c, DispatchCall& call) {
+    const CZTFileItem* entry = c.model_.CurrentDeleted();
+    if (!entry) return c.FailRecorded(call, control_error::NoSuchFile);
+    ReturnAttrs(c, call, *entry);
+  }
+
+  static void AddMessage(C& c, DispatchCall& call) {
+    c.model_.AddMessage(call.TextArg(0), call.TextArg(1));
+    // Returns an empty VARIANT.
+  }
+  static void ClearMessage(C& c, DispatchCall&) { c.model_.ClearMessages(); }
+
+  // Members whose dialog, view or network part is not in this build.
+  static void OpenFileDialog(C& c, DispatchCall& call) { c.FailUnavailable(call, u"OpenFileDialog"); }
+  static void OpenFolderDialog(C& c, DispatchCall& call) { c.FailUnavailable(call, u"OpenFolderDialog"); }
+  static void Post(C& c, DispatchCall& call) { c.FailUnavailable(call, u"Post"); }
+  static void PostMessages(C& c, DispatchCall& call) { c.FailUnavailable(call, u"PostMessage"); }
+  static void PostFile(C& c, DispatchCall& call) { c.FailUnavailable(call, u"PostFile"); }
+  static void OpenPostDialog(C& c, DispatchCall& call) { c.FailUnavailable(call, u"OpenPostDialog"); }
+  static void OpenFile(C& c, DispatchCall& call) { c.FailUnavailable(call, u"OpenFile"); }
+
+  static const DispatchMember<C> kTable[kControlMemberCount];
+};
+
+namespace {
+constexpr MemberKind P = MemberKind::Property;
+constexpr MemberKind M = MemberKind::Method;
+using CM = ControlMembers;
+}  // namespace
+
+// clang-format off
+const DispatchMember<C> ControlMembers::kTable[kControlMemberCount] = {
+  {{L"MaxUploadSize", 1, P, VT_I4, 0, {}}, &CM::GetMaxUploadSize, &CM::PutMaxUploadSize},
+  {{L"EnableFolderMenu", 2, P, VT_I2, 0, {}}, &CM::GetShort<&C::enableFolderMenu_>, &CM::PutShort<&C::enableFolderMenu_>},
+  {{L"EnableMenu", 3, P, VT_I2, 0, {}}, &CM::GetShort<&C::enableMenu_>, &CM::PutShort<&C::enableMenu_>},
+  {{L"EnableDeleteMenu", 4, P, VT_I2, 0, {}}, &CM::GetShort<&C::enableDeleteMenu_>, &CM::PutShort<&C::enableDeleteMenu_>},
+  {{L"URL", 5, P, VT_BSTR, 0, {}}, &CM::GetText<&C::url_>, &CM::PutUrl},
+  {{L"ErrorCode", 6, P, VT_BSTR, 0, {}}, &CM::GetText<&C::errorCode_>, &CM::PutReadOnly},
+  {{L"ErrorDescription", 7, P, VT_BSTR, 0, {}}, &CM::GetText<&C::errorDescription_>, &CM::PutReadOnly},
+  {{L"Port", 8, P, VT_I4, 0, {}}, &CM::GetLong<&C::port_>, &CM::PutLong<&C::port_>},
+  {{L"UserName", 9, P, VT_BSTR, 0, {}}, &CM::GetText<&C::userName_>, &CM::PutText<&C::userName_>},
+  {{L"Password", 10, P, VT_BSTR, 0, {}}, &CM::GetText<&C::password_>, &CM::PutText<&C::password_>},
+  {{L"PostMode", 11, P, VT_I2, 0, {}}, &CM::GetShort<&C::postMode_>, &CM::PutShort<&C::postMode_>},
+  {{L"BgColor", 12, P, VT_I4, 0, {}}, &CM::GetLong<&C::bgColor_>, &CM::PutLong<&C::bgColor_>},
+  {{L"FgColor", 13, P, VT_I4, 0, {}}, &CM::GetLong<&C::fgColor_>, &CM::PutLong<&C::fgColor_>},
+  {{L"TrackSelect", 14, P, VT_I2, 0, {}}, &CM::GetShort<&C::trackSelect_>, &CM::PutShort<&C::trackSelect_>},
+  {{L"RowSelect", 15, P, VT_I2, 0, {}}, &CM::GetShort<&C::rowSelect_>, &CM::PutShort<&C::rowSelect_>},
+  {{L"EnableHeaderMove", 16, P, VT_I2, 0, {}}, &CM::GetShort<&C::enableHeaderMove_>, &CM::PutShort<&C::enableHeaderMove_>},
+  {{L"UTF8", 17, P, VT_I2, 0, {}}, &CM::GetShort<&C::utf8_>, &CM::PutShort<&C::utf8_>},
+  {{L"GridLine", 18, P, VT_I2, 0, {}}, &CM::GetShort<&C::gridLine_>, &CM::PutShort<&C::gridLine_>},
+  {{L"ListType", 19, P, VT_I2, 0, {}}, &CM::GetShort<&C::listType_>, &CM::PutListType},
+  {{L"FileCount", 20, P, VT_I4, 0, {}}, &CM::GetFileCount, &CM::PutReadOnly},
+  {{L"FilePos", 21, P, VT_I4, 0, {}}, &CM::GetFilePos, &CM::PutFilePos},
+  {{L"DeleteFilePos", 22, P, VT_I4, 0, {}}, &CM::GetDeleteFilePos, &CM::PutDeleteFilePos},
+  {{L"DeleteFileCount", 23, P, VT_I4, 0, {}}, &CM::GetDeleteFileCount, &CM::PutReadOnly},
+  {{L"IsUpdated", 24, P, VT_VARIANT, 0, {}}, &CM::GetIsUpdated, &CM::PutReadOnly},
+  {{L"IsLocalFile", 25, P, VT_VARIANT, 0, {}}, &CM::GetIsLocalFile, &CM::PutReadOnly},
+  {{L"FileName", 26, P, VT_BSTR, 0, {}}, &CM::GetFileName, &CM::PutFileName},
+  {{L"FilePath", 27, P, VT_BSTR, 0, {}}, &CM::GetFilePath, &CM::PutReadOnly},
+  {{L"DeleteFileName", 28, P, VT_BSTR, 0, {}}, &CM::GetDeleteFileName, &CM::PutDeleteFileName},
+  {{L"DeleteFilePath", 29, P, VT_BSTR, 0, {}}, &CM::GetDeleteFilePath, &CM::PutReadOnly},
+  {{L"ExFileAttributes", 30, P, VT_I2, 0, {}}, &CM::GetShort<&C::exFileAttributes_>, &CM::PutShort<&C::exFileAttributes_>},
+  {{L"KByteRate", 31, P, VT_I4, 0, {}}, &CM::GetLong<&C::kByteRate_>, &CM::PutLong<&C::kByteRate_>},
+  {{L"ResponseStatusCode", 32, P, VT_I4, 0, {}}, &CM::GetLong<&C::responseStatusCode_>, &CM::PutReadOnly},
+  {{L"ResponseText", 33, P, VT_BSTR, 0, {}}, &CM::GetText<&C::responseText_>, &CM::PutReadOnly},
+  {{L"FileSize", 34, P, VT_I4, 0, {}}, &CM::GetFileSize, &CM::PutFileSize},
+  {{L"FileBytes", 35, P, VT_VARIANT, 0, {}}, &CM::GetFileBytes, &CM::PutFileBytes},
+  {{L"DbClickEventEnable", 36, P, VT_I2, 0, {}}, &CM::GetShort<&C::dbClickEventEnable_>, &CM::PutShort<&C::dbClickEventEnable_>},
+  {{L"AddLocalFile", 37, M, VT_VARIANT, 1, {VT_BSTR}}, &CM::AddLocalFile, nullptr},
+  {{L"AddVirtualFile", 38, M, VT_VARIANT, 1, {VT_BSTR}}, &CM::AddVirtualFile, nullptr},
+  {{L"AddVirtualFileWithSize", 39, M, VT_VARIANT, 2, {VT_BSTR, VT_BSTR}}, &CM::AddVirtualFileWithSize, nullptr},
+  {{L"DeleteFile", 40, M, VT_VARIANT, 1, {VT_I4}}, &CM::DeleteFileByIndex, nullptr},
+  {{L"DeleteFile2", 41, M, VT_VARIANT, 1, {VT_BSTR}}, &CM::DeleteFileByName, nullptr},
+  {{L"OpenFileDialog", 42, M, VT_EMPTY, 0, {}}, &CM::OpenFileDialog, nullptr},
+  {{L"OpenFolderDialog", 43, M, VT_EMPTY, 0, {}}, &CM::OpenFolderDialog, nullptr},
+  {{L"GetSelectedCount", 44, M, VT_I4, 0, {}}, &CM::GetSelectedCount, nullptr},
+  {{L"GetSelectedFileName", 45, M, VT_BSTR, 1, {VT_I4}}, &CM::GetSelectedFileName, nullptr},
+  {{L"AddLocalFiles", 46, M, VT_VARIANT, 1, {VT_BSTR}}, &CM::AddLocalFilesPattern, nullptr},
+  {{L"Post", 47, M, VT_BSTR, 1, {VT_BOOL}}, &CM::Post, nullptr},
+  {{L"AddMessage", 48, M, VT_VARIANT, 2, {VT_BSTR, VT_BSTR}}, &CM::AddMessage, nullptr},
+  {{L"FindFilePos", 49, M, VT_I4, 1, {VT_BSTR}}, &CM::FindFilePos, nullptr},
+  {{L"SetFileAttr", 50, M, VT_VARIANT, 2, {VT_BSTR, VT_BSTR}}, &CM::SetFileAttr, nullptr},
+  {{L"GetFileAttr", 51, M, VT_BSTR, 1, {VT_BSTR}}, &CM::GetFileAttr, nullptr},
+  {{L"SetDeleteFileAttr", 52, M, VT_VARIANT, 2, {VT_BSTR, VT_BSTR}}, &CM::SetDeleteFileAttr, nullptr},
+  {{L"GetDeleteFileAttr", 53, M, VT_BSTR, 1, {VT_BSTR}}, &CM::GetDeleteFileAttr, nullptr},
+  {{L"GetFileAttrs", 54, M, VT_VARIANT, 0, {}}, &CM::GetFileAttrs, nullptr},
+  {{L"ClearMessage", 55, M, VT_EMPTY, 0, {}}, &CM::ClearMessage, nullptr},
+  {{L"PostMessage", 56, M, VT_BSTR, 0, {}}, &CM::PostMessages, nullptr},
+  {{L"PostFile", 57, M, VT_BSTR, 0, {}}, &CM::PostFile, nullptr},
+  {{L"OpenPostDialog", 58, M, VT_EMPTY, 0, {}}, &CM::OpenPostDialog, nullptr},
+  {{L"GetDeleteFileAttrs", 59, M, VT_VARIANT, 0, {}}, &CM::GetDeleteFileAttrs, nullptr},
+  {{L"OpenFile", 60, M, VT_EMPTY, 0, {}}, &CM::OpenFile, nullptr},
+};
+// clang-format on
+
+const com::DispatchTable<C, kControlMemberCount>& ControlMemberTable() {
+  static const com::DispatchTable<C, kControlMemberCount> table(ControlMembers::kTable);
+  return table;
+}
+
+}  // namespace zt

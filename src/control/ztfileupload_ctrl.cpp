@@ -1,0 +1,147 @@
+#include "control/ztfileupload_ctrl.h"
+
+#include <oleauto.h>
+
+#include "control/control_errors.h"
+#include "control/guids.h"
+#include "control/members.h"
+#include "platform/com_ptr.h"
+#include "platform/module_state.h"
+#include "text/format.h"
+#include "text/unicode.h"
+
+namespace zt {
+
+namespace {
+// Event numbers of _DZTFileUploadEvents.
+constexpr DISPID kEventAfterAddFile = 3;
+constexpr DISPID kEventAfterDeleteFile = 4;
+constexpr DISPID kEventAfterAddFiles = 5;
+}  // namespace
+
+CZTFileUploadCtrl::CZTFileUploadCtrl() {
+  events_ = &AddConnectionPoint(Identity(), DIID__DZTFileUploadEvents);
+  AddConnectionPoint(Identity(), IID_IPropertyNotifySink);
+}
+
+CZTFileUploadCtrl::~CZTFileUploadCtrl() = default;
+
+void* CZTFileUploadCtrl::QueryExtra(REFIID iid) {
+  if (IsEqualIID(iid, DIID__DZTFileUpload)) return static_cast<IDispatch*>(this);
+  if (IsEqualIID(iid, IID_IProvideClassInfo)) return static_cast<IProvideClassInfo*>(this);
+  return nullptr;
+}
+
+HRESULT CZTFileUploadCtrl::LoadTypeLib(ITypeLib** out) const {
+  // The registered library first, as a container expects; the module's own
+  // copy when the module is used unregistered.
+  if (SUCCEEDED(LoadRegTypeLib(LIBID_ZTFILEUPLOADLib, kTypeLibMajor, kTypeLibMinor, 0, out))) return S_OK;
+  return LoadTypeLibEx(com::ModulePath().c_str(), REGKIND_NONE, out);
+}
+
+STDMETHODIMP CZTFileUploadCtrl::GetTypeInfoCount(UINT* count) {
+  if (!count) return E_POINTER;
+  *count = 1;
+  return S_OK;
+}
+
+STDMETHODIMP CZTFileUploadCtrl::GetTypeInfo(UINT index, LCID, ITypeInfo** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (index != 0) return DISP_E_BADINDEX;
+  com::ComPtr<ITypeLib> lib;
+  HRESULT hr = LoadTypeLib(lib.Put());
+  if (FAILED(hr)) return hr;
+  return lib->GetTypeInfoOfGuid(DIID__DZTFileUpload, out);
+}
+
+STDMETHODIMP CZTFileUploadCtrl::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+  return ControlMemberTable().GetIDsOfNames(names, count, ids);
+}
+
+STDMETHODIMP CZTFileUploadCtrl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                       EXCEPINFO* info, UINT* argErr) {
+  // An event sink may drop the last reference to the control while a
+  // member runs; the call keeps it alive until it returns.
+  com::ComPtr<IUnknown> keepAlive(Identity());
+  return ControlMemberTable().Invoke(*this, id, flags, params, result, info, argErr);
+}
+
+STDMETHODIMP CZTFileUploadCtrl::GetClassInfo(ITypeInfo** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  com::ComPtr<ITypeLib> lib;
+  HRESULT hr = LoadTypeLib(lib.Put());
+  if (FAILED(hr)) return hr;
+  return lib->GetTypeInfoOfGuid(CLSID_ZTFileUpload, out);
+}
+
+STDMETHODIMP CZTFileUploadCtrl::GetGUID(DWORD kind, GUID* out) {
+  if (!out) return E_POINTER;
+  if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
+    *out = GUID_NULL;
+    return E_INVALIDARG;
+  }
+  *out = DIID__DZTFileUploadEvents;
+  return S_OK;
+}
+
+void CZTFileUploadCtrl::Record(std::u16string_view code, std::u16string description) {
+  errorCode_ = std::u16string(code);
+  errorDescription_ = std::move(description);
+}
+
+void CZTFileUploadCtrl::ClearError() {
+  errorCode_.clear();
+  errorDescription_.clear();
+}
+
+void CZTFileUploadCtrl::FailRecorded(com::DispatchCall& call, std::u16string_view code, std::u16string_view name) {
+  Record(code, ErrorText(code, name));
+  RaiseRecorded(call);
+}
+
+void CZTFileUploadCtrl::RaiseRecorded(com::DispatchCall& call) {
+  call.Raise(ErrorNumber(errorCode_), errorDescription_, 0);
+}
+
+void CZTFileUploadCtrl::FailRaised(com::DispatchCall& call, std::uint16_t number) {
+  call.Raise(number, FormatText(number), number);
+}
+
+void CZTFileUploadCtrl::FailRaisedNamed(com::DispatchCall& call, std::uint16_t number, std::u16string_view name) {
+  // A text formatted with a name carries no help context.
+  call.Raise(number, FormatText(number, {name}), 0);
+}
+
+void CZTFileUploadCtrl::FailUnavailable(com::DispatchCall& call, std::u16string_view member) {
+  call.RaiseScode(E_NOTIMPL, std::u16string(member) + u" is not available in this build of ZTFileUpload.");
+}
+
+void CZTFileUploadCtrl::AfterAddFile(std::int32_t fileIndex) {
+  VARIANT arg;
+  V_VT(&arg) = VT_I4;
+  V_I4(&arg) = fileIndex;
+  events_->FireDispatch(kEventAfterAddFile, &arg, 1);
+}
+
+void CZTFileUploadCtrl::AfterAddFiles(std::int32_t fileCount) {
+  VARIANT arg;
+  V_VT(&arg) = VT_I4;
+  V_I4(&arg) = fileCount;
+  events_->FireDispatch(kEventAfterAddFiles, &arg, 1);
+}
+
+void CZTFileUploadCtrl::AfterDeleteFile(const std::u16string& fileName, const std::u16string& filePath) {
+  com::Bstr name(fileName), path(filePath);
+  if (!name || !path) return;  // no memory for the event's texts: the event is lost, the list is not
+  // Arguments go last first.
+  VARIANT args[2];
+  V_VT(&args[0]) = VT_BSTR;
+  V_BSTR(&args[0]) = path.Get();
+  V_VT(&args[1]) = VT_BSTR;
+  V_BSTR(&args[1]) = name.Get();
+  events_->FireDispatch(kEventAfterDeleteFile, args, 2);
+}
+
+}  // namespace zt

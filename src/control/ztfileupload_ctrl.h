@@ -1,0 +1,106 @@
+#pragma once
+// CZTFileUploadCtrl: the scriptable file-upload control. It holds the file
+// model, the properties and the error pair, and answers scripts through the
+// member table in members.cpp. The embedding interfaces (IOleObject,
+// IViewObject2, IPersist*, ...) join the base list when they exist.
+#include <windows.h>
+#include <ocidl.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "model/file_model.h"
+#include "model/file_operations.h"
+#include "platform/com_object.h"
+#include "platform/connection_points.h"
+#include "platform/dispatch.h"
+#include "platform/win_file_system.h"
+
+namespace zt {
+
+class CZTFileUploadCtrl final
+    : public com::ComObject<IDispatch, IProvideClassInfo2, com::ConnectionPointContainerImpl>,
+      private FileListObserver {
+public:
+  CZTFileUploadCtrl();
+  ~CZTFileUploadCtrl() override;
+
+  // IDispatch
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
+  STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** out) override;
+  STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
+  STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                      EXCEPINFO* info, UINT* argErr) override;
+
+  // IProvideClassInfo2
+  STDMETHODIMP GetClassInfo(ITypeInfo** out) override;
+  STDMETHODIMP GetGUID(DWORD kind, GUID* out) override;
+
+  // Whether a property was put since the state was last saved.
+  bool IsModified() const { return modified_; }
+  void SetModified(bool modified) { modified_ = modified; }
+
+protected:
+  void* QueryExtra(REFIID iid) override;
+
+private:
+  friend struct ControlMembers;
+
+  // Error reporting (the three forms).
+  void Record(std::u16string_view code, std::u16string description);
+  void ClearError();
+  // Form 1: record code (its text formatted with name) and raise it.
+  void FailRecorded(com::DispatchCall& call, std::u16string_view code, std::u16string_view name = {});
+  // Raises the recorded pair as it stands.
+  void RaiseRecorded(com::DispatchCall& call);
+  // Form 2: raise number with its text; the pair is untouched.
+  void FailRaised(com::DispatchCall& call, std::uint16_t number);
+  void FailRaisedNamed(com::DispatchCall& call, std::uint16_t number, std::u16string_view name);
+  // A member whose view, dialog or network part is not in this build.
+  void FailUnavailable(com::DispatchCall& call, std::u16string_view member);
+
+  // The list view, when there is one, follows the model.
+  void RebuildView() {}
+
+  // FileListObserver: the model's events become the control's events.
+  void AfterAddFile(std::int32_t fileIndex) override;
+  void AfterAddFiles(std::int32_t fileCount) override;
+  void AfterDeleteFile(const std::u16string& fileName, const std::u16string& filePath) override;
+
+  HRESULT LoadTypeLib(ITypeLib** out) const;
+
+  FileModel model_;
+  WinFileSystem fileSystem_;
+  com::ConnectionPoint* events_ = nullptr;
+
+  // Properties (their initial values are those of a new control).
+  std::int64_t maxUploadBytes_ = 0;
+  std::u16string host_;  // set only by putting URL
+  std::u16string url_;   // the request path; what reading URL returns
+  std::u16string userName_;
+  std::u16string password_;
+  std::int32_t port_ = 80;
+  std::int16_t postMode_ = 0;
+  std::int32_t kByteRate_ = 0;
+  std::int16_t enableFolderMenu_ = 1;
+  std::int16_t listType_ = 0;
+  std::int16_t enableDeleteMenu_ = 1;
+  std::int32_t bgColor_ = 0xFFFFFF;
+  std::int32_t fgColor_ = 0;
+  std::int16_t trackSelect_ = 0;
+  std::int16_t rowSelect_ = 1;
+  std::int16_t enableHeaderMove_ = 1;
+  std::int16_t gridLine_ = 0;
+  std::int16_t utf8_ = 0;
+  std::int16_t exFileAttributes_ = 0;
+  std::int16_t enableMenu_ = 1;
+  std::int16_t dbClickEventEnable_ = 0;
+  std::int32_t responseStatusCode_ = -1;
+  std::u16string responseText_;
+  std::u16string errorCode_;
+  std::u16string errorDescription_;
+  bool modified_ = false;
+};
+
+}  // namespace zt

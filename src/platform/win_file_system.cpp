@@ -1,0 +1,100 @@
+#include "platform/win_file_system.h"
+
+#include <windows.h>
+
+#include "platform/wide_text.h"
+
+namespace zt {
+namespace {
+
+class FindHandle {
+public:
+  explicit FindHandle(HANDLE h) : h_(h) {}
+  FindHandle(const FindHandle&) = delete;
+  FindHandle& operator=(const FindHandle&) = delete;
+  ~FindHandle() {
+    if (h_ != INVALID_HANDLE_VALUE) FindClose(h_);
+  }
+  HANDLE Get() const { return h_; }
+  bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
+
+private:
+  HANDLE h_;
+};
+
+// The searched path up to and including its last separator.
+std::u16string DirectoryPart(std::u16string_view path) {
+  std::size_t slash = path.find_last_of(u"\\/");
+  return slash == std::u16string_view::npos ? std::u16string() : std::u16string(path.substr(0, slash + 1));
+}
+
+FoundFile ToFound(const WIN32_FIND_DATAW& data, const std::u16string& directory) {
+  FoundFile f;
+  f.Name = FromWide(data.cFileName);
+  f.FullPath = directory + f.Name;
+  f.Size = static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+  f.Attributes = data.dwFileAttributes;
+  return f;
+}
+
+// A Win32 call needs a terminated string; a path with an embedded zero
+// would silently name another file, so it matches nothing.
+bool TerminatedPath(std::u16string_view path, std::u16string* out) {
+  if (path.empty() || path.find(u'\0') != std::u16string_view::npos) return false;
+  *out = std::u16string(path);
+  return true;
+}
+
+std::optional<CivilTime> LocalCivil(const FILETIME& utc) {
+  if (utc.dwLowDateTime == 0 && utc.dwHighDateTime == 0) return std::nullopt;
+  FILETIME local;
+  SYSTEMTIME st;
+  if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &st)) return std::nullopt;
+  CivilTime t;
+  t.Year = st.wYear;
+  t.Month = st.wMonth;
+  t.Day = st.wDay;
+  t.Hour = st.wHour;
+  t.Minute = st.wMinute;
+  t.Second = st.wSecond;
+  return t;
+}
+
+}  // namespace
+
+std::optional<FoundFile> WinFileSystem::FindFirst(std::u16string_view path) {
+  std::u16string p;
+  if (!TerminatedPath(path, &p)) return std::nullopt;
+  WIN32_FIND_DATAW data;
+  FindHandle find(FindFirstFileW(AsWide(p), &data));
+  if (!find.Valid()) return std::nullopt;
+  return ToFound(data, DirectoryPart(p));
+}
+
+std::vector<FoundFile> WinFileSystem::FindAll(std::u16string_view pattern) {
+  std::vector<FoundFile> found;
+  std::u16string p;
+  if (!TerminatedPath(pattern, &p)) return found;
+  WIN32_FIND_DATAW data;
+  FindHandle find(FindFirstFileW(AsWide(p), &data));
+  if (!find.Valid()) return found;
+  const std::u16string directory = DirectoryPart(p);
+  do {
+    found.push_back(ToFound(data, directory));
+  } while (FindNextFileW(find.Get(), &data));
+  return found;
+}
+
+std::optional<FileTimes> WinFileSystem::Times(std::u16string_view path) {
+  std::u16string p;
+  if (!TerminatedPath(path, &p)) return std::nullopt;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(AsWide(p), GetFileExInfoStandard, &data)) return std::nullopt;
+  FileTimes times;
+  times.Created = LocalCivil(data.ftCreationTime);
+  times.Written = LocalCivil(data.ftLastWriteTime);
+  times.Accessed = LocalCivil(data.ftLastAccessTime);
+  return times;
+}
+
+}  // namespace zt

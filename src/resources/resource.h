@@ -1,0 +1,11 @@
+#pragma once
+// Resource numbers of the module, shared by the .rc and the code.
+
+// String table ids of the two class type names (their texts live in the
+// core's string table).
+#define IDS_ZTFILEUPLOAD 1
+#define IDS_ZTFILEUPLOAD_PPG 2
+
+// Toolbox bitmap of the control and the module's icon.
+#define IDB_ZTFILEUPLOAD 1
+#define IDI_ZTFILEUPLOAD 1

@@ -1,0 +1,244 @@
+// Self-registration through regsvr32, the registry it leaves, and the
+// embedded type library read back as tools read it.
+#include <gtest/gtest.h>
+
+#include <comcat.h>
+#include <ocidl.h>
+
+#include "control_client.h"
+#include "members_data.h"
+#include "platform/registry.h"
+
+namespace zt::test {
+namespace {
+
+const wchar_t kClsid[] = L"{641FC981-5EE3-4800-8C3C-68920AA6AC4D}";
+const wchar_t kPageClsid[] = L"{E535A598-31D4-4D4F-BC08-3520D6931980}";
+const wchar_t kLibid[] = L"{7A6CB235-B1EC-4892-80A6-058865EE0637}";
+const wchar_t kEvents[] = L"{7FD63FB0-DE6B-4617-B3C5-3674EEE58004}";
+const wchar_t kDispatch[] = L"{11055124-8984-46F0-BA44-167B6E26EF59}";
+const wchar_t kSafeForScripting[] = L"{7DD95801-9882-11CF-9FA9-00AA006C42C4}";
+const wchar_t kSafeForInitializing[] = L"{7DD95802-9882-11CF-9FA9-00AA006C42C4}";
+
+GUID Guid(const wchar_t* text) {
+  GUID g;
+  CLSIDFromString(text, &g);
+  return g;
+}
+
+DWORD RunRegsvr32(const std::wstring& switches) {
+  std::wstring command = L"regsvr32.exe /s " + switches + L"\"" + ModulePath() + L"\"";
+  STARTUPINFOW si = {};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return ~0u;
+  WaitForSingleObject(pi.hProcess, 60000);
+  DWORD code = ~0u;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return code;
+}
+
+// The default (or named) text value of HKCR\path; "<missing>" when absent.
+std::wstring Value(const std::wstring& path, const std::wstring& name = L"") {
+  com::RegKey key;
+  if (com::RegKey::Open(HKEY_CLASSES_ROOT, path, &key) != ERROR_SUCCESS) return L"<missing>";
+  std::wstring value;
+  if (key.GetText(name, &value) != ERROR_SUCCESS) return L"<no value>";
+  return value;
+}
+
+bool KeyExists(const std::wstring& path) {
+  com::RegKey key;
+  return com::RegKey::Open(HKEY_CLASSES_ROOT, path, &key) == ERROR_SUCCESS;
+}
+
+class RegistrationTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() { CoInitialize(nullptr); }
+  // Leave the module registered, as the script tests expect it.
+  static void TearDownTestSuite() { RunRegsvr32(L""); }
+};
+
+TEST_F(RegistrationTest, RegisterWritesTheClassesAndUnregisterRemovesThem) {
+  ASSERT_EQ(RunRegsvr32(L""), 0u);
+  const std::wstring cls = std::wstring(L"CLSID\\") + kClsid;
+  const std::wstring module = ModulePath();
+  EXPECT_EQ(Value(L"ZTFILEUPLOAD.ZTFileUploadCtrl.1"), L"ZTFILEUPLOAD Control");
+  EXPECT_EQ(Value(L"ZTFILEUPLOAD.ZTFileUploadCtrl.1\\CLSID"), kClsid);
+  EXPECT_EQ(Value(cls), L"ZTFILEUPLOAD Control");
+  EXPECT_EQ(Value(cls + L"\\ProgID"), L"ZTFILEUPLOAD.ZTFileUploadCtrl.1");
+  EXPECT_EQ(Value(cls + L"\\InprocServer32"), module);
+  EXPECT_EQ(Value(cls + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
+  EXPECT_EQ(Value(cls + L"\\MiscStatus\\1"), L"131473");  // 0x20191
+  EXPECT_EQ(Value(cls + L"\\ToolboxBitmap32"), module + L", 1");
+  EXPECT_TRUE(KeyExists(cls + L"\\Control"));
+  EXPECT_TRUE(KeyExists(cls + L"\\Programmable"));
+  EXPECT_EQ(Value(cls + L"\\TypeLib"), kLibid);
+  EXPECT_EQ(Value(cls + L"\\Version"), L"1.0");
+  EXPECT_TRUE(KeyExists(cls + L"\\Implemented Categories\\" + kSafeForScripting));
+  EXPECT_TRUE(KeyExists(cls + L"\\Implemented Categories\\" + kSafeForInitializing));
+  EXPECT_EQ(Value(std::wstring(L"Component Categories\\") + kSafeForScripting, L"409"),
+            L"Controls that are safely scriptable");
+  const std::wstring page = std::wstring(L"CLSID\\") + kPageClsid;
+  EXPECT_EQ(Value(L"ZTFILEUPLOAD.ZTFileUploadPropPage.1"), L"ZTFILEUPLOAD Property Page");
+  EXPECT_EQ(Value(page + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
+  EXPECT_EQ(Value(std::wstring(L"TypeLib\\") + kLibid + L"\\1.0"), L"ZTFileUpload ActiveX Control module");
+
+  // Registered, the control is made by ProgID as a page makes it.
+  CLSID clsid;
+  ASSERT_EQ(CLSIDFromProgID(L"ZTFILEUPLOAD.ZTFileUploadCtrl.1", &clsid), S_OK);
+  com::ComPtr<IDispatch> made;
+  ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, made.PutVoid()), S_OK);
+  ControlClient control(made);
+  EXPECT_EQ(control.GetLong(L"Port"), 80);
+  com::ComPtr<IUnknown> page_object;
+  EXPECT_EQ(CoCreateInstance(Guid(kPageClsid), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, page_object.PutVoid()),
+            E_NOTIMPL);
+
+  ASSERT_EQ(RunRegsvr32(L"/u "), 0u);
+  for (const std::wstring& gone : {std::wstring(L"ZTFILEUPLOAD.ZTFileUploadCtrl.1"), cls,
+                                   std::wstring(L"ZTFILEUPLOAD.ZTFileUploadPropPage.1"), page,
+                                   std::wstring(L"TypeLib\\") + kLibid, std::wstring(L"Interface\\") + kEvents})
+    EXPECT_FALSE(KeyExists(gone)) << std::string(gone.begin(), gone.end());
+  com::ComPtr<ITypeLib> lib;
+  EXPECT_NE(LoadRegTypeLib(Guid(kLibid), 1, 0, 0, lib.Put()), S_OK);
+}
+
+// The library tools and containers read: what it declares and how.
+class TypeLibTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    CoInitialize(nullptr);
+    ASSERT_EQ(RunRegsvr32(L""), 0u);
+  }
+  void SetUp() override { ASSERT_EQ(LoadRegTypeLib(Guid(kLibid), 1, 0, 0, lib_.Put()), S_OK); }
+  com::ComPtr<ITypeInfo> Info(const wchar_t* guid) {
+    com::ComPtr<ITypeInfo> info;
+    EXPECT_EQ(lib_->GetTypeInfoOfGuid(Guid(guid), info.Put()), S_OK);
+    return info;
+  }
+  static std::wstring DocString(ITypeInfo* info, MEMBERID id = MEMBERID_NIL) {
+    BSTR doc = nullptr;
+    info->GetDocumentation(id, nullptr, &doc, nullptr, nullptr);
+    std::wstring s = doc ? doc : L"";
+    SysFreeString(doc);
+    return s;
+  }
+  com::ComPtr<ITypeLib> lib_;
+};
+
+TEST_F(TypeLibTest, DeclaresTheMembersWithTheirNumbersAndTypes) {
+  BSTR name = nullptr, doc = nullptr;
+  lib_->GetDocumentation(-1, &name, &doc, nullptr, nullptr);
+  EXPECT_STREQ(name, L"ZTFILEUPLOADLib");
+  EXPECT_STREQ(doc, L"ZTFileUpload ActiveX Control module");
+  SysFreeString(name);
+  SysFreeString(doc);
+
+  com::ComPtr<ITypeInfo> info = Info(kDispatch);
+  ASSERT_TRUE(info);
+  TYPEATTR* attr = nullptr;
+  ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+  EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
+  EXPECT_EQ(attr->cVars, 36);
+  EXPECT_EQ(attr->cFuncs, 22);
+  EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FHIDDEN);
+  EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDISPATCHABLE);
+  info->ReleaseTypeAttr(attr);
+  EXPECT_EQ(DocString(info.Get()), L"Dispatch interface for ZTFileUpload Control");
+
+  // Every declared member, by name, carries its declared number; the
+  // control binds the same name to its run-time number.
+  ControlClient control;
+  for (const ExpectedMember& m : kExpectedMembers) {
+    MEMBERID id = MEMBERID_NIL;
+    LPOLESTR names[1] = {const_cast<LPOLESTR>(m.Name)};
+    HRESULT hr = info->GetIDsOfNames(names, 1, &id);
+    if (m.DeclaredId == 0) {
+      EXPECT_NE(hr, S_OK) << m.RunTimeId;
+      continue;
+    }
+    EXPECT_EQ(hr, S_OK) << m.RunTimeId;
+    EXPECT_EQ(id, m.DeclaredId) << m.RunTimeId;
+    EXPECT_EQ(control.Id(m.Name), m.RunTimeId);
+  }
+
+  // Colours are the standard OLE_COLOR (known to containers by its GUID).
+  for (UINT i = 0; i < 36; ++i) {
+    VARDESC* var = nullptr;
+    ASSERT_EQ(info->GetVarDesc(i, &var), S_OK);
+    if (var->memid == 12 || var->memid == 13) {
+      ASSERT_EQ(var->elemdescVar.tdesc.vt, VT_USERDEFINED);
+      com::ComPtr<ITypeInfo> ref;
+      ASSERT_EQ(info->GetRefTypeInfo(var->elemdescVar.tdesc.hreftype, ref.Put()), S_OK);
+      BSTR refName = nullptr;
+      ref->GetDocumentation(MEMBERID_NIL, &refName, nullptr, nullptr, nullptr);
+      EXPECT_STREQ(refName, L"OLE_COLOR");
+      SysFreeString(refName);
+      TYPEATTR* refAttr = nullptr;
+      ASSERT_EQ(ref->GetTypeAttr(&refAttr), S_OK);
+      EXPECT_TRUE(IsEqualGUID(refAttr->guid, Guid(L"{66504301-BE0F-101A-8BBB-00AA00300CAB}")));
+      ref->ReleaseTypeAttr(refAttr);
+    }
+    info->ReleaseVarDesc(var);
+  }
+
+  // Parameter names.
+  MEMBERID setAttr = 49;
+  BSTR names[3] = {};
+  UINT count = 0;
+  ASSERT_EQ(info->GetNames(setAttr, names, 3, &count), S_OK);
+  ASSERT_EQ(count, 3u);
+  EXPECT_STREQ(names[0], L"SetFileAttr");
+  EXPECT_STREQ(names[1], L"attrName");
+  EXPECT_STREQ(names[2], L"attrValue");
+  for (BSTR& b : names) SysFreeString(b);
+}
+
+TEST_F(TypeLibTest, DeclaresTheEventsAndTheControlClass) {
+  com::ComPtr<ITypeInfo> events = Info(kEvents);
+  ASSERT_TRUE(events);
+  EXPECT_EQ(DocString(events.Get()), L"Event interface for ZTFileUpload Control");
+  const wchar_t* expected[] = {L"ItemDblClick", L"ItemClick", L"AfterAddFile", L"AfterDeleteFile", L"AfterAddFiles"};
+  for (MEMBERID id = 1; id <= 5; ++id) {
+    BSTR names[3] = {};
+    UINT count = 0;
+    ASSERT_EQ(events->GetNames(id, names, 3, &count), S_OK);
+    EXPECT_STREQ(names[0], expected[id - 1]);
+    if (id == 4) {
+      EXPECT_EQ(count, 3u);
+      EXPECT_STREQ(names[1], L"FileName");
+      EXPECT_STREQ(names[2], L"FilePath");
+    }
+    for (BSTR& b : names) SysFreeString(b);
+  }
+
+  com::ComPtr<ITypeInfo> coclass = Info(kClsid);
+  ASSERT_TRUE(coclass);
+  TYPEATTR* attr = nullptr;
+  ASSERT_EQ(coclass->GetTypeAttr(&attr), S_OK);
+  EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FCANCREATE);
+  EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FCONTROL);
+  coclass->ReleaseTypeAttr(attr);
+  EXPECT_EQ(DocString(coclass.Get()), L"ZTFileUpload Control");
+
+  // The control names the same class and event interface.
+  ControlClient control;
+  com::ComPtr<IProvideClassInfo2> provide =
+      com::ComPtr<IUnknown>(control.Get()).As<IProvideClassInfo2>(IID_IProvideClassInfo2);
+  ASSERT_TRUE(provide);
+  GUID source = GUID_NULL;
+  EXPECT_EQ(provide->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source), S_OK);
+  EXPECT_TRUE(IsEqualGUID(source, Guid(kEvents)));
+  com::ComPtr<ITypeInfo> fromControl;
+  ASSERT_EQ(provide->GetClassInfo(fromControl.Put()), S_OK);
+  TYPEATTR* classAttr = nullptr;
+  fromControl->GetTypeAttr(&classAttr);
+  EXPECT_TRUE(IsEqualGUID(classAttr->guid, Guid(kClsid)));
+  fromControl->ReleaseTypeAttr(classAttr);
+}
+
+}  // namespace
+}  // namespace zt::test
