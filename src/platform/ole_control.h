@@ -1,0 +1,191 @@
+// The embedding side of an ActiveX control, written once: IOleObject,
+// IOleInPlaceObject, IOleInPlaceActiveObject, IOleControl, IViewObject2,
+// IPersistStreamInit, IPersistPropertyBag, IPersistStorage,
+// ISpecifyPropertyPages and IObjectSafety, with the control's window (a
+// "STATIC" window subclassed on in-place activation and sized with the
+// site).
+//
+// The control derives from OleControl beside its other bases and supplies
+// the hooks below. OleControl names IOleObject as its interface for the
+// object's QueryInterface; the control's extra look-up must call
+// QueryOleInterface for the others. Reference counting stays the
+// control's.
+#pragma once
+
+#include <windows.h>
+#include <objsafe.h>
+#include <ocidl.h>
+#include <oleidl.h>
+
+#include <vector>
+
+#include "platform/ole_ptr.h"
+#include "platform/persist_exchange.h"
+
+namespace zt::ole {
+
+class OleControl : public IOleObject,
+                   public IOleInPlaceObject,
+                   public IOleInPlaceActiveObject,
+                   public IOleControl,
+                   public IViewObject2,
+                   public IPersistStreamInit,
+                   public IPersistPropertyBag,
+                   public IPersistStorage,
+                   public ISpecifyPropertyPages,
+                   public IObjectSafety {
+ public:
+  using Interface = IOleObject;
+
+  // Misc status of the control: activate when visible, client site first,
+  // inside-out, cannot link inside, recompose on resize.
+  static constexpr DWORD kMiscStatus = 0x20191;
+
+  // Every embedding interface but IOleObject (and IUnknown), without AddRef.
+  void* QueryOleInterface(REFIID iid);
+
+  HWND ControlWindow() const { return window_; }
+  // Whether a container froze the events (IOleControl::FreezeEvents).
+  bool EventsFrozen() const { return freeze_count_ > 0; }
+  // The control tells its view it has changed (redraw in the container).
+  void NotifyViewChange();
+
+  // IOleObject
+  STDMETHODIMP SetClientSite(IOleClientSite* site) override;
+  STDMETHODIMP GetClientSite(IOleClientSite** site) override;
+  STDMETHODIMP SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
+  STDMETHODIMP Close(DWORD save_option) override;
+  STDMETHODIMP SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** out) override;
+  STDMETHODIMP InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
+  STDMETHODIMP GetClipboardData(DWORD, IDataObject** out) override;
+  STDMETHODIMP DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT rect) override;
+  STDMETHODIMP EnumVerbs(IEnumOLEVERB** out) override;
+  STDMETHODIMP Update() override { return S_OK; }
+  STDMETHODIMP IsUpToDate() override { return S_OK; }
+  STDMETHODIMP GetUserClassID(CLSID* clsid) override;
+  STDMETHODIMP GetUserType(DWORD, LPOLESTR* out) override;
+  STDMETHODIMP SetExtent(DWORD aspect, SIZEL* size) override;
+  STDMETHODIMP GetExtent(DWORD aspect, SIZEL* size) override;
+  STDMETHODIMP Advise(IAdviseSink* sink, DWORD* cookie) override;
+  STDMETHODIMP Unadvise(DWORD cookie) override;
+  STDMETHODIMP EnumAdvise(IEnumSTATDATA** out) override;
+  STDMETHODIMP GetMiscStatus(DWORD aspect, DWORD* status) override;
+  STDMETHODIMP SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
+
+  // IOleWindow (of both in-place interfaces)
+  STDMETHODIMP GetWindow(HWND* out) override;
+  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+  // IOleInPlaceObject
+  STDMETHODIMP InPlaceDeactivate() override;
+  STDMETHODIMP UIDeactivate() override;
+  STDMETHODIMP SetObjectRects(LPCRECT pos, LPCRECT clip) override;
+  STDMETHODIMP ReactivateAndUndo() override { return E_NOTIMPL; }
+  // IOleInPlaceActiveObject
+  STDMETHODIMP TranslateAccelerator(LPMSG msg) override;
+  STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
+  STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
+  STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
+  STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+
+  // IOleControl
+  STDMETHODIMP GetControlInfo(CONTROLINFO* info) override;
+  STDMETHODIMP OnMnemonic(MSG*) override { return E_NOTIMPL; }
+  STDMETHODIMP OnAmbientPropertyChange(DISPID) override { return S_OK; }
+  STDMETHODIMP FreezeEvents(BOOL freeze) override;
+
+  // IViewObject2
+  STDMETHODIMP Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc, LPCRECTL bounds, LPCRECTL,
+                    BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) override;
+  STDMETHODIMP GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** out) override;
+  STDMETHODIMP Freeze(DWORD, LONG, void*, DWORD*) override { return E_NOTIMPL; }
+  STDMETHODIMP Unfreeze(DWORD) override { return E_NOTIMPL; }
+  STDMETHODIMP SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) override;
+  STDMETHODIMP GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) override;
+  STDMETHODIMP GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*, LPSIZEL size) override;
+
+  // IPersist (of the three persistence interfaces)
+  STDMETHODIMP GetClassID(CLSID* clsid) override;
+  // IPersistStreamInit and IPersistStorage
+  STDMETHODIMP IsDirty() override;
+  // IPersistStreamInit
+  STDMETHODIMP Load(LPSTREAM stream) override;
+  STDMETHODIMP Save(LPSTREAM stream, BOOL clear_dirty) override;
+  STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override;
+  // IPersistStreamInit and IPersistPropertyBag
+  STDMETHODIMP InitNew() override;
+  // IPersistPropertyBag
+  STDMETHODIMP Load(IPropertyBag* bag, IErrorLog* log) override;
+  STDMETHODIMP Save(IPropertyBag* bag, BOOL clear_dirty, BOOL save_all) override;
+  // IPersistStorage
+  STDMETHODIMP InitNew(IStorage* storage) override;
+  STDMETHODIMP Load(IStorage* storage) override;
+  STDMETHODIMP Save(IStorage* storage, BOOL same_as_load) override;
+  STDMETHODIMP SaveCompleted(IStorage*) override { return S_OK; }
+  STDMETHODIMP HandsOffStorage() override { return S_OK; }
+
+  // ISpecifyPropertyPages
+  STDMETHODIMP GetPages(CAUUID* pages) override;
+
+  // IObjectSafety
+  STDMETHODIMP GetInterfaceSafetyOptions(REFIID iid, DWORD* supported, DWORD* enabled) override;
+  STDMETHODIMP SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled) override;
+
+ protected:
+  OleControl();
+  virtual ~OleControl();
+
+  // ---- What the control supplies ----
+  virtual const CLSID& ControlClassId() const = 0;
+  // Exchanges the control's saved properties (after the version and the
+  // extent). On load, apply nothing unless the whole exchange succeeded.
+  virtual HRESULT ExchangeProperties(PropertyExchange& px) = 0;
+  // Sets the properties that have a load default (a new control).
+  virtual void InitNewProperties() = 0;
+  // Whether the control has unsaved changes; every property put sets it.
+  virtual bool IsModified() const = 0;
+  virtual void SetModified(bool modified) = 0;
+  // The window exists (false fails the activation and destroys it again).
+  virtual bool OnWindowCreated(HWND window) { return true; }
+  // The window has its new client size.
+  virtual void OnWindowResized(HWND window, int width, int height) {}
+  // The window is about to be destroyed.
+  virtual void OnWindowDestroying(HWND window) {}
+  // A message of the window before the default handling; true when handled.
+  virtual bool OnWindowMessage(HWND window, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) { return false; }
+  // Draws the control's image when it has no window: a white fill and an
+  // inscribed ellipse.
+  virtual void DrawWithoutWindow(HDC dc, const RECT& bounds);
+  // The property pages of the control (ISpecifyPropertyPages, "Properties").
+  virtual std::vector<CLSID> PropertyPageIds() const { return {}; }
+
+ private:
+  HRESULT ActivateInPlace(bool ui_activate, IOleClientSite* site);
+  HRESULT ShowPropertyPages(HWND parent);
+  bool CreateControlWindow(HWND parent, const RECT& pos);
+  void DestroyControlWindow();
+  HRESULT LoadStream(IStream* stream);
+  HRESULT SaveStream(IStream* stream);
+  bool SupportsInterface(REFIID iid);
+  static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+
+  ComPtr<IOleClientSite> client_site_;
+  ComPtr<IOleAdviseHolder> advise_holder_;
+  ComPtr<IAdviseSink> view_sink_;
+  DWORD view_aspects_ = 0;
+  DWORD view_flags_ = 0;
+  SIZEL extent_;  // HIMETRIC
+  ComPtr<IOleInPlaceSite> in_place_site_;
+  ComPtr<IOleInPlaceFrame> frame_;
+  ComPtr<IOleInPlaceUIWindow> doc_window_;
+  bool in_place_active_ = false;
+  bool ui_active_ = false;
+  HWND window_ = nullptr;
+  WNDPROC static_proc_ = nullptr;
+  RECT pos_ = {};
+  LONG freeze_count_ = 0;
+  DWORD safety_enabled_ = 0;
+};
+
+}  // namespace zt::ole

@@ -1,0 +1,186 @@
+// OleControl: in-place activation, the control's window and keyboard
+// routing (IOleInPlaceObject, IOleInPlaceActiveObject).
+#include "platform/ole_control.h"
+
+namespace zt::ole {
+namespace {
+
+const wchar_t kSelfProperty[] = L"ZTOleControl";
+
+bool IsWithin(HWND window, HWND ancestor) {
+  for (HWND w = window; w; w = GetParent(w)) {
+    if (w == ancestor) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+HRESULT OleControl::ActivateInPlace(bool ui_activate, IOleClientSite* site) {
+  if (!client_site_ && site) client_site_ = ComPtr<IOleClientSite>(site);
+  if (!client_site_) return E_UNEXPECTED;
+
+  if (!in_place_active_) {
+    auto in_place = client_site_.As<IOleInPlaceSite>(IID_IOleInPlaceSite);
+    if (!in_place) return E_NOINTERFACE;
+    if (in_place->CanInPlaceActivate() != S_OK) return E_FAIL;
+    HRESULT hr = in_place->OnInPlaceActivate();
+    if (FAILED(hr)) return hr;
+    HWND parent = nullptr;
+    RECT pos = {}, clip = {};
+    OLEINPLACEFRAMEINFO info = {};
+    info.cb = sizeof info;
+    frame_.Reset();
+    doc_window_.Reset();
+    if (FAILED(in_place->GetWindow(&parent)) ||
+        FAILED(in_place->GetWindowContext(frame_.Put(), doc_window_.Put(), &pos, &clip, &info)) ||
+        !CreateControlWindow(parent, pos)) {
+      frame_.Reset();
+      doc_window_.Reset();
+      in_place->OnInPlaceDeactivate();
+      return E_FAIL;
+    }
+    pos_ = pos;
+    in_place_site_ = in_place;
+    in_place_active_ = true;
+  }
+  ShowWindow(window_, SW_SHOWNA);
+
+  if (ui_activate && !ui_active_) {
+    ui_active_ = true;
+    in_place_site_->OnUIActivate();
+    if (!IsWithin(GetFocus(), window_)) SetFocus(window_);
+    // The frame hands the control the keys from now on.
+    IOleInPlaceActiveObject* active = this;
+    if (frame_) {
+      frame_->SetActiveObject(active, nullptr);
+      frame_->SetBorderSpace(nullptr);
+    }
+    if (doc_window_) {
+      doc_window_->SetActiveObject(active, nullptr);
+      doc_window_->SetBorderSpace(nullptr);
+    }
+    if (auto control_site = client_site_.As<IOleControlSite>(IID_IOleControlSite)) control_site->OnFocus(TRUE);
+  }
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::UIDeactivate() {
+  if (!ui_active_) return S_OK;
+  ui_active_ = false;
+  if (frame_) frame_->SetActiveObject(nullptr, nullptr);
+  if (doc_window_) doc_window_->SetActiveObject(nullptr, nullptr);
+  if (auto control_site = client_site_.As<IOleControlSite>(IID_IOleControlSite)) control_site->OnFocus(FALSE);
+  if (in_place_site_) in_place_site_->OnUIDeactivate(FALSE);
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::InPlaceDeactivate() {
+  if (!in_place_active_) return S_OK;
+  UIDeactivate();
+  in_place_active_ = false;
+  DestroyControlWindow();
+  ComPtr<IOleInPlaceSite> site = in_place_site_;
+  in_place_site_.Reset();
+  frame_.Reset();
+  doc_window_.Reset();
+  if (site) site->OnInPlaceDeactivate();
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::SetObjectRects(LPCRECT pos, LPCRECT) {
+  if (!pos) return E_POINTER;
+  pos_ = *pos;
+  if (window_) {
+    // The move sends WM_SIZE, which tells the control its new size.
+    SetWindowPos(window_, nullptr, pos->left, pos->top, pos->right - pos->left, pos->bottom - pos->top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  return S_OK;
+}
+
+STDMETHODIMP OleControl::GetWindow(HWND* out) {
+  if (!out) return E_POINTER;
+  *out = window_;
+  return window_ ? S_OK : E_FAIL;
+}
+
+STDMETHODIMP OleControl::TranslateAccelerator(LPMSG msg) {
+  if (!msg || !window_) return S_FALSE;
+  // Keys meant for the control (its window or the list inside it) go
+  // straight to it, so a container's own navigation does not swallow the
+  // arrows, Tab, Enter or Delete.
+  if (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST && IsWithin(msg->hwnd, window_)) {
+    TranslateMessage(msg);
+    DispatchMessageW(msg);
+    return S_OK;
+  }
+  return S_FALSE;
+}
+
+bool OleControl::CreateControlWindow(HWND parent, const RECT& pos) {
+  if (window_) {
+    if (GetParent(window_) != parent) SetParent(window_, parent);
+    SetObjectRects(&pos, &pos);
+    return true;
+  }
+  HWND w = CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | SS_NOTIFY,
+                           pos.left, pos.top, pos.right - pos.left, pos.bottom - pos.top, parent, nullptr,
+                           nullptr, nullptr);
+  if (!w) return false;
+  SetPropW(w, kSelfProperty, this);
+  static_proc_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&OleControl::WindowProc)));
+  window_ = w;
+  if (!OnWindowCreated(w)) {
+    DestroyControlWindow();
+    return false;
+  }
+  // The control learns its first size like every later one.
+  OnWindowResized(w, pos.right - pos.left, pos.bottom - pos.top);
+  return true;
+}
+
+void OleControl::DestroyControlWindow() {
+  if (!window_) return;
+  HWND w = window_;
+  OnWindowDestroying(w);
+  DestroyWindow(w);  // WM_NCDESTROY clears window_
+  window_ = nullptr;
+}
+
+LRESULT CALLBACK OleControl::WindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* self = static_cast<OleControl*>(GetPropW(window, kSelfProperty));
+  if (!self) return DefWindowProcW(window, msg, wp, lp);
+  return self->HandleMessage(msg, wp, lp);
+}
+
+LRESULT OleControl::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  HWND w = window_;
+  LRESULT result = 0;
+  if (msg != WM_NCDESTROY && OnWindowMessage(w, msg, wp, lp, &result)) return result;
+  switch (msg) {
+    case WM_SIZE: {
+      result = CallWindowProcW(static_proc_, w, msg, wp, lp);
+      OnWindowResized(w, LOWORD(lp), HIWORD(lp));
+      return result;
+    }
+    case WM_MOUSEACTIVATE:
+    case WM_SETFOCUS:
+      // A click or the focus inside the control makes it the active object.
+      if (!ui_active_ && in_place_active_) ActivateInPlace(true, nullptr);
+      break;
+    case WM_NCDESTROY: {
+      WNDPROC proc = static_proc_;
+      SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
+      RemovePropW(w, kSelfProperty);
+      window_ = nullptr;
+      return CallWindowProcW(proc, w, msg, wp, lp);
+    }
+    default:
+      break;
+  }
+  return CallWindowProcW(static_proc_, w, msg, wp, lp);
+}
+
+}  // namespace zt::ole
