@@ -66,7 +66,10 @@ inline constexpr std::u16string_view RegisteredWritten = u"ModifyDate";
 // fails with NoSuchFile; reaching the byte limit fails with
 // TotalSizeExceeded. Entries added before a failing path stay, their
 // AfterAddFile fired; AfterAddFiles(count) is fired only on success (an
-// empty list succeeds with 0). Clearing the error pair first is the caller's.
+// empty list succeeds with 0). An entry keeps its path as given, except that
+// a wildcard last component is replaced by the matched file's name, so the
+// entry names a file that can be opened. Clearing the error pair first is
+// the caller's.
 Outcome AddLocalFiles(FileModel& model, FileSystem& fs, const std::vector<std::u16string>& paths,
                       const AddLocalOptions& options, FileListObserver* observer);
 
