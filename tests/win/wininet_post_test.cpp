@@ -360,6 +360,35 @@ TEST_F(WinInetPost, WorkerPostCompletesOnAnotherThread) {
   EXPECT_EQ(u"OK", manager.ResponseText);
 }
 
+TEST_F(WinInetPost, SuspendedWorkerHoldsBetweenBlocksThenFinishes) {
+  done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE started = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::atomic<int> blocks{0};
+  auto big = scratch.Write(u"big.bin", std::string(8 << 20, 'p'));
+  std::vector<CZTFileItem> list(1);
+  list[0].LocalPath = big;
+  list[0].Name = u"big.bin";
+  ASSERT_TRUE(BuildUploadManifest(&list, nullptr, {}, manager));
+  manager.OnProgress = [&](CZTTransMgr&, std::int32_t, std::int32_t, std::uint64_t, std::uint64_t) {
+    ++blocks;
+    SetEvent(started);
+  };
+  manager.Post(1);
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started, 30000));
+  manager.Agent->SuspendWorker();
+  Sleep(50);  // the block in flight, if any, lands
+  const int held = blocks;
+  Sleep(500);
+  EXPECT_EQ(held, blocks.load()) << "the worker kept writing while suspended";
+  EXPECT_LT(held, 2048);
+  manager.Agent->ResumeWorker();
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(done, 60000));
+  CloseHandle(started);
+  EXPECT_EQ(2048, blocks.load());
+  EXPECT_TRUE(outcome.Errors.empty());
+  EXPECT_EQ(200, manager.StatusCode);
+}
+
 TEST_F(WinInetPost, KilledWorkerStopsAndStaysSilent) {
   receiver.Rule("delay=30");  // the worker waits for the reply
   done = CreateEventW(nullptr, TRUE, FALSE, nullptr);

@@ -56,6 +56,7 @@ private:
   HANDLE running_ = nullptr;    // manual-reset: set while not paused
   HANDLE cancelEvent_ = nullptr;  // manual-reset: set by Cancel
   std::atomic<bool> cancelled_{false};
+  std::atomic<bool> paused_{false};
 };
 
 }  // namespace zt::win

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Upload throughput and memory: the engine's post against the bare WinINet
+# loop (the ceiling under Wine) and curl, all to the loopback receiver in sink
+# mode. Usage: scripts/bench.sh [size in MiB, default 1024]
+# Environment: ZT_BUILD_ROOT (default build), ZT_BENCH_ARCH (win32 or win64, default win32).
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+arch=${ZT_BENCH_ARCH:-win32}
+tree=$root/${ZT_BUILD_ROOT:-build}/$arch
+big_mib=${1:-1024}
+for exe in tools/bench/zt_post.exe tools/bench/wininet_loop.exe; do
+  [ -f "$tree/$exe" ] || { echo "bench: $tree/$exe is missing; build the $arch tree first" >&2; exit 1; }
+done
+
+source "$root/scripts/wine-env.sh" "$arch"
+"$root/scripts/wine-prefix.sh" "$arch" >/dev/null
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/zt-bench.XXXXXX")
+python3 "$root/tools/receiver/receiver.py" --sink --record-dir "$work/rec" --port-file "$work/port" \
+  --timeout 3600 >"$work/receiver.log" 2>&1 &
+receiver=$!
+cleanup() {
+  kill "$receiver" 2>/dev/null || true
+  wait "$receiver" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
+[ -s "$work/port" ] || { echo "bench: the receiver did not start" >&2; exit 1; }
+port=$(cat "$work/port")
+
+# Real bytes, not a sparse file, so every client reads the same way.
+dd if=/dev/zero of="$work/small.bin" bs=1M count=1 status=none
+dd if=/dev/zero of="$work/big.bin" bs=1M count="$big_mib" status=none
+winpath() { echo "Z:${1//\//\\}"; }
+
+# run <label> <command...>: prints seconds; peak memory (KiB) into $work/<label>.kb
+run() {
+  local label=$1; shift
+  /usr/bin/time -f "%M" -o "$work/$label.kb" "$@" >"$work/$label.out" 2>"$work/$label.err" || {
+    echo "bench: $label failed:" >&2; cat "$work/$label.out" "$work/$label.err" >&2; exit 1; }
+  sed -n -E 's/.*seconds ([0-9.]+).*/\1/p' "$work/$label.out" | head -1
+}
+rate() { awk -v b="$1" -v s="$2" 'BEGIN { printf "%.1f", (s > 0 ? b / s / 1048576 : 0) }'; }
+
+big_bytes=$((big_mib * 1048576))
+echo "bench: $arch, ${big_mib} MiB file, receiver in sink mode on port $port"
+
+engine_small=$(run engine_small "$ZT_WINE_LOADER" "$tree/tools/bench/zt_post.exe" "$port" "$(winpath "$work/small.bin")")
+engine=$(run engine "$ZT_WINE_LOADER" "$tree/tools/bench/zt_post.exe" "$port" "$(winpath "$work/big.bin")")
+bare=$(run bare "$ZT_WINE_LOADER" "$tree/tools/bench/wininet_loop.exe" "$port" "$(winpath "$work/big.bin")" 4096)
+start=$(date +%s.%N)
+/usr/bin/time -f "%M" -o "$work/curl.kb" curl -sS -o /dev/null -F "file=@$work/big.bin" "http://127.0.0.1:$port/curl"
+curl_s=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.3f", b - a }')
+
+printf '%-34s %10s %12s\n' "client" "seconds" "MiB/s"
+printf '%-34s %10s %12s\n' "engine post (zt_post.exe)" "$engine" "$(rate $big_bytes "$engine")"
+printf '%-34s %10s %12s\n' "bare WinINet loop, 4096-byte writes" "$bare" "$(rate $big_bytes "$bare")"
+printf '%-34s %10s %12s\n' "curl -F (native)" "$curl_s" "$(rate $big_bytes "$curl_s")"
+awk -v e="$engine" -v b="$bare" 'BEGIN { if (e > 0) printf "engine / bare loop throughput: %.2f\n", b / e }'
+echo "peak memory (max RSS of the Wine process): 1 MiB post $(cat "$work/engine_small.kb") KiB," \
+     "${big_mib} MiB post $(cat "$work/engine.kb") KiB; bare loop $(cat "$work/bare.kb") KiB"
+echo "(the 1 MiB post took ${engine_small} s)"
