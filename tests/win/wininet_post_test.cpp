@@ -291,8 +291,11 @@ TEST_F(WinInetPost, NothingListeningFailsWithTheSystemText) {
   ASSERT_EQ(1u, outcome.Errors.size());
   EXPECT_EQ(u"E04006", outcome.Errors[0].Code);
   EXPECT_EQ(12029u, outcome.Errors[0].ErrorNumber);  // ERROR_INTERNET_CANNOT_CONNECT
+  // WinINet's own message table has the text (in the Korean locale, in Korean).
+  EXPECT_FALSE(outcome.Errors[0].SystemText.empty());
   win::WinInetExchange probe;
   EXPECT_EQ(probe.SystemText(12029), outcome.Errors[0].SystemText);
+  EXPECT_TRUE(probe.SystemText(1).empty()) << "a number outside the table has no text";
   EXPECT_EQ(1, outcome.Completions);
   EXPECT_EQ(-1, manager.StatusCode);
 }
