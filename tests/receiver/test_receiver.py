@@ -131,6 +131,11 @@ class MultipartParsing(unittest.TestCase):
             self.assertEqual(hashlib.sha256(FILE_B).hexdigest(), parts[3].digest.hexdigest(), step)
             self.assertEqual(b"abcde", bytes(parts[2].inline))
 
+    def test_preamble_before_the_first_delimiter_is_kept_apart(self):
+        p, parts = self.parse(b"junk\r\n" + upload_body(), 7)
+        self.assertEqual(b"junk", p.real_preamble())
+        self.assertEqual(4, len(parts))
+
     def test_missing_closing_delimiter_is_reported(self):
         body = upload_body()
         p, parts = self.parse(body[:-len(BOUNDARY) - 8], 100)

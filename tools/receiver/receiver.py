@@ -137,6 +137,11 @@ class MultipartParser:
         elif self.part is not None:
             self.part.write(data)
 
+    def real_preamble(self):
+        # The first two bytes of a non-empty preamble are the CR LF put in
+        # front of the body so the first delimiter matches like the others.
+        return self.preamble[2:]
+
     def finish(self):
         """End of the body: whatever is still buffered is an unterminated part."""
         if self.state == "data" and self.part is not None:
@@ -480,7 +485,7 @@ class Handler(socketserver.BaseRequestHandler):
         if parser:
             parser.finish()
             account["multipart"] = {
-                "preamble_b64": base64.b64encode(parser.preamble).decode(),
+                "preamble_b64": base64.b64encode(parser.real_preamble()).decode(),
                 "epilogue_b64": base64.b64encode(parser.epilogue).decode(),
                 "closed": parser.closed,
                 "errors": parser.errors,
