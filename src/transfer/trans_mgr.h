@@ -85,7 +85,8 @@ public:
   UuidSource Uuids;
   // Makes the agent of each post (DefaultAgentFactory() when empty).
   AgentFactory MakeAgent;
-  // Looks up files for AddSendFile; not owned. Required before AddSendFile.
+  // Looks up files for AddSendFile; not owned. Without it AddSendFile adds
+  // nothing and BuildUploadManifest refuses a list with files to send.
   FileSystem* Files = nullptr;
 
   // Replaces the value of the field named name (ignoring case) or appends a

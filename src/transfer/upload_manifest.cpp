@@ -46,7 +46,11 @@ bool BuildUploadManifest(const std::vector<CZTFileItem>* files, const std::vecto
       manifest += u"\r\n";
       for (const CZTFileItem& entry : *files) {
         char16_t kind = entry.IsLocal() ? u'N' : (entry.Updated ? u'U' : u'V');
-        if (kind != u'V') manager.AddSendFile(entry.LocalPath, entry.Name);
+        if (kind != u'V') {
+          // Without a file system every file part would silently go missing.
+          if (!manager.Files) return false;
+          manager.AddSendFile(entry.LocalPath, entry.Name);
+        }
         AppendRow(manifest, kind, entry, attributeNames, u"\r\n");
       }
     }

@@ -13,8 +13,9 @@ namespace zt {
 // be absent) over the attribute names, registers every N and U entry's file
 // with manager.AddSendFile, and sets the field "_ZTUInfo" on the manager.
 // Header and entry rows end with CR LF, D rows with a lone LF (servers split
-// on exactly that). Sizes are printed as full 64-bit numbers. Returns true;
-// false only when memory ran out.
+// on exactly that). Sizes are printed as full 64-bit numbers. Returns false
+// when memory ran out, or when an entry must be sent and the manager has no
+// file system to look it up in; true otherwise.
 bool BuildUploadManifest(const std::vector<CZTFileItem>* files, const std::vector<CZTFileItem>* deleted,
                          const std::vector<CZTFileAttrInfo>& attributeNames, CZTTransMgr& manager);
 

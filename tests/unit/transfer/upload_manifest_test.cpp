@@ -91,6 +91,14 @@ TEST_F(ManifestFixture, ManifestReplacesSameNamedFieldOrComesLast) {
   EXPECT_EQ(other.Messages.back().Name, u"_ZTUInfo");
 }
 
+TEST_F(ManifestFixture, EntriesToSendNeedAFileSystem) {
+  manager.Files = nullptr;
+  std::vector<CZTFileItem> serverOnly{Entry(u"kept", 1, u"/kept")};
+  EXPECT_TRUE(BuildUploadManifest(&serverOnly, nullptr, {}, manager));
+  std::vector<CZTFileItem> local{Entry(u"new", 1)};
+  EXPECT_FALSE(BuildUploadManifest(&local, nullptr, {}, manager));
+}
+
 TEST_F(ManifestFixture, SendNameFallsBackToTheFoundName) {
   fileSystem.Add(u"C:\\f\\real.txt", u"real.txt", 9);
   manager.AddSendFile(u"C:\\f\\real.txt", u"");
