@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "text/ansi.h"
 #include "transfer_fakes.h"
 
 namespace zt {
@@ -190,6 +191,15 @@ TEST_F(Post, ReplyIsReadToTheEndAndDecodedWhole) {
   EXPECT_EQ(exchange.ReadRequests.size(), 4u);
 }
 
+TEST_F(Post, AnsiReplySplitInsideADoubleByteCharacterDecodesWhole) {
+  // In the Korean code page each syllable is a lead and a trail byte; the
+  // first read ends between them.
+  std::string bytes = ToAnsi(std::u16string(4094, u'x') + u"\uD55C\uAE00tail");
+  exchange.Reply = {bytes.substr(0, 4095), bytes.substr(4095)};
+  Run();
+  EXPECT_EQ(manager.ResponseText, FromAnsi(bytes));
+}
+
 TEST_F(Post, ReplyEndsAtAFailedReadAndAnEmptyReplyStaysEmpty) {
   exchange.Reply = {"part"};
   exchange.ReadFailsAtEnd = true;
@@ -220,6 +230,24 @@ TEST_F(Post, BodyLongerThanThePlatformCanDeclareIsRefusedBeforeConnecting) {
   PostWorker(m, wide, files);
   ASSERT_EQ(wide.Declared.size(), 1u);
   EXPECT_GT(wide.Declared[0], 4294967296ull);
+}
+
+TEST_F(Post, TheDeclarableLimitItselfIsAccepted) {
+  Run();
+  const std::uint64_t length = exchange.Declared.at(0);
+
+  FakeExchange exact, under;
+  exact.MaxLength = length;
+  under.MaxLength = length - 1;
+  CZTTransMgr a, b;
+  for (CZTTransMgr* m : {&a, &b}) {
+    m->Uuids = manager.Uuids;
+    m->Messages = manager.Messages;
+  }
+  PostWorker(a, exact, files);
+  PostWorker(b, under, files);
+  EXPECT_EQ(exact.Declared, std::vector<std::uint64_t>{length});
+  EXPECT_TRUE(under.Calls.empty());
 }
 
 TEST_F(Post, FilesChangedSinceListingNeverBreakTheDeclaredLength) {
