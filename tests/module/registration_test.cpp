@@ -242,3 +242,41 @@ TEST_F(TypeLibTest, DeclaresTheEventsAndTheControlClass) {
 
 }  // namespace
 }  // namespace zt::test
+
+namespace zt::test {
+namespace {
+
+TEST(ModuleTest, UnloadsOnlyWithoutLiveObjectsOrLocks) {
+  CoInitialize(nullptr);
+  HMODULE module = LoadLibraryW(ModulePath().c_str());
+  ASSERT_NE(module, nullptr);
+  using CanUnload = HRESULT(STDAPICALLTYPE*)();
+  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+  auto canUnload = reinterpret_cast<CanUnload>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+  auto getClass = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+  ASSERT_TRUE(canUnload && getClass);
+  EXPECT_EQ(canUnload(), S_OK);
+  {
+    com::ComPtr<IDispatch> control = NewControl();
+    EXPECT_EQ(canUnload(), S_FALSE);
+  }
+  EXPECT_EQ(canUnload(), S_OK);
+  com::ComPtr<IClassFactory> factory;
+  ASSERT_EQ(getClass(Guid(kClsid), IID_IClassFactory, factory.PutVoid()), S_OK);
+  factory->LockServer(TRUE);
+  factory.Reset();
+  EXPECT_EQ(canUnload(), S_FALSE);
+  ASSERT_EQ(getClass(Guid(kClsid), IID_IClassFactory, factory.PutVoid()), S_OK);
+  factory->LockServer(FALSE);
+  com::ComPtr<IUnknown> aggregated;
+  EXPECT_EQ(factory->CreateInstance(reinterpret_cast<IUnknown*>(factory.Get()), IID_IUnknown, aggregated.PutVoid()),
+            CLASS_E_NOAGGREGATION);
+  factory.Reset();
+  EXPECT_EQ(canUnload(), S_OK);
+  com::ComPtr<IClassFactory> unknown;
+  EXPECT_EQ(getClass(IID_IDispatch, IID_IClassFactory, unknown.PutVoid()), CLASS_E_CLASSNOTAVAILABLE);
+  FreeLibrary(module);
+}
+
+}  // namespace
+}  // namespace zt::test
