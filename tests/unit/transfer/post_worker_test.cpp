@@ -97,7 +97,6 @@ TEST_F(Post, UnopenableFileFailsBeforeAnyNetworkCall) {
 }
 
 TEST_F(Post, SuccessfulPostStoresStatusAndReplyAndPassesTheServerSettings) {
-  manager.UserName = u"";
   exchange.Status = 201;
   exchange.Reply = {"ok"};
   EXPECT_EQ(Run(), 0u);
@@ -169,14 +168,6 @@ TEST_F(Post, MessageOnlyPostNeverReportsProgress) {
   EXPECT_TRUE(log.Reports.empty());
   EXPECT_TRUE(files.Opened.empty());
   EXPECT_EQ(exchange.Bodies[0], "--b\r\nContent-Disposition: form-data; name=\"m\"\r\n\r\nv\r\n--b--\r\n");
-}
-
-TEST_F(Post, FileDataComesFromTheOpenFileMatchedIgnoringCase) {
-  AddFile(u"C:\\Data\\x.bin", 3);
-  manager.SendFiles[0].LocalPath = u"c:\\data\\X.BIN";
-  files.Contents[u"c:\\data\\X.BIN"] = "xyz";
-  Run();
-  EXPECT_NE(exchange.Bodies[0].find("\r\n\r\nxyz\r\n--b--"), std::string::npos);
 }
 
 TEST_F(Post, ReplyIsReadToTheEndAndDecodedWhole) {
@@ -301,32 +292,6 @@ TEST(TransMgrPost, WithoutAnAgentThePostFailsClearlyAndCompletes) {
   m.Post(0);
   EXPECT_EQ(l.Events, (std::vector<std::string>{"error:", "complete"}));
   EXPECT_FALSE(l.Errors[0].Description.empty());
-}
-
-TEST(TransMgrPost, PostRunsThroughANewAgentEachTime) {
-  struct Agent : CZTHttpAgent {
-    int* posts;
-    explicit Agent(int* p) : posts(p) {}
-    void Post(CZTTransMgr& m) override {
-      ++*posts;
-      EXPECT_EQ(m.PostMode, 1);
-    }
-    void SuspendWorker() override {}
-    void ResumeWorker() override {}
-    void KillWorker() override {}
-    void CloseHandles() override {}
-  };
-  int posts = 0, made = 0;
-  CZTTransMgr m;
-  m.MakeAgent = [&] {
-    ++made;
-    return std::make_unique<Agent>(&posts);
-  };
-  m.Post(1);
-  m.Post(1);
-  EXPECT_EQ(made, 2);
-  EXPECT_EQ(posts, 2);
-  EXPECT_NE(m.Agent.get(), nullptr);
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ public:
   std::vector<std::size_t> Writes;         // size of each write
   std::string HeaderBytes;                 // AddHeaders(bytes)
   std::u16string HeaderText;               // AddHeaders(text)
-  std::u16string Host, Path, User, Password, Agent, Verb, Version, Accept;
+  std::u16string Host, Path, Agent, Verb, Version;
   std::int32_t Port = 0;
   std::vector<std::size_t> ReadRequests;
   int Closes = 0;
@@ -48,14 +48,14 @@ public:
     Agent = agent;
     return Call("Open");
   }
-  CallResult Connect(std::u16string_view host, std::int32_t port, std::u16string_view user,
-                     std::u16string_view password) override {
-    Host = host, Port = port, User = user, Password = password;
+  CallResult Connect(std::u16string_view host, std::int32_t port, std::u16string_view,
+                     std::u16string_view) override {
+    Host = host, Port = port;
     return Call("Connect");
   }
   CallResult OpenRequest(std::u16string_view verb, std::u16string_view path, std::u16string_view version,
-                         std::u16string_view accept) override {
-    Verb = verb, Path = path, Version = version, Accept = accept;
+                         std::u16string_view) override {
+    Verb = verb, Path = path, Version = version;
     return Call("OpenRequest");
   }
   CallResult AddHeaders(std::string_view bytes) override {
