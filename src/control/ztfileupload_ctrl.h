@@ -2,7 +2,7 @@
 // CZTFileUploadCtrl: the scriptable file-upload control. It holds the file
 // model, the properties and the error pair, and answers scripts through the
 // member table in members.cpp. The embedding interfaces (IOleObject,
-// IViewObject2, IPersist*, ...) join the base list when they exist.
+// IViewObject2, IPersist*, ...) come from ole::OleControl.
 #include <windows.h>
 #include <ocidl.h>
 
@@ -15,12 +15,13 @@
 #include "platform/com_object.h"
 #include "platform/connection_points.h"
 #include "platform/dispatch.h"
+#include "platform/ole_control.h"
 #include "platform/win_file_system.h"
 
 namespace zt {
 
 class CZTFileUploadCtrl final
-    : public com::ComObject<IDispatch, IProvideClassInfo2, com::ConnectionPointContainerImpl>,
+    : public com::ComObject<IDispatch, IProvideClassInfo2, com::ConnectionPointContainerImpl, ole::OleControl>,
       private FileListObserver {
 public:
   CZTFileUploadCtrl();
@@ -38,11 +39,16 @@ public:
   STDMETHODIMP GetGUID(DWORD kind, GUID* out) override;
 
   // Whether a property was put since the state was last saved.
-  bool IsModified() const { return modified_; }
-  void SetModified(bool modified) { modified_ = modified; }
+  bool IsModified() const override { return modified_; }
+  void SetModified(bool modified) override { modified_ = modified; }
 
 protected:
   void* QueryExtra(REFIID iid) override;
+
+  // ole::OleControl: identity and saved properties.
+  const CLSID& ControlClassId() const override;
+  HRESULT ExchangeProperties(ole::PropertyExchange& px) override;
+  void InitNewProperties() override;
 
 private:
   friend struct ControlMembers;
