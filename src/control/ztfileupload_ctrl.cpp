@@ -129,12 +129,14 @@ STDMETHODIMP CZTFileUploadCtrl::GetTypeInfo(UINT index, LCID, ITypeInfo** out) {
   return lib->GetTypeInfoOfGuid(DIID__DZTFileUpload, out);
 }
 
-STDMETHODIMP CZTFileUploadCtrl::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+STDMETHODIMP CZTFileUploadCtrl::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+  if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   return ControlMemberTable().GetIDsOfNames(names, count, ids);
 }
 
-STDMETHODIMP CZTFileUploadCtrl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+STDMETHODIMP CZTFileUploadCtrl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                        EXCEPINFO* info, UINT* argErr) {
+  if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   // An event sink may drop the last reference to the control while a
   // member runs; the call keeps it alive until it returns.
   com::ComPtr<IUnknown> keepAlive(Identity());

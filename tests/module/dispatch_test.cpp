@@ -43,6 +43,11 @@ TEST_F(DispatchTest, UnknownNamesAndNumbersAreRefused) {
   EXPECT_EQ(ids[1], DISPID_UNKNOWN);
   for (DISPID bad : {0, 61, -5, 1000})
     EXPECT_EQ(control_.Invoke(bad, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}).Hr, DISP_E_MEMBERNOTFOUND) << bad;
+  // Invoke and GetIDsOfNames take no interface id but IID_NULL.
+  DISPPARAMS none = {nullptr, nullptr, 0, 0};
+  EXPECT_EQ(control_.Get()->Invoke(20, IID_IDispatch, 0, DISPATCH_PROPERTYGET, &none, nullptr, nullptr, nullptr),
+            DISP_E_UNKNOWNINTERFACE);
+  EXPECT_EQ(control_.Get()->GetIDsOfNames(IID_IDispatch, names, 1, 0, &id), DISP_E_UNKNOWNINTERFACE);
   // A method cannot be put.
   EXPECT_EQ(control_.Invoke(44, DISPATCH_PROPERTYPUT, {Long(1)}, true).Hr, DISP_E_MEMBERNOTFOUND);
 }

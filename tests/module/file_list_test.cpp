@@ -1,6 +1,9 @@
 // The file list members on real files, with the events a container sees.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <winioctl.h>
+
 #include <cstdio>
 
 #include "control_client.h"
@@ -88,6 +91,28 @@ TEST_F(FileListTest, PatternAddsPlainFilesAndSkipsSystemFilesAndFolders) {
   ASSERT_EQ(events.Sink().Events.size(), 1u);
   EXPECT_EQ(events.Sink().Events[0].Args, std::vector<std::wstring>{L"0"});
   EXPECT_EQ(control_.GetLong(L"FileCount"), 3);
+}
+
+TEST_F(FileListTest, LengthsBeyond32BitsAreKeptWhole) {
+  // A sparse file of 4 GiB + 5 bytes costs no disk space.
+  std::wstring big = folder_.Path() + L"huge.bin";
+  HANDLE h = CreateFileW(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  DWORD ignored = 0;
+  DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+  LARGE_INTEGER size;
+  size.QuadPart = 0x100000005LL;
+  ASSERT_TRUE(SetFilePointerEx(h, size, nullptr, FILE_BEGIN));
+  ASSERT_TRUE(SetEndOfFile(h));
+  CloseHandle(h);
+
+  ASSERT_TRUE(Ok(control_.Call(L"AddLocalFile", {Text(big.c_str())})));
+  EXPECT_EQ(control_.GetLong(L"FileSize"), 5);
+  EXPECT_EQ(V_R8(control_.Get(L"FileBytes").Value.Get()), 4294967301.0);
+  // 4 GiB + 5 bytes is over a 4096 MB limit.
+  ASSERT_TRUE(Ok(control_.Put(L"MaxUploadSize", Long(4096))));
+  EXPECT_EQ(control_.Call(L"AddLocalFile", {Text(big.c_str())}).Exception.wCode, 1004);
+  DeleteFileW(big.c_str());
 }
 
 TEST_F(FileListTest, UploadLimitIsReachedAtExactlyTheByteCount) {
