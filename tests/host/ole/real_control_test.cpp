@@ -1,0 +1,110 @@
+// The control module's own object behind the embedding interfaces: its
+// puts mark it dirty, and its properties survive a stream and a page's
+// parameters the way the saved form says.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <ocidl.h>
+
+#include "platform/ole_ptr.h"
+
+namespace zt::ole::testing {
+namespace {
+
+class RealControl : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    module_ = LoadLibraryW(ZT_OCX_PATH);
+    ASSERT_NE(module_, nullptr) << "cannot load " << ZT_OCX_PATH;
+  }
+  ComPtr<IUnknown> Create() {
+    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    auto get = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
+    ComPtr<IUnknown> control;
+    ComPtr<ITypeLib> lib;
+    if (!get || FAILED(LoadTypeLibEx(ZT_OCX_PATH, REGKIND_NONE, lib.Put()))) return control;
+    // The creatable class of the module's type library.
+    for (UINT i = 0; i < lib->GetTypeInfoCount(); ++i) {
+      TYPEKIND kind;
+      GUID id;
+      if (FAILED(lib->GetTypeInfoType(i, &kind)) || kind != TKIND_COCLASS) continue;
+      ComPtr<ITypeInfo> info;
+      lib->GetTypeInfo(i, info.Put());
+      TYPEATTR* attr = nullptr;
+      info->GetTypeAttr(&attr);
+      id = attr->guid;
+      info->ReleaseTypeAttr(attr);
+      ComPtr<IClassFactory> factory;
+      if (SUCCEEDED(get(id, IID_IClassFactory, factory.PutVoid())))
+        factory->CreateInstance(nullptr, IID_IUnknown, control.PutVoid());
+    }
+    return control;
+  }
+  static DISPID Id(IDispatch* d, const wchar_t* name) {
+    DISPID id = DISPID_UNKNOWN;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    d->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    return id;
+  }
+  static HRESULT Put(IDispatch* d, const wchar_t* name, LONG value) {
+    VARIANT v;
+    v.vt = VT_I4;
+    v.lVal = value;
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS params = {&v, &put, 1, 1};
+    return d->Invoke(Id(d, name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr,
+                     nullptr);
+  }
+  static LONG Get(IDispatch* d, const wchar_t* name) {
+    Variant v;
+    DISPPARAMS none = {};
+    if (FAILED(d->Invoke(Id(d, name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, v.Get(), nullptr,
+                         nullptr)))
+      return -12345;
+    VariantChangeType(v.Get(), v.Get(), 0, VT_I4);
+    return v.Get()->lVal;
+  }
+
+  HMODULE module_ = nullptr;
+};
+
+TEST_F(RealControl, EveryPutMarksItDirtyAndSavingClearsIt) {
+  ComPtr<IUnknown> control = Create();
+  ASSERT_TRUE(control);
+  auto d = control.As<IDispatch>(IID_IDispatch);
+  auto persist = control.As<IPersistStreamInit>(IID_IPersistStreamInit);
+  ASSERT_TRUE(persist);
+  ASSERT_EQ(persist->InitNew(), S_OK);
+  EXPECT_EQ(persist->IsDirty(), S_FALSE);
+  const wchar_t* puts[] = {L"MaxUploadSize", L"Port", L"PostMode", L"KByteRate", L"EnableFolderMenu", L"ListType",
+                           L"EnableDeleteMenu", L"BgColor", L"FgColor", L"TrackSelect", L"RowSelect",
+                           L"EnableHeaderMove", L"GridLine", L"UTF8", L"ExFileAttributes", L"EnableMenu"};
+  for (const wchar_t* name : puts) {
+    ComPtr<IStream> stream;
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()), S_OK);
+    ASSERT_EQ(persist->Save(stream.Get(), TRUE), S_OK);
+    ASSERT_EQ(persist->IsDirty(), S_FALSE) << "after saving, before " << name;
+    ASSERT_EQ(Put(d.Get(), name, 1), S_OK) << name;
+    EXPECT_EQ(persist->IsDirty(), S_OK) << name;
+  }
+}
+
+TEST_F(RealControl, MaxUploadSizeSurvivesAStreamAndSavingLeavesItAlone) {
+  ComPtr<IUnknown> a = Create(), b = Create();
+  ASSERT_TRUE(a && b);
+  auto da = a.As<IDispatch>(IID_IDispatch), db = b.As<IDispatch>(IID_IDispatch);
+  ASSERT_EQ(Put(da.Get(), L"MaxUploadSize", 3000), S_OK);
+  ASSERT_EQ(Put(da.Get(), L"GridLine", 1), S_OK);
+  ComPtr<IStream> stream;
+  ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()), S_OK);
+  ASSERT_EQ(a.As<IPersistStreamInit>(IID_IPersistStreamInit)->Save(stream.Get(), TRUE), S_OK);
+  EXPECT_EQ(Get(da.Get(), L"MaxUploadSize"), 3000);
+  LARGE_INTEGER zero = {};
+  stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+  ASSERT_EQ(b.As<IPersistStreamInit>(IID_IPersistStreamInit)->Load(stream.Get()), S_OK);
+  EXPECT_EQ(Get(db.Get(), L"MaxUploadSize"), 3000);
+  EXPECT_EQ(Get(db.Get(), L"GridLine"), 1);
+}
+
+}  // namespace
+}  // namespace zt::ole::testing
