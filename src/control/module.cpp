@@ -119,10 +119,13 @@ STDAPI DllRegisterServer() {
 
 STDAPI DllUnregisterServer() {
   zt::ComScope com;
-  if (FAILED(zt::com::UnregisterModuleTypeLib(zt::LIBID_ZTFILEUPLOADLib, zt::kTypeLibMajor, zt::kTypeLibMinor)))
-    return SELFREG_E_TYPELIB;
+  const HRESULT typeLib =
+      zt::com::UnregisterModuleTypeLib(zt::LIBID_ZTFILEUPLOADLib, zt::kTypeLibMajor, zt::kTypeLibMinor);
+  // The class keys go even when the type library was already gone: stopping
+  // there would leave keys that no later unregistration could remove.
   HRESULT control = zt::com::UnregisterClassKeys(zt::CLSID_ZTFileUpload, zt::kControlProgId);
   HRESULT page = zt::com::UnregisterClassKeys(zt::CLSID_ZTFileUploadPropPage, zt::kPropPageProgId);
+  if (FAILED(typeLib)) return SELFREG_E_TYPELIB;
   if (FAILED(control) || FAILED(page)) return SELFREG_E_CLASS;
   return S_OK;
 }

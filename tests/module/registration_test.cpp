@@ -4,6 +4,7 @@
 
 #include <comcat.h>
 #include <ocidl.h>
+#include <olectl.h>
 
 #include "control_client.h"
 #include "members_data.h"
@@ -52,6 +53,12 @@ std::wstring Value(const std::wstring& path, const std::wstring& name = L"") {
 bool KeyExists(const std::wstring& path) {
   com::RegKey key;
   return com::RegKey::Open(HKEY_CLASSES_ROOT, path, &key) == ERROR_SUCCESS;
+}
+
+using EntryPoint = HRESULT(STDAPICALLTYPE*)();
+EntryPoint ModuleEntry(const char* name) {
+  static HMODULE module = LoadLibraryW(ModulePath().c_str());
+  return reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
 class RegistrationTest : public ::testing::Test {
@@ -104,6 +111,15 @@ TEST_F(RegistrationTest, RegisterWritesTheClassesAndUnregisterRemovesThem) {
     EXPECT_FALSE(KeyExists(gone)) << std::string(gone.begin(), gone.end());
   com::ComPtr<ITypeLib> lib;
   EXPECT_NE(LoadRegTypeLib(Guid(kLibid), 1, 0, 0, lib.Put()), S_OK);
+}
+
+TEST_F(RegistrationTest, UnregisteringWithoutTheTypeLibraryStillRemovesTheClasses) {
+  ASSERT_EQ(ModuleEntry("DllRegisterServer")(), S_OK);
+  ASSERT_EQ(UnRegisterTypeLib(Guid(kLibid), 1, 0, 0, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32), S_OK);
+  EXPECT_EQ(ModuleEntry("DllUnregisterServer")(), SELFREG_E_TYPELIB);
+  EXPECT_FALSE(KeyExists(std::wstring(L"CLSID\\") + kClsid));
+  EXPECT_FALSE(KeyExists(L"ZTFILEUPLOAD.ZTFileUploadCtrl.1"));
+  EXPECT_FALSE(KeyExists(std::wstring(L"CLSID\\") + kPageClsid));
 }
 
 // The library tools and containers read: what it declares and how.
