@@ -2,6 +2,9 @@
 // and errors caught with try/catch and read from ErrorCode/ErrorDescription.
 // Wine's cscript ends silently on a script error: every check counts, and
 // only a script that reaches the end prints the marker.
+// GetFileAttrs returns a BSTR array (VT_ARRAY | VT_BSTR) that pages read
+// through VBArray; Wine's script engines take only VARIANT arrays, so its
+// contents are checked by the module tests and only its refusal here.
 var failures = 0;
 function check(ok, what) {
   if (!ok) {
