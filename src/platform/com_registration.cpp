@@ -53,9 +53,9 @@ HRESULT RegisterClassKeys(const ClassRegistration& reg) {
   set(classKey + L"\\InprocServer32", L"ThreadingModel", reg.ThreadingModel);
   if (reg.MiscStatus) {
     // The default value covers every aspect; the "1" subkey is the content
-    // aspect containers ask for.
+    // aspect, which containers look up first.
     const std::wstring misc = std::to_wstring(reg.MiscStatus);
-    set(classKey + L"\\MiscStatus", L"", L"0");
+    set(classKey + L"\\MiscStatus", L"", misc);
     set(classKey + L"\\MiscStatus\\1", L"", misc);
   }
   if (reg.Control) {
