@@ -6,6 +6,7 @@
 
 #include "control/guids.h"
 #include "control/ztfileupload_ctrl.h"
+#include "control/ztfileupload_proppage.h"
 #include "platform/class_factory.h"
 #include "platform/com_ptr.h"
 #include "platform/com_registration.h"
@@ -17,12 +18,7 @@
 namespace zt {
 namespace {
 
-// The property page's dialog is not in this build: its class is registered
-// so that containers see the page, and creating it fails plainly.
-HRESULT CreatePropPage(REFIID, void** out) {
-  if (out) *out = nullptr;
-  return E_NOTIMPL;
-}
+HRESULT CreatePropPage(REFIID iid, void** out) { return com::CreateObject<CZTFileUploadPropPage>(iid, out); }
 
 // The category ids are those every browser checks; declared here so the
 // module does not depend on a particular SDK's export of them.

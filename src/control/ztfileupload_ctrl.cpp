@@ -95,6 +95,8 @@ HRESULT CZTFileUploadCtrl::ExchangeProperties(ole::PropertyExchange& px) {
   return S_OK;
 }
 
+std::vector<CLSID> CZTFileUploadCtrl::PropertyPageIds() const { return {CLSID_ZTFileUploadPropPage}; }
+
 void CZTFileUploadCtrl::InitNewProperties() {
   url_.clear();
   host_.clear();

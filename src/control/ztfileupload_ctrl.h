@@ -49,6 +49,7 @@ protected:
   const CLSID& ControlClassId() const override;
   HRESULT ExchangeProperties(ole::PropertyExchange& px) override;
   void InitNewProperties() override;
+  std::vector<CLSID> PropertyPageIds() const override;
 
 private:
   friend struct ControlMembers;

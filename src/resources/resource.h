@@ -9,3 +9,7 @@
 // Toolbox bitmap of the control and the module's icon.
 #define IDB_ZTFILEUPLOAD 1
 #define IDI_ZTFILEUPLOAD 1
+
+// The property page: its dialog and the string id of its caption.
+#define IDD_PROPPAGE_ZTFILEUPLOAD 200
+#define IDS_ZTFILEUPLOAD_PPG_CAPTION 200

@@ -108,3 +108,62 @@ TEST_F(RealControl, MaxUploadSizeSurvivesAStreamAndSavingLeavesItAlone) {
 
 }  // namespace
 }  // namespace zt::ole::testing
+
+#include "control/guids.h"
+
+namespace zt::ole::testing {
+namespace {
+
+TEST_F(RealControl, PropertyPageIsTheGeneralDialog) {
+  ComPtr<IUnknown> control = Create();
+  ASSERT_TRUE(control);
+  CAUUID pages = {};
+  ASSERT_EQ(control.As<ISpecifyPropertyPages>(IID_ISpecifyPropertyPages)->GetPages(&pages), S_OK);
+  ASSERT_EQ(pages.cElems, 1u);
+  EXPECT_TRUE(IsEqualCLSID(pages.pElems[0], CLSID_ZTFileUploadPropPage));
+  CoTaskMemFree(pages.pElems);
+
+  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+  auto get = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
+  ComPtr<IClassFactory> factory;
+  ASSERT_EQ(get(CLSID_ZTFileUploadPropPage, IID_IClassFactory, factory.PutVoid()), S_OK);
+  ComPtr<IPropertyPage> page;
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IPropertyPage, page.PutVoid()), S_OK);
+
+  PROPPAGEINFO info = {};
+  ASSERT_EQ(page->GetPageInfo(&info), S_OK);
+  EXPECT_STREQ(info.pszTitle, L"\uC77C\uBC18");
+  EXPECT_STREQ(info.pszDocString, L"Names to appear in the control");
+  EXPECT_STREQ(info.pszHelpFile, L"ZTFILEUPLOAD.HLP");
+  EXPECT_EQ(info.dwHelpContext, 0u);
+  // 250 × 62 dialog units: wide and low.
+  EXPECT_GT(info.size.cx, 3 * info.size.cy);
+  EXPECT_GT(info.size.cy, 0);
+  CoTaskMemFree(info.pszTitle);
+  CoTaskMemFree(info.pszDocString);
+  CoTaskMemFree(info.pszHelpFile);
+
+  HWND frame = CreateWindowW(L"STATIC", L"frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 500, 300, nullptr,
+                             nullptr, nullptr, nullptr);
+  RECT r = {10, 10, 10 + info.size.cx, 10 + info.size.cy};
+  IUnknown* objects[] = {control.Get()};
+  ASSERT_EQ(page->SetObjects(1, objects), S_OK);
+  ASSERT_EQ(page->Activate(frame, &r, TRUE), S_OK);
+  HWND dialog = GetWindow(frame, GW_CHILD);
+  ASSERT_NE(dialog, nullptr);
+  HWND label = GetWindow(dialog, GW_CHILD);
+  ASSERT_NE(label, nullptr);
+  wchar_t text[64] = {};
+  GetWindowTextW(label, text, 64);
+  EXPECT_STREQ(text, L"TODO: Arrange Control");
+  EXPECT_EQ(GetWindow(label, GW_HWNDNEXT), nullptr);  // the only control
+  EXPECT_EQ(page->IsPageDirty(), S_FALSE);
+  EXPECT_EQ(page->Apply(), S_OK);
+  ASSERT_EQ(page->Deactivate(), S_OK);
+  EXPECT_FALSE(IsWindow(dialog));
+  page->SetObjects(0, nullptr);
+  DestroyWindow(frame);
+}
+
+}  // namespace
+}  // namespace zt::ole::testing
