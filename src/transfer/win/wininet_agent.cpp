@@ -29,7 +29,11 @@ struct CompleteCall {
 
 DWORD WINAPI CompleteMain(void* param) {
   std::unique_ptr<CompleteCall> call(static_cast<CompleteCall*>(param));
-  if (!*call->Killed && call->Manager->OnComplete) call->Manager->OnComplete(*call->Manager);
+  if (*call->Killed || !call->Manager->OnComplete) return 0;
+  // A copy: the owner may delete the manager as soon as the callback has told
+  // it the post is over, while the callback itself is still returning.
+  CZTTransMgr::CompleteFn complete = call->Manager->OnComplete;
+  complete(*call->Manager);
   return 0;
 }
 
