@@ -34,7 +34,7 @@ void* OleControl::QueryOleInterface(REFIID iid) {
 }
 
 STDMETHODIMP OleControl::SetClientSite(IOleClientSite* site) {
-  client_site_ = ComPtr<IOleClientSite>(site);
+  client_site_ = com::ComPtr<IOleClientSite>(site);
   return S_OK;
 }
 
@@ -200,7 +200,7 @@ HRESULT OleControl::ShowPropertyPages(HWND parent) {
 }
 
 bool OleControl::SupportsInterface(REFIID iid) {
-  ComPtr<IUnknown> probe;
+  com::ComPtr<IUnknown> probe;
   return SUCCEEDED(static_cast<IOleObject*>(this)->QueryInterface(iid, probe.PutVoid()));
 }
 

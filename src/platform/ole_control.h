@@ -19,7 +19,8 @@
 
 #include <vector>
 
-#include "platform/ole_ptr.h"
+#include "platform/bstr.h"
+#include "platform/com_ptr.h"
 #include "platform/persist_exchange.h"
 
 namespace zt::ole {
@@ -170,15 +171,15 @@ class OleControl : public IOleObject,
   static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
 
-  ComPtr<IOleClientSite> client_site_;
-  ComPtr<IOleAdviseHolder> advise_holder_;
-  ComPtr<IAdviseSink> view_sink_;
+  com::ComPtr<IOleClientSite> client_site_;
+  com::ComPtr<IOleAdviseHolder> advise_holder_;
+  com::ComPtr<IAdviseSink> view_sink_;
   DWORD view_aspects_ = 0;
   DWORD view_flags_ = 0;
   SIZEL extent_;  // HIMETRIC
-  ComPtr<IOleInPlaceSite> in_place_site_;
-  ComPtr<IOleInPlaceFrame> frame_;
-  ComPtr<IOleInPlaceUIWindow> doc_window_;
+  com::ComPtr<IOleInPlaceSite> in_place_site_;
+  com::ComPtr<IOleInPlaceFrame> frame_;
+  com::ComPtr<IOleInPlaceUIWindow> doc_window_;
   bool in_place_active_ = false;
   bool ui_active_ = false;
   HWND window_ = nullptr;

@@ -17,7 +17,7 @@ bool IsWithin(HWND window, HWND ancestor) {
 }  // namespace
 
 HRESULT OleControl::ActivateInPlace(bool ui_activate, IOleClientSite* site) {
-  if (!client_site_ && site) client_site_ = ComPtr<IOleClientSite>(site);
+  if (!client_site_ && site) client_site_ = com::ComPtr<IOleClientSite>(site);
   if (!client_site_) return E_UNEXPECTED;
 
   if (!in_place_active_) {
@@ -80,7 +80,7 @@ STDMETHODIMP OleControl::InPlaceDeactivate() {
   UIDeactivate();
   in_place_active_ = false;
   DestroyControlWindow();
-  ComPtr<IOleInPlaceSite> site = in_place_site_;
+  com::ComPtr<IOleInPlaceSite> site = in_place_site_;
   in_place_site_.Reset();
   frame_.Reset();
   doc_window_.Reset();

@@ -27,7 +27,7 @@ HWND PropertyPageImpl::CreatePageDialog(HWND parent) {
 }
 
 STDMETHODIMP PropertyPageImpl::SetPageSite(IPropertyPageSite* site) {
-  site_ = ComPtr<IPropertyPageSite>(site);
+  site_ = com::ComPtr<IPropertyPageSite>(site);
   return S_OK;
 }
 

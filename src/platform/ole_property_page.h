@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ole_ptr.h"
+#include "platform/bstr.h"
+#include "platform/com_ptr.h"
 
 namespace zt::ole {
 
@@ -50,8 +51,8 @@ class PropertyPageImpl : public IPropertyPage {
   static INT_PTR CALLBACK DialogProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp);
   HWND CreatePageDialog(HWND parent);
 
-  ComPtr<IPropertyPageSite> site_;
-  std::vector<ComPtr<IUnknown>> objects_;
+  com::ComPtr<IPropertyPageSite> site_;
+  std::vector<com::ComPtr<IUnknown>> objects_;
   HWND dialog_ = nullptr;
 };
 

@@ -51,7 +51,7 @@ STDMETHODIMP OleControl::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, L
 STDMETHODIMP OleControl::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) {
   view_aspects_ = aspects;
   view_flags_ = flags;
-  view_sink_ = ComPtr<IAdviseSink>(sink);
+  view_sink_ = com::ComPtr<IAdviseSink>(sink);
   if (sink && (flags & ADVF_PRIMEFIRST)) NotifyViewChange();
   return S_OK;
 }

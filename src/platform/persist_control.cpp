@@ -110,14 +110,14 @@ STDMETHODIMP OleControl::InitNew(IStorage* storage) {
 
 STDMETHODIMP OleControl::Load(IStorage* storage) {
   if (!storage) return E_POINTER;
-  ComPtr<IStream> stream;
+  com::ComPtr<IStream> stream;
   HRESULT hr = storage->OpenStream(kContentsStream, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Put());
   return FAILED(hr) ? hr : LoadStream(stream.Get());
 }
 
 STDMETHODIMP OleControl::Save(IStorage* storage, BOOL) {
   if (!storage) return E_POINTER;
-  ComPtr<IStream> stream;
+  com::ComPtr<IStream> stream;
   HRESULT hr = storage->CreateStream(kContentsStream, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
                                      stream.Put());
   if (FAILED(hr)) return hr;

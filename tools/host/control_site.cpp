@@ -20,7 +20,7 @@ void ScreenDpi(int& x, int& y) {
 
 HRESULT ControlSite::Embed(IUnknown* control, IPropertyBag* bag, const RECT& rect, std::wstring* step) {
   rect_ = rect;
-  object_ = ole::ComPtr<IUnknown>(control).As<IOleObject>(IID_IOleObject);
+  object_ = com::ComPtr<IUnknown>(control).As<IOleObject>(IID_IOleObject);
   DWORD misc = 0;
   if (object_) object_->GetMiscStatus(DVASPECT_CONTENT, &misc);
 
@@ -32,13 +32,13 @@ HRESULT ControlSite::Embed(IUnknown* control, IPropertyBag* bag, const RECT& rec
   }
 
   // Properties: from the page's parameters when there are any, else new.
-  auto bag_persist = ole::ComPtr<IUnknown>(control).As<IPersistPropertyBag>(IID_IPersistPropertyBag);
+  auto bag_persist = com::ComPtr<IUnknown>(control).As<IPersistPropertyBag>(IID_IPersistPropertyBag);
   HRESULT hr = S_OK;
   if (bag_persist) {
     *step = bag ? L"IPersistPropertyBag::Load" : L"IPersistPropertyBag::InitNew";
     hr = bag ? bag_persist->Load(bag, nullptr) : bag_persist->InitNew();
   } else if (auto stream_persist =
-                 ole::ComPtr<IUnknown>(control).As<IPersistStreamInit>(IID_IPersistStreamInit)) {
+                 com::ComPtr<IUnknown>(control).As<IPersistStreamInit>(IID_IPersistStreamInit)) {
     if (bag) {
       *step = L"IPersistPropertyBag (parameters given, but the object cannot take them)";
       return E_NOINTERFACE;
@@ -181,7 +181,7 @@ HRESULT ControlSite::OnPosRectChange(LPCRECT rect) {
 }
 
 HRESULT ControlSite::SetActiveObject(IOleInPlaceActiveObject* obj, LPCOLESTR) {
-  active_ = ole::ComPtr<IOleInPlaceActiveObject>(obj);
+  active_ = com::ComPtr<IOleInPlaceActiveObject>(obj);
   return S_OK;
 }
 

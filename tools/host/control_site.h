@@ -9,7 +9,8 @@
 
 #include <string>
 
-#include "platform/ole_ptr.h"
+#include "platform/bstr.h"
+#include "platform/com_ptr.h"
 
 namespace zt::host {
 
@@ -98,9 +99,9 @@ class ControlSite final : public IOleClientSite,
   std::wstring display_name_;
   RECT rect_ = {};
   bool in_place_active_ = false;
-  ole::ComPtr<IOleObject> object_;
-  ole::ComPtr<IOleInPlaceObject> in_place_;
-  ole::ComPtr<IOleInPlaceActiveObject> active_;
+  com::ComPtr<IOleObject> object_;
+  com::ComPtr<IOleInPlaceObject> in_place_;
+  com::ComPtr<IOleInPlaceActiveObject> active_;
 };
 
 }  // namespace zt::host

@@ -6,7 +6,7 @@ namespace zt::host {
 namespace {
 
 // The coclass's [default, source] interface.
-HRESULT FindDefaultSource(ITypeInfo* coclass, ole::ComPtr<ITypeInfo>& source, IID& iid) {
+HRESULT FindDefaultSource(ITypeInfo* coclass, com::ComPtr<ITypeInfo>& source, IID& iid) {
   TYPEATTR* attr = nullptr;
   HRESULT hr = coclass->GetTypeAttr(&attr);
   if (FAILED(hr)) return hr;
@@ -34,15 +34,15 @@ HRESULT FindDefaultSource(ITypeInfo* coclass, ole::ComPtr<ITypeInfo>& source, II
 }  // namespace
 
 HRESULT EventRouter::Connect(IUnknown* control) {
-  auto info = ole::ComPtr<IUnknown>(control).As<IProvideClassInfo>(IID_IProvideClassInfo);
+  auto info = com::ComPtr<IUnknown>(control).As<IProvideClassInfo>(IID_IProvideClassInfo);
   if (!info) return S_FALSE;
-  ole::ComPtr<ITypeInfo> coclass;
+  com::ComPtr<ITypeInfo> coclass;
   HRESULT hr = info->GetClassInfo(coclass.Put());
   if (FAILED(hr)) return hr;
   hr = FindDefaultSource(coclass.Get(), source_info_, source_iid_);
   if (hr != S_OK) return hr;
   auto container =
-      ole::ComPtr<IUnknown>(control).As<IConnectionPointContainer>(IID_IConnectionPointContainer);
+      com::ComPtr<IUnknown>(control).As<IConnectionPointContainer>(IID_IConnectionPointContainer);
   if (!container) return S_FALSE;
   hr = container->FindConnectionPoint(source_iid_, point_.Put());
   if (FAILED(hr)) return hr;
@@ -92,12 +92,12 @@ HRESULT EventRouter::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, V
                             EXCEPINFO*, UINT*) {
   // After Quit no more script runs: the run is ending.
   if (!source_info_ || !script_ || state_->quit_requested) return S_OK;
-  ole::Bstr name;
+  com::Bstr name;
   UINT found = 0;
   if (FAILED(source_info_->GetNames(id, name.Put(), 1, &found)) || found == 0) return S_OK;
-  std::wstring handler = item_ + L"_" + std::wstring(name.Get(), name.Length());
+  std::wstring handler = item_ + L"_" + std::wstring(name.Get(), SysStringLen(name.Get()));
 
-  ole::ComPtr<IDispatch> script = script_();
+  com::ComPtr<IDispatch> script = script_();
   if (!script) return S_OK;
   LPOLESTR names[] = {const_cast<LPOLESTR>(handler.c_str())};
   DISPID handler_id = DISPID_UNKNOWN;
@@ -107,7 +107,7 @@ HRESULT EventRouter::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, V
   DISPPARAMS none = {};
   EXCEPINFO ei = {};
   UINT arg_err = 0;
-  ole::Variant ignored;
+  com::Variant ignored;
   HRESULT hr = script->Invoke(handler_id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
                               params ? params : &none, result ? result : ignored.Get(), &ei, &arg_err);
   if (ei.pfnDeferredFillIn) ei.pfnDeferredFillIn(&ei);

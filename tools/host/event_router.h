@@ -10,14 +10,15 @@
 #include <string>
 
 #include "host_output.h"
-#include "platform/ole_ptr.h"
+#include "platform/bstr.h"
+#include "platform/com_ptr.h"
 #include "run_state.h"
 
 namespace zt::host {
 
 class EventRouter final : public IDispatch {
  public:
-  using ScriptGetter = std::function<ole::ComPtr<IDispatch>()>;
+  using ScriptGetter = std::function<com::ComPtr<IDispatch>()>;
 
   EventRouter(std::wstring item, ScriptGetter script, Output* output, RunState* state)
       : item_(std::move(item)), script_(std::move(script)), output_(output), state_(state) {}
@@ -44,8 +45,8 @@ class EventRouter final : public IDispatch {
   Output* output_;
   RunState* state_;
   IID source_iid_ = IID_NULL;
-  ole::ComPtr<ITypeInfo> source_info_;
-  ole::ComPtr<IConnectionPoint> point_;
+  com::ComPtr<ITypeInfo> source_info_;
+  com::ComPtr<IConnectionPoint> point_;
   DWORD cookie_ = 0;
 };
 

@@ -2,7 +2,8 @@
 
 #include <cwctype>
 
-#include "platform/ole_ptr.h"
+#include "platform/bstr.h"
+#include "platform/com_ptr.h"
 
 namespace zt::host {
 namespace {
@@ -29,7 +30,7 @@ VARIANT* Arg(DISPPARAMS* params, UINT index) {
 }
 
 HRESULT ArgAsString(DISPPARAMS* params, UINT index, std::wstring& out) {
-  ole::Variant v;
+  com::Variant v;
   HRESULT hr = VariantChangeType(v.Get(), Arg(params, index), VARIANT_ALPHABOOL, VT_BSTR);
   if (FAILED(hr)) return hr;
   out.assign(v.Get()->bstrVal, SysStringLen(v.Get()->bstrVal));
@@ -37,7 +38,7 @@ HRESULT ArgAsString(DISPPARAMS* params, UINT index, std::wstring& out) {
 }
 
 HRESULT ArgAsInt(DISPPARAMS* params, UINT index, LONG& out) {
-  ole::Variant v;
+  com::Variant v;
   HRESULT hr = VariantChangeType(v.Get(), Arg(params, index), 0, VT_I4);
   if (FAILED(hr)) return hr;
   out = v.Get()->lVal;

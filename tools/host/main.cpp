@@ -31,7 +31,8 @@
 #include "host_object.h"
 #include "host_output.h"
 #include "param_bag.h"
-#include "platform/ole_ptr.h"
+#include "platform/bstr.h"
+#include "platform/com_ptr.h"
 #include "run_state.h"
 #include "screenshot.h"
 #include "script_site.h"
@@ -161,11 +162,11 @@ std::wstring Hex(HRESULT hr) {
 // The coclass of a module's type library that can be created: what --dll
 // alone embeds.
 HRESULT CreatableClassOf(const std::wstring& dll, CLSID& clsid) {
-  ole::ComPtr<ITypeLib> lib;
+  com::ComPtr<ITypeLib> lib;
   HRESULT hr = LoadTypeLibEx(dll.c_str(), REGKIND_NONE, lib.Put());
   if (FAILED(hr)) return hr;
   for (UINT i = 0, n = lib->GetTypeInfoCount(); i < n; ++i) {
-    ole::ComPtr<ITypeInfo> info;
+    com::ComPtr<ITypeInfo> info;
     if (FAILED(lib->GetTypeInfo(i, info.Put()))) continue;
     TYPEATTR* attr = nullptr;
     if (FAILED(info->GetTypeAttr(&attr))) continue;
@@ -177,7 +178,7 @@ HRESULT CreatableClassOf(const std::wstring& dll, CLSID& clsid) {
   return TYPE_E_ELEMENTNOTFOUND;
 }
 
-HRESULT CreateControl(const Options& o, ole::ComPtr<IUnknown>& control, std::wstring& what) {
+HRESULT CreateControl(const Options& o, com::ComPtr<IUnknown>& control, std::wstring& what) {
   CLSID clsid;
   HRESULT hr;
   if (!o.dll.empty()) {
@@ -195,7 +196,7 @@ HRESULT CreateControl(const Options& o, ole::ComPtr<IUnknown>& control, std::wst
     auto get = reinterpret_cast<GetClassObject>(
         reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
     if (!get) return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
-    ole::ComPtr<IClassFactory> factory;
+    com::ComPtr<IClassFactory> factory;
     hr = get(clsid, IID_IClassFactory, factory.PutVoid());
     if (FAILED(hr)) return hr;
     return factory->CreateInstance(nullptr, IID_IUnknown, control.PutVoid());
@@ -211,9 +212,9 @@ HRESULT CreateControl(const Options& o, ole::ComPtr<IUnknown>& control, std::wst
   return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, control.PutVoid());
 }
 
-ole::ComPtr<ITypeInfo> ClassInfoOf(IUnknown* object) {
-  ole::ComPtr<ITypeInfo> info;
-  if (auto pci = ole::ComPtr<IUnknown>(object).As<IProvideClassInfo>(IID_IProvideClassInfo)) {
+com::ComPtr<ITypeInfo> ClassInfoOf(IUnknown* object) {
+  com::ComPtr<ITypeInfo> info;
+  if (auto pci = com::ComPtr<IUnknown>(object).As<IProvideClassInfo>(IID_IProvideClassInfo)) {
     pci->GetClassInfo(info.Put());
   }
   return info;
@@ -338,7 +339,7 @@ int Host::Run(const Options& o) {
   ShowWindow(window_, SW_SHOW);
   UpdateWindow(window_);
 
-  ole::ComPtr<IUnknown> control;
+  com::ComPtr<IUnknown> control;
   ControlSite* site = nullptr;
   if (!o.no_control) {
     std::wstring what;
@@ -350,7 +351,7 @@ int Host::Run(const Options& o) {
     }
     site = new ControlSite(window_, o.item);
     g_site = site;
-    ole::ComPtr<IPropertyBag> bag;
+    com::ComPtr<IPropertyBag> bag;
     if (have_params) *bag.Put() = new ParamBag(params);
     RECT client;
     GetClientRect(window_, &client);
@@ -376,7 +377,7 @@ int Host::Run(const Options& o) {
   services.pump = [this](DWORD ms) { Pump(ms); };
   HWND window = window_;
   services.screenshot = [window](const std::wstring& path) { return SaveWindowBitmap(window, path); };
-  ole::ComPtr<IDispatch> host_object = ole::ComPtr<IDispatch>::Attach(new HostObject(services));
+  com::ComPtr<IDispatch> host_object = com::ComPtr<IDispatch>::Attach(new HostObject(services));
 
   EventRouter* router = nullptr;
   int exit_code = kExitOk;

@@ -37,7 +37,7 @@ HRESULT ScriptSite::Start(const wchar_t* language) {
 }
 
 HRESULT ScriptSite::AddItem(const std::wstring& name, IUnknown* object, ITypeInfo* type_info) {
-  items_.push_back(Item{name, ole::ComPtr<IUnknown>(object), ole::ComPtr<ITypeInfo>(type_info)});
+  items_.push_back(Item{name, com::ComPtr<IUnknown>(object), com::ComPtr<ITypeInfo>(type_info)});
   return engine_->AddNamedItem(name.c_str(), SCRIPTITEM_ISVISIBLE);
 }
 
@@ -54,8 +54,8 @@ HRESULT ScriptSite::Run(const std::wstring& text) {
   return engine_->SetScriptState(SCRIPTSTATE_CONNECTED);
 }
 
-ole::ComPtr<IDispatch> ScriptSite::ScriptDispatch() {
-  ole::ComPtr<IDispatch> d;
+com::ComPtr<IDispatch> ScriptSite::ScriptDispatch() {
+  com::ComPtr<IDispatch> d;
   if (engine_) engine_->GetScriptDispatch(nullptr, d.Put());
   return d;
 }

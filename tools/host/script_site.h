@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "host_output.h"
-#include "platform/ole_ptr.h"
+#include "platform/bstr.h"
+#include "platform/com_ptr.h"
 #include "run_state.h"
 
 namespace zt::host {
@@ -26,7 +27,7 @@ class ScriptSite final : public IActiveScriptSite, public IActiveScriptSiteWindo
   // Parses and runs the global code. Errors reach OnScriptError.
   HRESULT Run(const std::wstring& text);
   // The script's global functions, for calling event handlers.
-  ole::ComPtr<IDispatch> ScriptDispatch();
+  com::ComPtr<IDispatch> ScriptDispatch();
   void Close();
 
   // IUnknown
@@ -54,8 +55,8 @@ class ScriptSite final : public IActiveScriptSite, public IActiveScriptSiteWindo
  private:
   struct Item {
     std::wstring name;
-    ole::ComPtr<IUnknown> object;
-    ole::ComPtr<ITypeInfo> type_info;
+    com::ComPtr<IUnknown> object;
+    com::ComPtr<ITypeInfo> type_info;
   };
 
   ~ScriptSite() = default;
@@ -66,8 +67,8 @@ class ScriptSite final : public IActiveScriptSite, public IActiveScriptSiteWindo
   HWND window_;
   std::wstring script_name_;
   std::vector<Item> items_;
-  ole::ComPtr<IActiveScript> engine_;
-  ole::ComPtr<IActiveScriptParse> parse_;
+  com::ComPtr<IActiveScript> engine_;
+  com::ComPtr<IActiveScriptParse> parse_;
   bool error_reported_ = false;
 };
 

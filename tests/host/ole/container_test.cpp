@@ -95,7 +95,7 @@ TEST_F(ContainerTest, KeysReachTheControlOnlyOnceItIsActive) {
   // Only in place active: the container dispatches keys itself.
   EXPECT_FALSE(site_->TranslateKey(&key));
 
-  auto ole_object = ComPtr<IUnknown>(control_->Unknown()).As<IOleObject>(IID_IOleObject);
+  auto ole_object = com::ComPtr<IUnknown>(control_->Unknown()).As<IOleObject>(IID_IOleObject);
   RECT r = {0, 0, 200, 100};
   IOleClientSite* client = site_;
   ASSERT_EQ(ole_object->DoVerb(OLEIVERB_UIACTIVATE, nullptr, client, 0, window_, &r), S_OK);
@@ -123,7 +123,7 @@ TEST_F(ContainerTest, InactiveControlDrawsWhiteFillAndInscribedEllipse) {
   FillRect(dc, &all, red);
   DeleteObject(red);
 
-  auto view = ComPtr<IUnknown>(control_->Unknown()).As<IViewObject2>(IID_IViewObject2);
+  auto view = com::ComPtr<IUnknown>(control_->Unknown()).As<IViewObject2>(IID_IViewObject2);
   ASSERT_TRUE(view);
   RECTL bounds = {10, 10, 10 + kW, 10 + kH};
   ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0), S_OK);
@@ -155,7 +155,7 @@ TEST_F(ContainerTest, InactiveControlDrawsWhiteFillAndInscribedEllipse) {
 }
 
 TEST_F(ContainerTest, ObjectReportsItsMiscStatusAndExtent) {
-  auto ole_object = ComPtr<IUnknown>(control_->Unknown()).As<IOleObject>(IID_IOleObject);
+  auto ole_object = com::ComPtr<IUnknown>(control_->Unknown()).As<IOleObject>(IID_IOleObject);
   DWORD status = 0;
   ASSERT_EQ(ole_object->GetMiscStatus(DVASPECT_CONTENT, &status), S_OK);
   EXPECT_EQ(status, 0x20191u);

@@ -76,8 +76,8 @@ struct Controls {
     b->Release();
   }
   template <typename I>
-  ComPtr<I> Of(TestControl* c, REFIID iid) {
-    return ComPtr<IUnknown>(c->Unknown()).As<I>(iid);
+  com::ComPtr<I> Of(TestControl* c, REFIID iid) {
+    return com::ComPtr<IUnknown>(c->Unknown()).As<I>(iid);
   }
   TestControl* a;
   TestControl* b;
@@ -138,7 +138,7 @@ TEST(Persistence, StreamRoundTripKeepsEveryPropertyAndLeavesTheLiveValues) {
   Controls c;
   c.a->Put(Unusual);
   auto save = c.Of<IPersistStreamInit>(c.a, IID_IPersistStreamInit);
-  ComPtr<IStream> stream;
+  com::ComPtr<IStream> stream;
   ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()), S_OK);
   ASSERT_EQ(save->Save(stream.Get(), TRUE), S_OK);
   EXPECT_EQ(c.a->Props().max_upload_bytes, 10485760);  // saving converts a copy
@@ -159,7 +159,7 @@ TEST(Persistence, StreamRoundTripKeepsEveryPropertyAndLeavesTheLiveValues) {
 TEST(Persistence, DamagedOrForeignStreamChangesNothing) {
   Controls c;
   c.a->Put(Unusual);
-  ComPtr<IStream> stream;
+  com::ComPtr<IStream> stream;
   ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()), S_OK);
   ASSERT_EQ(c.Of<IPersistStreamInit>(c.a, IID_IPersistStreamInit)->Save(stream.Get(), TRUE), S_OK);
 
@@ -177,7 +177,7 @@ TEST(Persistence, DamagedOrForeignStreamChangesNothing) {
   EXPECT_TRUE(c.b->Props().url.empty());
 
   // A version 2 layout is refused, not misread.
-  ComPtr<IStream> v2;
+  com::ComPtr<IStream> v2;
   ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, v2.Put()), S_OK);
   const unsigned char version2[] = {0, 0, 2, 0};
   v2->Write(version2, 4, nullptr);
@@ -188,7 +188,7 @@ TEST(Persistence, DamagedOrForeignStreamChangesNothing) {
 TEST(Persistence, StorageRoundTrip) {
   Controls c;
   c.a->Put(Unusual);
-  ComPtr<IStorage> storage;
+  com::ComPtr<IStorage> storage;
   ASSERT_EQ(StgCreateDocfile(nullptr, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE | STGM_DELETEONRELEASE, 0,
                              storage.Put()),
             S_OK);
@@ -284,7 +284,7 @@ TEST(Persistence, IsDirtyFollowsPutsAndSaves) {
   c.a->Put([](SavedProperties& p) { p.grid_line = 1; });
   EXPECT_EQ(stream_persist->IsDirty(), S_OK);
 
-  ComPtr<IStream> stream;
+  com::ComPtr<IStream> stream;
   ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()), S_OK);
   ASSERT_EQ(stream_persist->Save(stream.Get(), FALSE), S_OK);
   EXPECT_EQ(stream_persist->IsDirty(), S_OK);  // asked to keep the flag

@@ -6,7 +6,8 @@
 #include <windows.h>
 #include <ocidl.h>
 
-#include "platform/ole_ptr.h"
+#include "platform/bstr.h"
+#include "platform/com_ptr.h"
 
 namespace zt::ole::testing {
 namespace {
@@ -17,24 +18,24 @@ class RealControl : public ::testing::Test {
     module_ = LoadLibraryW(ZT_OCX_PATH);
     ASSERT_NE(module_, nullptr) << "cannot load " << ZT_OCX_PATH;
   }
-  ComPtr<IUnknown> Create() {
+  com::ComPtr<IUnknown> Create() {
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     auto get = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
-    ComPtr<IUnknown> control;
-    ComPtr<ITypeLib> lib;
+    com::ComPtr<IUnknown> control;
+    com::ComPtr<ITypeLib> lib;
     if (!get || FAILED(LoadTypeLibEx(ZT_OCX_PATH, REGKIND_NONE, lib.Put()))) return control;
     // The creatable class of the module's type library.
     for (UINT i = 0; i < lib->GetTypeInfoCount(); ++i) {
       TYPEKIND kind;
       GUID id;
       if (FAILED(lib->GetTypeInfoType(i, &kind)) || kind != TKIND_COCLASS) continue;
-      ComPtr<ITypeInfo> info;
+      com::ComPtr<ITypeInfo> info;
       lib->GetTypeInfo(i, info.Put());
       TYPEATTR* attr = nullptr;
       info->GetTypeAttr(&attr);
       id = attr->guid;
       info->ReleaseTypeAttr(attr);
-      ComPtr<IClassFactory> factory;
+      com::ComPtr<IClassFactory> factory;
       if (SUCCEEDED(get(id, IID_IClassFactory, factory.PutVoid())))
         factory->CreateInstance(nullptr, IID_IUnknown, control.PutVoid());
     }
@@ -56,7 +57,7 @@ class RealControl : public ::testing::Test {
                      nullptr);
   }
   static LONG Get(IDispatch* d, const wchar_t* name) {
-    Variant v;
+    com::Variant v;
     DISPPARAMS none = {};
     if (FAILED(d->Invoke(Id(d, name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, v.Get(), nullptr,
                          nullptr)))
@@ -69,7 +70,7 @@ class RealControl : public ::testing::Test {
 };
 
 TEST_F(RealControl, EveryPutMarksItDirtyAndSavingClearsIt) {
-  ComPtr<IUnknown> control = Create();
+  com::ComPtr<IUnknown> control = Create();
   ASSERT_TRUE(control);
   auto d = control.As<IDispatch>(IID_IDispatch);
   auto persist = control.As<IPersistStreamInit>(IID_IPersistStreamInit);
@@ -80,7 +81,7 @@ TEST_F(RealControl, EveryPutMarksItDirtyAndSavingClearsIt) {
                            L"EnableDeleteMenu", L"BgColor", L"FgColor", L"TrackSelect", L"RowSelect",
                            L"EnableHeaderMove", L"GridLine", L"UTF8", L"ExFileAttributes", L"EnableMenu"};
   for (const wchar_t* name : puts) {
-    ComPtr<IStream> stream;
+    com::ComPtr<IStream> stream;
     ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()), S_OK);
     ASSERT_EQ(persist->Save(stream.Get(), TRUE), S_OK);
     ASSERT_EQ(persist->IsDirty(), S_FALSE) << "after saving, before " << name;
@@ -90,12 +91,12 @@ TEST_F(RealControl, EveryPutMarksItDirtyAndSavingClearsIt) {
 }
 
 TEST_F(RealControl, MaxUploadSizeSurvivesAStreamAndSavingLeavesItAlone) {
-  ComPtr<IUnknown> a = Create(), b = Create();
+  com::ComPtr<IUnknown> a = Create(), b = Create();
   ASSERT_TRUE(a && b);
   auto da = a.As<IDispatch>(IID_IDispatch), db = b.As<IDispatch>(IID_IDispatch);
   ASSERT_EQ(Put(da.Get(), L"MaxUploadSize", 3000), S_OK);
   ASSERT_EQ(Put(da.Get(), L"GridLine", 1), S_OK);
-  ComPtr<IStream> stream;
+  com::ComPtr<IStream> stream;
   ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()), S_OK);
   ASSERT_EQ(a.As<IPersistStreamInit>(IID_IPersistStreamInit)->Save(stream.Get(), TRUE), S_OK);
   EXPECT_EQ(Get(da.Get(), L"MaxUploadSize"), 3000);
@@ -115,7 +116,7 @@ namespace zt::ole::testing {
 namespace {
 
 TEST_F(RealControl, PropertyPageIsTheGeneralDialog) {
-  ComPtr<IUnknown> control = Create();
+  com::ComPtr<IUnknown> control = Create();
   ASSERT_TRUE(control);
   CAUUID pages = {};
   ASSERT_EQ(control.As<ISpecifyPropertyPages>(IID_ISpecifyPropertyPages)->GetPages(&pages), S_OK);
@@ -125,9 +126,9 @@ TEST_F(RealControl, PropertyPageIsTheGeneralDialog) {
 
   using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
   auto get = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
-  ComPtr<IClassFactory> factory;
+  com::ComPtr<IClassFactory> factory;
   ASSERT_EQ(get(CLSID_ZTFileUploadPropPage, IID_IClassFactory, factory.PutVoid()), S_OK);
-  ComPtr<IPropertyPage> page;
+  com::ComPtr<IPropertyPage> page;
   ASSERT_EQ(factory->CreateInstance(nullptr, IID_IPropertyPage, page.PutVoid()), S_OK);
 
   PROPPAGEINFO info = {};
