@@ -93,6 +93,9 @@ HRESULT HostObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* para
   if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
   if (params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
   if (result) VariantInit(result);
+  // After Quit (say, in an event handler) the script is only unwinding:
+  // every further call unwinds it too.
+  if (services_.state->quit_requested) return Unwind(excep);
   switch (id) {
     case kEcho:
       return Echo(params);
@@ -150,6 +153,10 @@ HRESULT HostObject::Quit(DISPPARAMS* params, EXCEPINFO* excep) {
   // Unwinds the script: the engine treats the failure as an exception,
   // which the site recognises as the requested end and does not report.
   PostQuitMessage(static_cast<int>(code));
+  return Unwind(excep);
+}
+
+HRESULT HostObject::Unwind(EXCEPINFO* excep) {
   if (excep) {
     ZeroMemory(excep, sizeof *excep);
     excep->scode = E_ABORT;

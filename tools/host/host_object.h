@@ -42,6 +42,8 @@ class HostObject final : public IDispatch {
   ~HostObject() = default;
   HRESULT Echo(DISPPARAMS* params);
   HRESULT Quit(DISPPARAMS* params, EXCEPINFO* excep);
+  // The exception that ends the script after Quit.
+  static HRESULT Unwind(EXCEPINFO* excep);
 
   LONG refs_ = 1;
   HostServices services_;

@@ -15,8 +15,8 @@
 // closed); 1 after a syntax error or an uncaught exception, with the
 // engine's line and text on stderr; 2 for a bad command line; 3 when the
 // script, the engine or the control cannot be loaded. Quit works by
-// raising an exception through the script, so a JScript try/catch around
-// it catches it too.
+// raising an exception through the script; a script that catches it is
+// unwound again by its next call to Host.
 #include <windows.h>
 #include <objbase.h>
 #include <ole2.h>
