@@ -168,3 +168,33 @@ TEST_F(RealControl, PropertyPageIsTheGeneralDialog) {
 
 }  // namespace
 }  // namespace zt::ole::testing
+
+#include "control_site.h"
+
+namespace zt::ole::testing {
+namespace {
+
+TEST_F(RealControl, EmbedsInPlaceAsAChildThatFollowsTheSite) {
+  com::ComPtr<IUnknown> control = Create();
+  ASSERT_TRUE(control);
+  HWND container = CreateWindowW(L"STATIC", L"container", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0,
+                                 600, 400, nullptr, nullptr, nullptr, nullptr);
+  auto* site = new host::ControlSite(container, L"FileUpload");
+  std::wstring step;
+  ASSERT_EQ(site->Embed(control.Get(), nullptr, RECT{0, 0, 500, 200}, &step), S_OK) << step.c_str();
+  HWND w = nullptr;
+  ASSERT_EQ(control.As<IOleInPlaceObject>(IID_IOleInPlaceObject)->GetWindow(&w), S_OK);
+  EXPECT_EQ(GetParent(w), container);
+  site->Resize(RECT{0, 0, 320, 90});
+  RECT r;
+  GetClientRect(w, &r);
+  EXPECT_EQ(r.right, 320);
+  EXPECT_EQ(r.bottom, 90);
+  site->Unembed();
+  EXPECT_FALSE(IsWindow(w));
+  site->Release();
+  DestroyWindow(container);
+}
+
+}  // namespace
+}  // namespace zt::ole::testing
