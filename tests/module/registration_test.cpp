@@ -289,6 +289,14 @@ TEST(ModuleTest, UnloadsOnlyWithoutLiveObjectsOrLocks) {
   EXPECT_EQ(canUnload(), S_OK);
   com::ComPtr<IClassFactory> unknown;
   EXPECT_EQ(getClass(IID_IDispatch, IID_IClassFactory, unknown.PutVoid()), CLASS_E_CLASSNOTAVAILABLE);
+
+  // What registration and containers point at is in the module: the toolbox
+  // bitmap, the icon, the version block.
+  HANDLE bitmap = LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_BITMAP, 0, 0, 0);
+  EXPECT_NE(bitmap, nullptr);
+  if (bitmap) DeleteObject(bitmap);
+  EXPECT_NE(FindResourceW(module, MAKEINTRESOURCEW(1), RT_GROUP_ICON), nullptr);
+  EXPECT_NE(FindResourceW(module, MAKEINTRESOURCEW(1), RT_VERSION), nullptr);
   FreeLibrary(module);
 }
 
