@@ -211,6 +211,34 @@ TEST_F(TypeLibTest, DeclaresTheMembersWithTheirNumbersAndTypes) {
   for (BSTR& b : names) SysFreeString(b);
 }
 
+TEST_F(TypeLibTest, ControlAnswersEachPropertyWithItsDeclaredType) {
+  ControlClient control;
+  // A current entry and a current deleted entry, so every property answers.
+  ASSERT_EQ(control.Call(L"AddVirtualFile", {Text(L"/gone.txt")}).Hr, S_OK);
+  ASSERT_EQ(control.Call(L"DeleteFile", {Long(0)}).Hr, S_OK);
+  ASSERT_EQ(control.Call(L"AddVirtualFile", {Text(L"/kept.txt")}).Hr, S_OK);
+  ASSERT_EQ(control.Put(L"DeleteFilePos", Long(0)).Hr, S_OK);
+
+  com::ComPtr<ITypeInfo> info = Info(kDispatch);
+  ASSERT_TRUE(info);
+  for (UINT i = 0; i < 36; ++i) {
+    VARDESC* var = nullptr;
+    ASSERT_EQ(info->GetVarDesc(i, &var), S_OK);
+    VARTYPE declared = var->elemdescVar.tdesc.vt;
+    BSTR name = nullptr;
+    UINT count = 0;
+    info->GetNames(var->memid, &name, 1, &count);
+    info->ReleaseVarDesc(var);
+    std::wstring member = name ? name : L"";
+    SysFreeString(name);
+    if (declared == VT_VARIANT) continue;              // any value
+    if (declared == VT_USERDEFINED) declared = VT_I4;  // OLE_COLOR is a long at run time
+    CallResult r = control.Get(member);
+    ASSERT_EQ(r.Hr, S_OK) << std::string(member.begin(), member.end());
+    EXPECT_EQ(V_VT(r.Value.Get()), declared) << std::string(member.begin(), member.end());
+  }
+}
+
 TEST_F(TypeLibTest, DeclaresTheEventsAndTheControlClass) {
   com::ComPtr<ITypeInfo> events = Info(kEvents);
   ASSERT_TRUE(events);
