@@ -8,11 +8,15 @@
 namespace zt {
 
 namespace control_error {
+inline constexpr std::u16string_view NoDestination = u"E01001";
 inline constexpr std::u16string_view NameExists = u"E01002";
 inline constexpr std::u16string_view IndexExceeded = u"E01003";
 inline constexpr std::u16string_view ReadOnly = u"E01005";
 inline constexpr std::u16string_view NoSuchFile = u"E01006";
 inline constexpr std::u16string_view Underscore = u"E01007";
+inline constexpr std::u16string_view Busy = u"E01008";
+inline constexpr std::u16string_view NothingToSend = u"E01009";
+inline constexpr std::u16string_view BuildFailed = u"E01010";
 }  // namespace control_error
 
 // The number an error code stands for: its digits after the first

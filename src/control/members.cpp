@@ -292,8 +292,18 @@ struct ControlMembers {
   static void OpenFileDialog(C& c, DispatchCall& call) { c.FailUnavailable(call, u"OpenFileDialog"); }
   static void OpenFolderDialog(C& c, DispatchCall& call) { c.FailUnavailable(call, u"OpenFolderDialog"); }
   static void Post(C& c, DispatchCall& call) { c.FailUnavailable(call, u"Post"); }
-  static void PostMessages(C& c, DispatchCall& call) { c.FailUnavailable(call, u"PostMessage"); }
-  static void PostFile(C& c, DispatchCall& call) { c.FailUnavailable(call, u"PostFile"); }
+  // The reply is read from ResponseText / ResponseStatusCode, a transfer
+  // failure from the error pair; only a refusal before sending raises.
+  static void PostMessages(C& c, DispatchCall& call) {
+    const std::u16string_view refusal = c.RunMessagePost();
+    if (!refusal.empty()) return c.FailRecorded(call, refusal);
+    call.ReturnText(c.responseText_);
+  }
+  static void PostFile(C& c, DispatchCall& call) {
+    const std::u16string_view refusal = c.RunFilePost();
+    if (!refusal.empty()) return c.FailRecorded(call, refusal);
+    call.ReturnText(u"");
+  }
   static void OpenPostDialog(C& c, DispatchCall& call) { c.FailUnavailable(call, u"OpenPostDialog"); }
   static void OpenFile(C& c, DispatchCall& call) { c.FailUnavailable(call, u"OpenFile"); }
 

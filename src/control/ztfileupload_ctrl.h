@@ -7,6 +7,7 @@
 #include <ocidl.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,7 @@
 #include "platform/dispatch.h"
 #include "platform/ole_control.h"
 #include "platform/win_file_system.h"
+#include "transfer/trans_mgr.h"
 
 namespace zt {
 
@@ -77,9 +79,19 @@ private:
 
   HRESULT LoadTypeLib(ITypeLib** out) const;
 
+  // Posts on the caller's thread (control_posting.cpp). Each returns the
+  // code of the refusal that stopped it before sending, or empty once the
+  // post has run; transfer failures land in the error pair instead.
+  std::u16string_view RunFilePost();
+  std::u16string_view RunMessagePost();
+  CZTTransMgr& StartManager();
+  std::u16string_view SetDestination();
+
   FileModel model_;
   WinFileSystem fileSystem_;
   com::ConnectionPoint* events_ = nullptr;
+  // The post in progress, if any: while it exists no other post starts.
+  std::unique_ptr<CZTTransMgr> manager_;
 
   // Properties (their initial values are those of a new control).
   std::int64_t maxUploadBytes_ = 0;

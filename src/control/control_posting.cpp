@@ -1,0 +1,97 @@
+// PostFile and PostMessage: the control fills a transfer manager from its
+// properties and lists and runs the post to its end on the caller's thread.
+// The manager lives only for the post; its callbacks write the reply and any
+// transfer failure into the control.
+#include "control/control_errors.h"
+#include "control/ztfileupload_ctrl.h"
+#include "text/format.h"
+#include "transfer/trans_error.h"
+#include "transfer/upload_manifest.h"
+#include "transfer/win/wininet_agent.h"
+
+namespace zt {
+
+namespace {
+
+// The control the manager's callbacks write into.
+CZTFileUploadCtrl& OwnerOf(const CZTTransMgr& manager) { return *static_cast<CZTFileUploadCtrl*>(manager.Owner); }
+
+// Releases the control's manager however the post ends, so the next one can start.
+class ManagerRelease {
+public:
+  explicit ManagerRelease(std::unique_ptr<CZTTransMgr>& slot) : slot_(slot) {}
+  ~ManagerRelease() { slot_.reset(); }
+  ManagerRelease(const ManagerRelease&) = delete;
+  ManagerRelease& operator=(const ManagerRelease&) = delete;
+
+private:
+  std::unique_ptr<CZTTransMgr>& slot_;
+};
+
+}  // namespace
+
+CZTTransMgr& CZTFileUploadCtrl::StartManager() {
+  manager_ = std::make_unique<CZTTransMgr>();
+  CZTTransMgr& m = *manager_;
+  m.Owner = this;
+  m.Utf8 = utf8_;
+  m.Files = &fileSystem_;
+  m.MakeAgent = [] { return std::make_unique<win::WinInetAgent>(); };
+  m.OnComplete = [](CZTTransMgr& manager) {
+    CZTFileUploadCtrl& control = OwnerOf(manager);
+    control.responseText_ = manager.GetResponseText();
+    control.responseStatusCode_ = manager.StatusCode;
+  };
+  m.OnError = [](CZTTransMgr& manager, const CZTTransException& failure) {
+    CZTFileUploadCtrl& control = OwnerOf(manager);
+    ApplyTransErrorCode(failure.Code, control.errorCode_, control.errorDescription_);
+    // The mapping leaves the description alone for these two, which would
+    // pair the new code with the text of whatever failed before.
+    if (failure.Code == trans_code::QueryStatus)
+      control.errorDescription_ = FormatText(ErrorNumber(trans_code::QueryStatus));
+    else if (failure.Code.empty())
+      control.errorDescription_ = failure.Description;
+  };
+  responseStatusCode_ = -1;
+  responseText_.clear();
+  return m;
+}
+
+std::u16string_view CZTFileUploadCtrl::SetDestination() {
+  if (host_.empty() || url_.empty()) return control_error::NoDestination;
+  CZTTransMgr& m = *manager_;
+  m.Host = host_;
+  m.ObjectPath = url_;
+  m.Port = port_ == 0 ? 80 : port_;
+  m.UserName = userName_;
+  m.Password = password_;
+  return {};
+}
+
+std::u16string_view CZTFileUploadCtrl::RunFilePost() {
+  if (manager_) return control_error::Busy;
+  const CZTFileItem* entry = model_.Current();
+  if (!entry) return control_error::NothingToSend;
+  CZTTransMgr& m = StartManager();
+  ManagerRelease release(manager_);
+  if (!model_.Messages().empty() && !CopyMessages(model_.Messages(), m)) return control_error::BuildFailed;
+  // The current entry alone: its manifest row and, for a local entry, its file.
+  const std::vector<CZTFileItem> one{*entry};
+  if (!BuildUploadManifest(&one, nullptr, model_.AttributeNames(), m)) return control_error::BuildFailed;
+  if (std::u16string_view refusal = SetDestination(); !refusal.empty()) return refusal;
+  m.Post(0);  // to its end, callbacks included
+  return {};
+}
+
+std::u16string_view CZTFileUploadCtrl::RunMessagePost() {
+  if (manager_) return control_error::Busy;
+  if (model_.Messages().empty()) return control_error::NothingToSend;
+  CZTTransMgr& m = StartManager();
+  ManagerRelease release(manager_);
+  if (!CopyMessages(model_.Messages(), m)) return control_error::BuildFailed;
+  if (std::u16string_view refusal = SetDestination(); !refusal.empty()) return refusal;
+  m.Post(0);  // to its end, callbacks included
+  return {};
+}
+
+}  // namespace zt
