@@ -248,26 +248,34 @@ struct ControlMembers {
   static void SetDeleteFileAttr(C& c, DispatchCall& call) { SetAttr(c, call, true); }
   static void GetDeleteFileAttr(C& c, DispatchCall& call) { GetAttr(c, call, true); }
 
-  // A 2 x n array of BSTRs: row 0 the registered names, row 1 the entry's
-  // values for them.
+  // A 2 x n array: row 0 the registered names, row 1 the entry's values for
+  // them. The elements are VARIANTs holding BSTRs: VBScript can index only
+  // arrays of VARIANTs, and JScript's VBArray takes them too.
   static void ReturnAttrs(C& c, DispatchCall& call, const CZTFileItem& entry) {
     const auto& names = c.model_.AttributeNames();
     SAFEARRAYBOUND bounds[2] = {{2, 0}, {static_cast<ULONG>(names.size()), 0}};
-    SAFEARRAY* array = SafeArrayCreate(VT_BSTR, 2, bounds);
+    SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 2, bounds);
     if (!array) return call.Fail(E_OUTOFMEMORY);
+    auto put = [array](LONG row, LONG column, const std::u16string& text) {
+      com::Bstr bstr(text);
+      if (!bstr) return E_OUTOFMEMORY;
+      VARIANT element;
+      V_VT(&element) = VT_BSTR;
+      V_BSTR(&element) = bstr.Get();
+      LONG at[2] = {row, column};
+      return SafeArrayPutElement(array, at, &element);  // copies the string
+    };
     for (std::size_t i = 0; i < names.size(); ++i) {
-      com::Bstr name(names[i].Name), value(entry.GetAttribute(names[i].Name));
-      LONG at[2] = {0, static_cast<LONG>(i)};
-      HRESULT hr = name ? SafeArrayPutElement(array, at, name.Get()) : E_OUTOFMEMORY;
-      at[0] = 1;
-      if (SUCCEEDED(hr)) hr = value ? SafeArrayPutElement(array, at, value.Get()) : E_OUTOFMEMORY;
+      const LONG column = static_cast<LONG>(i);
+      HRESULT hr = put(0, column, names[i].Name);
+      if (SUCCEEDED(hr)) hr = put(1, column, entry.GetAttribute(names[i].Name));
       if (FAILED(hr)) {
         SafeArrayDestroy(array);
         return call.Fail(hr);
       }
     }
     VARIANT v;
-    V_VT(&v) = VT_ARRAY | VT_BSTR;
+    V_VT(&v) = VT_ARRAY | VT_VARIANT;
     V_ARRAY(&v) = array;
     call.ReturnVariant(v);
   }

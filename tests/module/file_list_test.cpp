@@ -191,7 +191,7 @@ TEST_F(FileListTest, CursorAndAttributes) {
   ASSERT_TRUE(control_.Call(L"SetFileAttr", {Text(L"Title"), Text(L"")}).Bool());
   ASSERT_TRUE(control_.Call(L"SetFileAttr", {Text(L"Owner"), Text(L"lee")}).Bool());
   r = control_.Call(L"GetFileAttrs");
-  ASSERT_EQ(V_VT(r.Value.Get()), VT_ARRAY | VT_BSTR);
+  ASSERT_EQ(V_VT(r.Value.Get()), VT_ARRAY | VT_VARIANT);
   SAFEARRAY* a = V_ARRAY(r.Value.Get());
   ASSERT_EQ(SafeArrayGetDim(a), 2u);
   LONG upper0 = 0, upper1 = 0;
@@ -201,10 +201,11 @@ TEST_F(FileListTest, CursorAndAttributes) {
   EXPECT_EQ(upper1, 1);
   auto at = [a](LONG i, LONG j) {
     LONG index[2] = {i, j};
-    BSTR b = nullptr;
-    SafeArrayGetElement(a, index, &b);
-    std::wstring s = b ? b : L"";
-    SysFreeString(b);
+    VARIANT element;
+    VariantInit(&element);
+    SafeArrayGetElement(a, index, &element);
+    std::wstring s = V_VT(&element) == VT_BSTR && V_BSTR(&element) ? V_BSTR(&element) : L"<not a string>";
+    VariantClear(&element);
     return s;
   };
   EXPECT_EQ(at(0, 0), L"Title");

@@ -2,9 +2,6 @@
 // and errors caught with try/catch and read from ErrorCode/ErrorDescription.
 // Wine's cscript ends silently on a script error: every check counts, and
 // only a script that reaches the end prints the marker.
-// GetFileAttrs returns a BSTR array (VT_ARRAY | VT_BSTR) that pages read
-// through VBArray; Wine's script engines take only VARIANT arrays, so its
-// contents are checked by the module tests and only its refusal here.
 var failures = 0;
 function check(ok, what) {
   if (!ok) {
@@ -66,6 +63,11 @@ check(c.ErrorCode == "E01006", "a success leaves the last error");
 check(c.SetFileAttr("", "x") === false, "empty attribute name");
 check(c.SetFileAttr("Owner", "kim") === true && c.GetFileAttr("OWNER") == "kim", "attribute set and read");
 raises(function () { c.SetFileAttr("_hidden", "x"); }, "underscore attribute");
+// The attribute table, read the way pages read it: names in row 0, values in row 1.
+var attrs = new VBArray(c.GetFileAttrs());
+check(attrs.dimensions() == 2 && attrs.ubound(1) == 1, "GetFileAttrs has two rows");
+var last = attrs.ubound(2);
+check(attrs.getItem(0, last) == "Owner" && attrs.getItem(1, last) == "kim", "GetFileAttrs names and values");
 check(c.ErrorCode == "E01007", "underscore attribute recorded");
 
 // Removing: out of range, then the server entry, which goes to the deleted list.

@@ -67,6 +67,10 @@ e = Len(Err.Description)
 Check e <> 0 And c.ErrorCode = "E01007", "underscore attribute"
 out.WriteLine c.ErrorCode & " " & c.ErrorDescription
 Check c.GetFileAttr("title") = "t1", "attribute read back ignoring case"
+Dim attrs
+attrs = c.GetFileAttrs()
+Check UBound(attrs, 1) = 1, "GetFileAttrs has two rows"
+Check attrs(0, UBound(attrs, 2)) = "Title" And attrs(1, UBound(attrs, 2)) = "t1", "GetFileAttrs names and values"
 
 ' Reading FilePath without a current entry records the error only.
 Err.Clear
