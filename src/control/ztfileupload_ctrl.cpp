@@ -197,6 +197,7 @@ void CZTFileUploadCtrl::FailUnavailable(com::DispatchCall& call, std::u16string_
 }
 
 void CZTFileUploadCtrl::AfterAddFile(std::int32_t fileIndex) {
+  if (EventsFrozen()) return;  // the container asked for no events now
   VARIANT arg;
   V_VT(&arg) = VT_I4;
   V_I4(&arg) = fileIndex;
@@ -204,6 +205,7 @@ void CZTFileUploadCtrl::AfterAddFile(std::int32_t fileIndex) {
 }
 
 void CZTFileUploadCtrl::AfterAddFiles(std::int32_t fileCount) {
+  if (EventsFrozen()) return;
   VARIANT arg;
   V_VT(&arg) = VT_I4;
   V_I4(&arg) = fileCount;
@@ -211,6 +213,7 @@ void CZTFileUploadCtrl::AfterAddFiles(std::int32_t fileCount) {
 }
 
 void CZTFileUploadCtrl::AfterDeleteFile(const std::u16string& fileName, const std::u16string& filePath) {
+  if (EventsFrozen()) return;
   com::Bstr name(fileName), path(filePath);
   if (!name || !path) return;  // no memory for the event's texts: the event is lost, the list is not
   // Arguments go last first.

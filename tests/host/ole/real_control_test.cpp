@@ -198,3 +198,58 @@ TEST_F(RealControl, EmbedsInPlaceAsAChildThatFollowsTheSite) {
 
 }  // namespace
 }  // namespace zt::ole::testing
+
+namespace zt::ole::testing {
+namespace {
+
+// Counts the events it receives.
+class CountingSink final : public IDispatch {
+ public:
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    *out = (iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID__DZTFileUploadEvents) ? this : nullptr;
+    return *out ? S_OK : E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+  STDMETHODIMP_(ULONG) Release() override { return 1; }
+  STDMETHODIMP GetTypeInfoCount(UINT* n) override { *n = 0; return S_OK; }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    ++events;
+    return S_OK;
+  }
+  int events = 0;
+};
+
+TEST_F(RealControl, FrozenEventsAreNotFired) {
+  com::ComPtr<IUnknown> control = Create();
+  ASSERT_TRUE(control);
+  com::ComPtr<IConnectionPoint> point;
+  ASSERT_EQ(control.As<IConnectionPointContainer>(IID_IConnectionPointContainer)
+                ->FindConnectionPoint(DIID__DZTFileUploadEvents, point.Put()),
+            S_OK);
+  CountingSink sink;
+  DWORD cookie = 0;
+  ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+  auto d = control.As<IDispatch>(IID_IDispatch);
+  auto add = [&d](const wchar_t* path) {
+    com::Variant arg;
+    arg.Get()->vt = VT_BSTR;
+    arg.Get()->bstrVal = SysAllocString(path);
+    DISPPARAMS params = {arg.Get(), nullptr, 1, 0};
+    com::Variant result;
+    return d->Invoke(Id(d.Get(), L"AddVirtualFile"), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                     result.Get(), nullptr, nullptr);
+  };
+  auto ole_control = control.As<IOleControl>(IID_IOleControl);
+  ASSERT_EQ(ole_control->FreezeEvents(TRUE), S_OK);
+  ASSERT_EQ(add(L"/srv/frozen.txt"), S_OK);
+  EXPECT_EQ(sink.events, 0);
+  ASSERT_EQ(ole_control->FreezeEvents(FALSE), S_OK);
+  ASSERT_EQ(add(L"/srv/thawed.txt"), S_OK);
+  EXPECT_EQ(sink.events, 2);  // AfterAddFile and AfterAddFiles
+  point->Unadvise(cookie);
+}
+
+}  // namespace
+}  // namespace zt::ole::testing
