@@ -19,4 +19,14 @@ std::u16string ErrorText(std::u16string_view code, std::u16string_view name) {
   return FormatText(ErrorNumber(code), {name});
 }
 
+void RecordTransferFailure(const CZTTransException& failure, std::u16string& errorCode,
+                           std::u16string& errorDescription) {
+  ApplyTransErrorCode(failure.Code, errorCode, errorDescription);
+  // The shared mapping leaves the description alone for these two.
+  if (failure.Code == trans_code::QueryStatus)
+    errorDescription = ErrorText(trans_code::QueryStatus);
+  else if (failure.Code.empty())
+    errorDescription = failure.Description;
+}
+
 }  // namespace zt

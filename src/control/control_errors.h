@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "transfer/trans_error.h"
+
 namespace zt {
 
 namespace control_error {
@@ -26,5 +28,11 @@ std::uint16_t ErrorNumber(std::u16string_view code);
 // The text of a code: the string table entry of its number, formatted with
 // name where the text takes one.
 std::u16string ErrorText(std::u16string_view code, std::u16string_view name = {});
+
+// Records a post's failure in the error pair. The code always replaces the
+// old one; the description follows it, so that it never describes an earlier
+// error: the code's text, or for a failure without a code its own message.
+void RecordTransferFailure(const CZTTransException& failure, std::u16string& errorCode,
+                           std::u16string& errorDescription);
 
 }  // namespace zt

@@ -4,8 +4,6 @@
 // transfer failure into the control.
 #include "control/control_errors.h"
 #include "control/ztfileupload_ctrl.h"
-#include "text/format.h"
-#include "transfer/trans_error.h"
 #include "transfer/upload_manifest.h"
 #include "transfer/win/wininet_agent.h"
 
@@ -44,13 +42,7 @@ CZTTransMgr& CZTFileUploadCtrl::StartManager() {
   };
   m.OnError = [](CZTTransMgr& manager, const CZTTransException& failure) {
     CZTFileUploadCtrl& control = OwnerOf(manager);
-    ApplyTransErrorCode(failure.Code, control.errorCode_, control.errorDescription_);
-    // The mapping leaves the description alone for these two, which would
-    // pair the new code with the text of whatever failed before.
-    if (failure.Code == trans_code::QueryStatus)
-      control.errorDescription_ = FormatText(ErrorNumber(trans_code::QueryStatus));
-    else if (failure.Code.empty())
-      control.errorDescription_ = failure.Description;
+    RecordTransferFailure(failure, control.errorCode_, control.errorDescription_);
   };
   responseStatusCode_ = -1;
   responseText_.clear();
