@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build clang libclang-rt-14-dev libgtest-dev googletest
   mingw-w64 mingw-w64-tools g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   libwine-dev wine wine64 wine32:i386
-  xvfb xauth fonts-nanum imagemagick python3 curl
+  xvfb xauth fonts-nanum imagemagick python3 curl time
 )
 
 sudo_cmd=()

@@ -1,0 +1,44 @@
+// The control as a page drives it: two local files and a server entry, their
+// attributes, a message field, then each local file posted with PostFile and
+// the message fields with PostMessage. Korean is written as \u escapes
+// because the script engines read this file as plain text.
+var c = FileUpload;
+// The sample files' folder comes from the demo script; Wine's shell object
+// keeps the terminating NUL of the expanded text, so it is cut off.
+var dir = new ActiveXObject("WScript.Shell").ExpandEnvironmentStrings("%ZT_DEMO_FILES%").replace(/\u0000/g, "");
+var failures = 0;
+
+function show(what) {
+  Host.Echo(what + ": status " + c.ResponseStatusCode + ", reply \"" + c.ResponseText + "\"" +
+            (c.ErrorCode ? ", error " + c.ErrorCode + " " + c.ErrorDescription : ""));
+  if (c.ResponseStatusCode != 200) failures++;
+}
+
+function FileUpload_AfterAddFile(index) {
+  Host.Echo("added #" + index + ": " + c.FileName + " (" + c.FileSize + " bytes)");
+}
+
+Host.Echo("target: port " + c.Port + ", path " + c.URL + ", UTF8 " + c.UTF8);
+
+c.AddLocalFile(dir + "\\hello.txt");
+c.SetFileAttr("Title", "\uC778\uC0AC\uB9D0");            // greeting
+c.SetFileAttr("Owner", "kim");
+c.AddLocalFile(dir + "\\report.csv");
+c.SetFileAttr("Title", "\uBD84\uAE30 \uBCF4\uACE0\uC11C");  // quarterly report
+c.AddVirtualFileWithSize("/archive/2026/minutes.pdf", "12K");
+c.SetFileAttr("Title", "\uD68C\uC758\uB85D");             // minutes
+c.AddMessage("uploader", "\uD64D\uAE38\uB3D9");           // a person's name
+c.AddMessage("purpose", "demo");
+Host.Echo("list: " + c.FileCount + " entries");
+
+for (var i = 0; i < c.FileCount; i++) {
+  c.FilePos = i;
+  if (!c.IsLocalFile) continue;
+  c.PostFile();
+  show("PostFile " + c.FileName);
+}
+c.PostMessage();
+show("PostMessage");
+
+Host.Echo(failures == 0 ? "demo: every post was received" : "demo: " + failures + " post(s) failed");
+Host.Quit(failures == 0 ? 0 : 1);
