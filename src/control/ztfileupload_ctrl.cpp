@@ -19,6 +19,7 @@ namespace {
 constexpr DISPID kEventAfterAddFile = 3;
 constexpr DISPID kEventAfterDeleteFile = 4;
 constexpr DISPID kEventAfterAddFiles = 5;
+constexpr WORD kRebuildViewCommand = 501;
 }  // namespace
 
 CZTFileUploadCtrl::CZTFileUploadCtrl() {
@@ -96,6 +97,28 @@ HRESULT CZTFileUploadCtrl::ExchangeProperties(ole::PropertyExchange& px) {
 }
 
 std::vector<CLSID> CZTFileUploadCtrl::PropertyPageIds() const { return {CLSID_ZTFileUploadPropPage}; }
+
+bool CZTFileUploadCtrl::OnWindowCreated(HWND) {
+  RebuildView();
+  if (exFileAttributes_ != 0) {
+    // The date columns exist from the start, so the report view with
+    // attribute columns shows them before any file is added.
+    model_.RegisterAttributeName(date_attribute::Created);
+    model_.RegisterAttributeName(date_attribute::RegisteredWritten);
+    model_.RegisterAttributeName(date_attribute::Accessed);
+    RebuildView();
+  }
+  return true;
+}
+
+// Command 501 asks for the list view to be rebuilt; every other message
+// takes the window's default handling.
+bool CZTFileUploadCtrl::OnWindowMessage(HWND, UINT msg, WPARAM wp, LPARAM, LRESULT* result) {
+  if (msg != WM_COMMAND || LOWORD(wp) != kRebuildViewCommand) return false;
+  RebuildView();
+  *result = 0;
+  return true;
+}
 
 void CZTFileUploadCtrl::InitNewProperties() {
   url_.clear();

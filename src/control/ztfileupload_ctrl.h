@@ -52,6 +52,9 @@ protected:
   HRESULT ExchangeProperties(ole::PropertyExchange& px) override;
   void InitNewProperties() override;
   std::vector<CLSID> PropertyPageIds() const override;
+  // ole::OleControl: the control's own window.
+  bool OnWindowCreated(HWND window) override;
+  bool OnWindowMessage(HWND window, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
 
 private:
   friend struct ControlMembers;

@@ -3,6 +3,9 @@
 // parameters the way the saved form says.
 #include <gtest/gtest.h>
 
+#include <vector>
+#include <string>
+
 #include <windows.h>
 #include <ocidl.h>
 
@@ -193,6 +196,56 @@ TEST_F(RealControl, EmbedsInPlaceAsAChildThatFollowsTheSite) {
   site->Unembed();
   EXPECT_FALSE(IsWindow(w));
   site->Release();
+  DestroyWindow(container);
+}
+
+// The registered attribute names, as GetFileAttrs' first row shows them for
+// a server entry added for the purpose.
+std::vector<std::wstring> AttributeNames(IDispatch* d) {
+  LPOLESTR add[] = {const_cast<LPOLESTR>(L"AddVirtualFile")}, attrs[] = {const_cast<LPOLESTR>(L"GetFileAttrs")};
+  DISPID addId = 0, attrsId = 0;
+  d->GetIDsOfNames(IID_NULL, add, 1, LOCALE_USER_DEFAULT, &addId);
+  d->GetIDsOfNames(IID_NULL, attrs, 1, LOCALE_USER_DEFAULT, &attrsId);
+  com::Variant path, added, table;
+  V_VT(path.Get()) = VT_BSTR;
+  V_BSTR(path.Get()) = SysAllocString(L"/probe.txt");
+  DISPPARAMS one = {path.Get(), nullptr, 1, 0}, none = {};
+  std::vector<std::wstring> names;
+  if (FAILED(d->Invoke(addId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &one, added.Get(), nullptr, nullptr)) ||
+      FAILED(d->Invoke(attrsId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, table.Get(), nullptr, nullptr)) ||
+      V_VT(table.Get()) != (VT_ARRAY | VT_VARIANT))
+    return {L"<GetFileAttrs failed>"};
+  SAFEARRAY* a = V_ARRAY(table.Get());
+  LONG upper = -1;
+  SafeArrayGetUBound(a, 2, &upper);
+  for (LONG i = 0; i <= upper; ++i) {
+    LONG at[2] = {0, i};
+    com::Variant name;
+    SafeArrayGetElement(a, at, name.Get());
+    names.push_back(V_VT(name.Get()) == VT_BSTR ? V_BSTR(name.Get()) : L"?");
+  }
+  return names;
+}
+
+TEST_F(RealControl, DateAttributeNamesAreRegisteredWhenTheWindowIsMade) {
+  HWND container = CreateWindowW(L"STATIC", L"container", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0,
+                                 600, 400, nullptr, nullptr, nullptr, nullptr);
+  for (LONG exFileAttributes : {0, 1}) {
+    com::ComPtr<IUnknown> control = Create();
+    ASSERT_TRUE(control);
+    auto dispatch = control.As<IDispatch>(IID_IDispatch);
+    ASSERT_EQ(Put(dispatch.Get(), L"ExFileAttributes", exFileAttributes), S_OK);
+    ASSERT_EQ(Put(dispatch.Get(), L"ListType", 4), S_OK);
+    auto* site = new host::ControlSite(container, L"FileUpload");
+    std::wstring step;
+    ASSERT_EQ(site->Embed(control.Get(), nullptr, RECT{0, 0, 500, 200}, &step), S_OK) << step.c_str();
+    const std::vector<std::wstring> expected =
+        exFileAttributes ? std::vector<std::wstring>{L"CreateDate", L"ModifyDate", L"AccessDate"}
+                         : std::vector<std::wstring>{};
+    EXPECT_EQ(AttributeNames(dispatch.Get()), expected) << "ExFileAttributes " << exFileAttributes;
+    site->Unembed();
+    site->Release();
+  }
   DestroyWindow(container);
 }
 
