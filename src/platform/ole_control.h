@@ -165,6 +165,9 @@ class OleControl : public IOleObject,
   HRESULT ShowPropertyPages(HWND parent);
   bool CreateControlWindow(HWND parent, const RECT& pos);
   void DestroyControlWindow();
+  // Load and save through any of the three forms.
+  HRESULT LoadFrom(PropertyExchange& px);
+  HRESULT SaveTo(PropertyExchange& px);
   HRESULT LoadStream(IStream* stream);
   HRESULT SaveStream(IStream* stream);
   bool SupportsInterface(REFIID iid);

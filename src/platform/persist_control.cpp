@@ -42,24 +42,31 @@ STDMETHODIMP OleControl::InitNew() {
   return S_OK;
 }
 
-HRESULT OleControl::LoadStream(IStream* stream) {
-  if (!stream) return E_POINTER;
-  StreamExchange px(stream, true);
+HRESULT OleControl::LoadFrom(PropertyExchange& px) {
   SIZEL extent = extent_;
   HRESULT hr = ExchangeBase(px, extent);
-  if (FAILED(hr)) return hr;
-  hr = ExchangeProperties(px);
+  if (SUCCEEDED(hr)) hr = ExchangeProperties(px);
   if (FAILED(hr)) return hr;
   extent_ = extent;
   SetModified(false);
   return S_OK;
 }
 
+HRESULT OleControl::SaveTo(PropertyExchange& px) {
+  HRESULT hr = ExchangeBase(px, extent_);
+  return FAILED(hr) ? hr : ExchangeProperties(px);
+}
+
+HRESULT OleControl::LoadStream(IStream* stream) {
+  if (!stream) return E_POINTER;
+  StreamExchange px(stream, true);
+  return LoadFrom(px);
+}
+
 HRESULT OleControl::SaveStream(IStream* stream) {
   if (!stream) return E_POINTER;
   StreamExchange px(stream, false);
-  HRESULT hr = ExchangeBase(px, extent_);
-  return FAILED(hr) ? hr : ExchangeProperties(px);
+  return SaveTo(px);
 }
 
 STDMETHODIMP OleControl::Load(LPSTREAM stream) { return LoadStream(stream); }
@@ -84,21 +91,13 @@ STDMETHODIMP OleControl::Load(IPropertyBag* bag, IErrorLog* log) {
   if (!bag) return E_POINTER;
   // Absent names take their load defaults inside the exchange.
   BagExchange px(bag, log, true);
-  SIZEL extent = extent_;
-  HRESULT hr = ExchangeBase(px, extent);
-  if (FAILED(hr)) return hr;
-  hr = ExchangeProperties(px);
-  if (FAILED(hr)) return hr;
-  extent_ = extent;
-  SetModified(false);
-  return S_OK;
+  return LoadFrom(px);
 }
 
 STDMETHODIMP OleControl::Save(IPropertyBag* bag, BOOL clear_dirty, BOOL) {
   if (!bag) return E_POINTER;
   BagExchange px(bag, nullptr, false);
-  HRESULT hr = ExchangeBase(px, extent_);
-  if (SUCCEEDED(hr)) hr = ExchangeProperties(px);
+  HRESULT hr = SaveTo(px);
   if (SUCCEEDED(hr) && clear_dirty) SetModified(false);
   return hr;
 }
