@@ -2,6 +2,8 @@
 // properties and lists and runs the post to its end on the caller's thread.
 // The manager lives only for the post; its callbacks write the reply and any
 // transfer failure into the control.
+#include <new>
+
 #include "control/control_errors.h"
 #include "control/ztfileupload_ctrl.h"
 #include "transfer/upload_manifest.h"
@@ -68,7 +70,12 @@ std::u16string_view CZTFileUploadCtrl::RunFilePost() {
   ManagerRelease release(manager_);
   if (!model_.Messages().empty() && !CopyMessages(model_.Messages(), m)) return control_error::BuildFailed;
   // The current entry alone: its manifest row and, for a local entry, its file.
-  const std::vector<CZTFileItem> one{*entry};
+  std::vector<CZTFileItem> one;
+  try {
+    one.push_back(*entry);
+  } catch (const std::bad_alloc&) {
+    return control_error::BuildFailed;
+  }
   if (!BuildUploadManifest(&one, nullptr, model_.AttributeNames(), m)) return control_error::BuildFailed;
   if (std::u16string_view refusal = SetDestination(); !refusal.empty()) return refusal;
   m.Post(0);  // to its end, callbacks included
