@@ -95,8 +95,9 @@ check(c.FilePath == "" && c.ErrorCode == "E01006", "FilePath without an entry");
 raises(function () { return c.FileName; }, "FileName without an entry");
 raises(function () { c.GetFileAttrs(); }, "GetFileAttrs without an entry");
 
-// Members of parts not in this build fail plainly.
-raises(function () { c.PostFile(); }, "PostFile");
+// Members not in this build fail plainly, and say so.
+e = raises(function () { c.OpenPostDialog(); }, "OpenPostDialog");
+check(e && e.description.indexOf("OpenPostDialog") >= 0, "OpenPostDialog names itself as not available");
 
 c = null;
 CollectGarbage();
