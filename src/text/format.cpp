@@ -12,7 +12,7 @@ namespace zt {
 
 namespace {
 
-struct Spec {
+struct Conversion {
   bool left = false;     // '-'
   bool zero = false;     // '0'
   bool plus = false;     // '+'
@@ -39,7 +39,7 @@ int ReadNumber(std::u16string_view fmt, std::size_t& i) {
 
 // Parses the conversion that starts after the '%' at fmt[i]. Returns false
 // when the text there is not a complete conversion; i ends after it.
-bool ParseSpec(std::u16string_view fmt, std::size_t& i, Spec& s) {
+bool ParseConversion(std::u16string_view fmt, std::size_t& i, Conversion& s) {
   for (; i < fmt.size(); ++i) {
     const char16_t c = fmt[i];
     if (c == u'-') s.left = true;
@@ -76,9 +76,9 @@ void Pad(std::u16string& out, int count, char16_t c) {
   if (count > 0) out.append(static_cast<std::size_t>(count), c);
 }
 
-// Writes body into a field of the spec's width, with sign/prefix first and
+// Writes body into a field of the conversion's width, with sign/prefix first and
 // zero padding between them when asked.
-void PutField(std::u16string& out, const Spec& s, std::u16string_view prefix, std::u16string_view body,
+void PutField(std::u16string& out, const Conversion& s, std::u16string_view prefix, std::u16string_view body,
               bool zero_pad_allowed) {
   const int len = static_cast<int>(prefix.size() + body.size());
   const int fill = s.width - len;
@@ -97,7 +97,7 @@ void PutField(std::u16string& out, const Spec& s, std::u16string_view prefix, st
   }
 }
 
-void PutInteger(std::u16string& out, const Spec& s, std::uint64_t raw) {
+void PutInteger(std::u16string& out, const Conversion& s, std::uint64_t raw) {
   // Reinterpret the caller's bits at the conversion's length.
   const std::uint64_t mask = s.bits == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << s.bits) - 1;
   std::uint64_t bits = raw & mask;
@@ -151,8 +151,8 @@ std::u16string Format(std::u16string_view fmt, std::initializer_list<FormatArg> 
     }
     const std::size_t start = i;
     ++i;
-    Spec s;
-    const bool parsed = ParseSpec(fmt, i, s);
+    Conversion s;
+    const bool parsed = ParseConversion(fmt, i, s);
     const std::u16string_view literal = fmt.substr(start, i - start);
     if (!parsed || next == args.end()) {
       out += literal;
