@@ -106,32 +106,6 @@ void ControlSite::FocusControl() {
   if (in_place_ && SUCCEEDED(in_place_->GetWindow(&child)) && child) SetFocus(child);
 }
 
-HRESULT ControlSite::QueryInterface(REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
-    *out = static_cast<IOleClientSite*>(this);
-  } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite) {
-    *out = static_cast<IOleInPlaceSite*>(this);
-  } else if (iid == IID_IOleInPlaceUIWindow || iid == IID_IOleInPlaceFrame) {
-    *out = static_cast<IOleInPlaceFrame*>(this);
-  } else if (iid == IID_IOleControlSite) {
-    *out = static_cast<IOleControlSite*>(this);
-  } else if (iid == IID_IDispatch) {
-    *out = static_cast<IDispatch*>(this);
-  } else {
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
-}
-
-ULONG ControlSite::Release() {
-  LONG n = InterlockedDecrement(&refs_);
-  if (n == 0) delete this;
-  return n;
-}
-
 HRESULT ControlSite::GetMoniker(DWORD, DWORD, IMoniker** out) {
   if (out) *out = nullptr;
   return E_NOTIMPL;

@@ -10,15 +10,13 @@
 #include <string>
 
 #include "platform/bstr.h"
+#include "host_com.h"
 #include "platform/com_ptr.h"
 
 namespace zt::host {
 
-class ControlSite final : public IOleClientSite,
-                          public IOleInPlaceSite,
-                          public IOleInPlaceFrame,
-                          public IOleControlSite,
-                          public IDispatch {
+class ControlSite final
+    : public HostComObject<IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame, IOleControlSite, IDispatch> {
  public:
   ControlSite(HWND window, std::wstring display_name)
       : window_(window), display_name_(std::move(display_name)) {}
@@ -37,10 +35,6 @@ class ControlSite final : public IOleClientSite,
   void FocusControl();
   bool InPlaceActive() const { return in_place_active_; }
 
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() override;
   // IOleClientSite
   HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** out) override;
@@ -91,10 +85,17 @@ class ControlSite final : public IOleClientSite,
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result,
                                    EXCEPINFO*, UINT*) override;
 
+ protected:
+  // The base interfaces of the site's interfaces.
+  void* QueryExtra(REFIID iid) override {
+    if (iid == IID_IOleWindow) return static_cast<IOleInPlaceSite*>(this);
+    if (iid == IID_IOleInPlaceUIWindow) return static_cast<IOleInPlaceFrame*>(this);
+    return nullptr;
+  }
+
  private:
   ~ControlSite() = default;
 
-  LONG refs_ = 1;
   HWND window_;
   std::wstring display_name_;
   RECT rect_ = {};

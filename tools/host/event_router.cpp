@@ -58,23 +58,6 @@ void EventRouter::Disconnect() {
   script_ = nullptr;
 }
 
-HRESULT EventRouter::QueryInterface(REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_IDispatch || (iid == source_iid_ && iid != IID_NULL)) {
-    *out = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *out = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG EventRouter::Release() {
-  LONG n = InterlockedDecrement(&refs_);
-  if (n == 0) delete this;
-  return n;
-}
-
 HRESULT EventRouter::GetTypeInfoCount(UINT* count) {
   if (!count) return E_POINTER;
   *count = 0;

@@ -11,12 +11,13 @@
 
 #include "host_output.h"
 #include "platform/bstr.h"
+#include "host_com.h"
 #include "platform/com_ptr.h"
 #include "run_state.h"
 
 namespace zt::host {
 
-class EventRouter final : public IDispatch {
+class EventRouter final : public HostComObject<IDispatch> {
  public:
   using ScriptGetter = std::function<com::ComPtr<IDispatch>()>;
 
@@ -27,19 +28,21 @@ class EventRouter final : public IDispatch {
   HRESULT Connect(IUnknown* control);
   void Disconnect();
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() override;
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** out) override;
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                    VARIANT* result, EXCEPINFO*, UINT*) override;
 
+ protected:
+  // The sink is advised on the control's own event interface.
+  void* QueryExtra(REFIID iid) override {
+    return iid == source_iid_ && iid != IID_NULL ? static_cast<IDispatch*>(this) : nullptr;
+  }
+
  private:
   ~EventRouter() = default;
 
-  LONG refs_ = 1;
   std::wstring item_;
   ScriptGetter script_;
   Output* output_;

@@ -11,6 +11,8 @@
 #include "host_output.h"
 #include "run_state.h"
 
+#include "host_com.h"
+
 namespace zt::host {
 
 struct HostServices {
@@ -22,14 +24,10 @@ struct HostServices {
   std::function<bool(const std::wstring&)> screenshot;
 };
 
-class HostObject final : public IDispatch {
+class HostObject final : public HostComObject<IDispatch> {
  public:
   explicit HostObject(HostServices services) : services_(std::move(services)) {}
 
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() override;
   // IDispatch
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** out) override;
@@ -45,7 +43,6 @@ class HostObject final : public IDispatch {
   // The exception that ends the script after Quit.
   static HRESULT Unwind(EXCEPINFO* excep);
 
-  LONG refs_ = 1;
   HostServices services_;
 };
 

@@ -54,23 +54,6 @@ bool ParseParams(const std::string& utf8, Params& out, int* bad_line) {
   return true;
 }
 
-HRESULT ParamBag::QueryInterface(REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_IPropertyBag) {
-    *out = static_cast<IPropertyBag*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *out = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG ParamBag::Release() {
-  LONG n = InterlockedDecrement(&refs_);
-  if (n == 0) delete this;
-  return n;
-}
-
 HRESULT ParamBag::Read(LPCOLESTR name, VARIANT* value, IErrorLog*) {
   if (!name || !value) return E_POINTER;
   // The last of repeated names wins, as a later <param> would.

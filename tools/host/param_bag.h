@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "host_com.h"
+
 namespace zt::host {
 
 using Params = std::vector<std::pair<std::wstring, std::wstring>>;
@@ -19,13 +21,10 @@ using Params = std::vector<std::pair<std::wstring, std::wstring>>;
 // '=' or an empty name.
 bool ParseParams(const std::string& utf8, Params& out, int* bad_line);
 
-class ParamBag final : public IPropertyBag {
+class ParamBag final : public HostComObject<IPropertyBag> {
  public:
   explicit ParamBag(Params params) : params_(std::move(params)) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() override;
   // Always answers VT_BSTR, whatever type the caller asks for, as a
   // browser does with <param> values; absent names give E_INVALIDARG.
   HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* value, IErrorLog* log) override;
@@ -34,7 +33,6 @@ class ParamBag final : public IPropertyBag {
 
  private:
   ~ParamBag() = default;
-  LONG refs_ = 1;
   Params params_;
 };
 

@@ -69,26 +69,6 @@ void ScriptSite::Close() {
   items_.clear();
 }
 
-HRESULT ScriptSite::QueryInterface(REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_IActiveScriptSite) {
-    *out = static_cast<IActiveScriptSite*>(this);
-  } else if (iid == IID_IActiveScriptSiteWindow) {
-    *out = static_cast<IActiveScriptSiteWindow*>(this);
-  } else {
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
-}
-
-ULONG ScriptSite::Release() {
-  LONG n = InterlockedDecrement(&refs_);
-  if (n == 0) delete this;
-  return n;
-}
-
 HRESULT ScriptSite::GetLCID(LCID* lcid) {
   if (!lcid) return E_POINTER;
   *lcid = GetUserDefaultLCID();

@@ -10,12 +10,13 @@
 
 #include "host_output.h"
 #include "platform/bstr.h"
+#include "host_com.h"
 #include "platform/com_ptr.h"
 #include "run_state.h"
 
 namespace zt::host {
 
-class ScriptSite final : public IActiveScriptSite, public IActiveScriptSiteWindow {
+class ScriptSite final : public HostComObject<IActiveScriptSite, IActiveScriptSiteWindow> {
  public:
   ScriptSite(Output* output, RunState* state, HWND window, std::wstring script_name)
       : output_(output), state_(state), window_(window), script_name_(std::move(script_name)) {}
@@ -30,10 +31,6 @@ class ScriptSite final : public IActiveScriptSite, public IActiveScriptSiteWindo
   com::ComPtr<IDispatch> ScriptDispatch();
   void Close();
 
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() override;
   // IActiveScriptSite
   HRESULT STDMETHODCALLTYPE GetLCID(LCID* lcid) override;
   HRESULT STDMETHODCALLTYPE GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** unk,
@@ -61,7 +58,6 @@ class ScriptSite final : public IActiveScriptSite, public IActiveScriptSiteWindo
 
   ~ScriptSite() = default;
 
-  LONG refs_ = 1;
   Output* output_;
   RunState* state_;
   HWND window_;
