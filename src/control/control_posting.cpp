@@ -34,7 +34,7 @@ CZTTransMgr& CZTFileUploadCtrl::StartManager() {
   manager_ = std::make_unique<CZTTransMgr>();
   CZTTransMgr& m = *manager_;
   m.Owner = this;
-  m.Utf8 = utf8_;
+  m.Utf8 = saved_.utf8;
   m.Files = &fileSystem_;
   m.MakeAgent = [] { return std::make_unique<win::WinInetAgent>(); };
   m.OnComplete = [](CZTTransMgr& manager) {
@@ -52,13 +52,13 @@ CZTTransMgr& CZTFileUploadCtrl::StartManager() {
 }
 
 std::u16string_view CZTFileUploadCtrl::SetDestination() {
-  if (host_.empty() || url_.empty()) return control_error::NoDestination;
+  if (host_.empty() || saved_.url.empty()) return control_error::NoDestination;
   CZTTransMgr& m = *manager_;
   m.Host = host_;
-  m.ObjectPath = url_;
-  m.Port = port_ == 0 ? 80 : port_;
-  m.UserName = userName_;
-  m.Password = password_;
+  m.ObjectPath = saved_.url;
+  m.Port = saved_.port == 0 ? 80 : saved_.port;
+  m.UserName = saved_.user_name;
+  m.Password = saved_.password;
   return {};
 }
 

@@ -2,6 +2,8 @@
 
 #include <oleauto.h>
 
+#include <type_traits>
+
 #include "control/control_errors.h"
 #include "control/ztfileupload_ctrl.h"
 #include "model/file_operations.h"
@@ -15,27 +17,41 @@ using com::DispatchMember;
 using com::MemberKind;
 using C = CZTFileUploadCtrl;
 
+// The class a data member pointer points into.
+template <typename T>
+struct MemberOwner;
+template <typename Owner, typename Value>
+struct MemberOwner<Value Owner::*> {
+  using type = Owner;
+};
+
 struct ControlMembers {
   // Plain stored properties: every put marks the control modified.
-  template <std::int16_t C::*Field>
-  static void GetShort(C& c, DispatchCall& call) { call.ReturnShort(c.*Field); }
-  template <std::int16_t C::*Field>
+  // A property's storage: a field of the control or of its saved properties.
+  template <auto Field>
+  static auto& Ref(C& c) {
+    if constexpr (std::is_same_v<typename MemberOwner<decltype(Field)>::type, C>) return c.*Field;
+    else return c.saved_.*Field;
+  }
+  template <auto Field>
+  static void GetShort(C& c, DispatchCall& call) { call.ReturnShort(Ref<Field>(c)); }
+  template <auto Field>
   static void PutShort(C& c, DispatchCall& call) {
-    c.*Field = call.ShortArg(0);
+    Ref<Field>(c) = call.ShortArg(0);
     c.modified_ = true;
   }
-  template <std::int32_t C::*Field>
-  static void GetLong(C& c, DispatchCall& call) { call.ReturnLong(c.*Field); }
-  template <std::int32_t C::*Field>
+  template <auto Field>
+  static void GetLong(C& c, DispatchCall& call) { call.ReturnLong(Ref<Field>(c)); }
+  template <auto Field>
   static void PutLong(C& c, DispatchCall& call) {
-    c.*Field = call.LongArg(0);
+    Ref<Field>(c) = call.LongArg(0);
     c.modified_ = true;
   }
-  template <std::u16string C::*Field>
-  static void GetText(C& c, DispatchCall& call) { call.ReturnText(c.*Field); }
-  template <std::u16string C::*Field>
+  template <auto Field>
+  static void GetText(C& c, DispatchCall& call) { call.ReturnText(Ref<Field>(c)); }
+  template <auto Field>
   static void PutText(C& c, DispatchCall& call) {
-    c.*Field = call.TextArg(0);
+    Ref<Field>(c) = call.TextArg(0);
     c.modified_ = true;
   }
   // Read-only properties refuse a put in form 2 and change nothing.
@@ -43,24 +59,24 @@ struct ControlMembers {
 
   // The byte count is kept in 64 bits; scripts see megabytes in 32.
   static void GetMaxUploadSize(C& c, DispatchCall& call) {
-    call.ReturnLong(static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(c.maxUploadBytes_) >> 20)));
+    call.ReturnLong(static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(c.saved_.max_upload_bytes) >> 20)));
   }
   static void PutMaxUploadSize(C& c, DispatchCall& call) {
-    c.maxUploadBytes_ = static_cast<std::int64_t>(call.LongArg(0)) * 1048576;
+    c.saved_.max_upload_bytes = static_cast<std::int64_t>(call.LongArg(0)) * 1048576;
     c.modified_ = true;
   }
 
   // URL is cut into host, path and port; reading it gives the path back.
   static void PutUrl(C& c, DispatchCall& call) {
-    ParsedUrl parsed = ParseUrl(call.TextArg(0), c.port_);
+    ParsedUrl parsed = ParseUrl(call.TextArg(0), c.saved_.port);
     c.host_ = std::move(parsed.Host);
-    c.url_ = std::move(parsed.Path);
-    c.port_ = parsed.Port;
+    c.saved_.url = std::move(parsed.Path);
+    c.saved_.port = parsed.Port;
     if (parsed.MarkModified) c.modified_ = true;
   }
 
   static void PutListType(C& c, DispatchCall& call) {
-    c.listType_ = call.ShortArg(0);
+    c.saved_.list_type = call.ShortArg(0);
     c.modified_ = true;
     c.RebuildView();
   }
@@ -177,8 +193,8 @@ struct ControlMembers {
   // Adding and removing.
   static AddLocalOptions LocalOptions(const C& c) {
     AddLocalOptions options;
-    options.ByteLimit = c.maxUploadBytes_;
-    options.DateAttributes = c.exFileAttributes_ != 0;
+    options.ByteLimit = c.saved_.max_upload_bytes;
+    options.DateAttributes = c.saved_.ex_file_attributes != 0;
     return options;
   }
   static void AddLocal(C& c, DispatchCall& call, const std::vector<std::u16string>& paths) {
@@ -232,7 +248,7 @@ struct ControlMembers {
     CZTFileItem* entry = deleted ? c.model_.CurrentDeleted() : c.model_.Current();
     if (!entry) return c.FailRecorded(call, control_error::NoSuchFile);
     entry->SetAttribute(name, call.TextArg(1));
-    if (!deleted && (c.listType_ == 1 || c.listType_ == 4)) c.RebuildView();
+    if (!deleted && (c.saved_.list_type == 1 || c.saved_.list_type == 4)) c.RebuildView();
     call.ReturnBool(true);
   }
   static void GetAttr(C& c, DispatchCall& call, bool deleted) {
@@ -327,24 +343,24 @@ using CM = ControlMembers;
 // clang-format off
 const DispatchMember<C> ControlMembers::kTable[kControlMemberCount] = {
   {{L"MaxUploadSize", 1, P, VT_I4, 0, {}}, &CM::GetMaxUploadSize, &CM::PutMaxUploadSize},
-  {{L"EnableFolderMenu", 2, P, VT_I2, 0, {}}, &CM::GetShort<&C::enableFolderMenu_>, &CM::PutShort<&C::enableFolderMenu_>},
+  {{L"EnableFolderMenu", 2, P, VT_I2, 0, {}}, &CM::GetShort<&ole::SavedProperties::enable_folder_menu>, &CM::PutShort<&ole::SavedProperties::enable_folder_menu>},
   {{L"EnableMenu", 3, P, VT_I2, 0, {}}, &CM::GetShort<&C::enableMenu_>, &CM::PutShort<&C::enableMenu_>},
-  {{L"EnableDeleteMenu", 4, P, VT_I2, 0, {}}, &CM::GetShort<&C::enableDeleteMenu_>, &CM::PutShort<&C::enableDeleteMenu_>},
-  {{L"URL", 5, P, VT_BSTR, 0, {}}, &CM::GetText<&C::url_>, &CM::PutUrl},
+  {{L"EnableDeleteMenu", 4, P, VT_I2, 0, {}}, &CM::GetShort<&ole::SavedProperties::enable_delete_menu>, &CM::PutShort<&ole::SavedProperties::enable_delete_menu>},
+  {{L"URL", 5, P, VT_BSTR, 0, {}}, &CM::GetText<&ole::SavedProperties::url>, &CM::PutUrl},
   {{L"ErrorCode", 6, P, VT_BSTR, 0, {}}, &CM::GetText<&C::errorCode_>, &CM::PutReadOnly},
   {{L"ErrorDescription", 7, P, VT_BSTR, 0, {}}, &CM::GetText<&C::errorDescription_>, &CM::PutReadOnly},
-  {{L"Port", 8, P, VT_I4, 0, {}}, &CM::GetLong<&C::port_>, &CM::PutLong<&C::port_>},
-  {{L"UserName", 9, P, VT_BSTR, 0, {}}, &CM::GetText<&C::userName_>, &CM::PutText<&C::userName_>},
-  {{L"Password", 10, P, VT_BSTR, 0, {}}, &CM::GetText<&C::password_>, &CM::PutText<&C::password_>},
-  {{L"PostMode", 11, P, VT_I2, 0, {}}, &CM::GetShort<&C::postMode_>, &CM::PutShort<&C::postMode_>},
-  {{L"BgColor", 12, P, VT_I4, 0, {}}, &CM::GetLong<&C::bgColor_>, &CM::PutLong<&C::bgColor_>},
-  {{L"FgColor", 13, P, VT_I4, 0, {}}, &CM::GetLong<&C::fgColor_>, &CM::PutLong<&C::fgColor_>},
-  {{L"TrackSelect", 14, P, VT_I2, 0, {}}, &CM::GetShort<&C::trackSelect_>, &CM::PutShort<&C::trackSelect_>},
-  {{L"RowSelect", 15, P, VT_I2, 0, {}}, &CM::GetShort<&C::rowSelect_>, &CM::PutShort<&C::rowSelect_>},
-  {{L"EnableHeaderMove", 16, P, VT_I2, 0, {}}, &CM::GetShort<&C::enableHeaderMove_>, &CM::PutShort<&C::enableHeaderMove_>},
-  {{L"UTF8", 17, P, VT_I2, 0, {}}, &CM::GetShort<&C::utf8_>, &CM::PutShort<&C::utf8_>},
-  {{L"GridLine", 18, P, VT_I2, 0, {}}, &CM::GetShort<&C::gridLine_>, &CM::PutShort<&C::gridLine_>},
-  {{L"ListType", 19, P, VT_I2, 0, {}}, &CM::GetShort<&C::listType_>, &CM::PutListType},
+  {{L"Port", 8, P, VT_I4, 0, {}}, &CM::GetLong<&ole::SavedProperties::port>, &CM::PutLong<&ole::SavedProperties::port>},
+  {{L"UserName", 9, P, VT_BSTR, 0, {}}, &CM::GetText<&ole::SavedProperties::user_name>, &CM::PutText<&ole::SavedProperties::user_name>},
+  {{L"Password", 10, P, VT_BSTR, 0, {}}, &CM::GetText<&ole::SavedProperties::password>, &CM::PutText<&ole::SavedProperties::password>},
+  {{L"PostMode", 11, P, VT_I2, 0, {}}, &CM::GetShort<&ole::SavedProperties::post_mode>, &CM::PutShort<&ole::SavedProperties::post_mode>},
+  {{L"BgColor", 12, P, VT_I4, 0, {}}, &CM::GetLong<&ole::SavedProperties::bg_color>, &CM::PutLong<&ole::SavedProperties::bg_color>},
+  {{L"FgColor", 13, P, VT_I4, 0, {}}, &CM::GetLong<&ole::SavedProperties::fg_color>, &CM::PutLong<&ole::SavedProperties::fg_color>},
+  {{L"TrackSelect", 14, P, VT_I2, 0, {}}, &CM::GetShort<&ole::SavedProperties::track_select>, &CM::PutShort<&ole::SavedProperties::track_select>},
+  {{L"RowSelect", 15, P, VT_I2, 0, {}}, &CM::GetShort<&ole::SavedProperties::row_select>, &CM::PutShort<&ole::SavedProperties::row_select>},
+  {{L"EnableHeaderMove", 16, P, VT_I2, 0, {}}, &CM::GetShort<&ole::SavedProperties::enable_header_move>, &CM::PutShort<&ole::SavedProperties::enable_header_move>},
+  {{L"UTF8", 17, P, VT_I2, 0, {}}, &CM::GetShort<&ole::SavedProperties::utf8>, &CM::PutShort<&ole::SavedProperties::utf8>},
+  {{L"GridLine", 18, P, VT_I2, 0, {}}, &CM::GetShort<&ole::SavedProperties::grid_line>, &CM::PutShort<&ole::SavedProperties::grid_line>},
+  {{L"ListType", 19, P, VT_I2, 0, {}}, &CM::GetShort<&ole::SavedProperties::list_type>, &CM::PutListType},
   {{L"FileCount", 20, P, VT_I4, 0, {}}, &CM::GetFileCount, &CM::PutReadOnly},
   {{L"FilePos", 21, P, VT_I4, 0, {}}, &CM::GetFilePos, &CM::PutFilePos},
   {{L"DeleteFilePos", 22, P, VT_I4, 0, {}}, &CM::GetDeleteFilePos, &CM::PutDeleteFilePos},
@@ -355,8 +371,8 @@ const DispatchMember<C> ControlMembers::kTable[kControlMemberCount] = {
   {{L"FilePath", 27, P, VT_BSTR, 0, {}}, &CM::GetFilePath, &CM::PutReadOnly},
   {{L"DeleteFileName", 28, P, VT_BSTR, 0, {}}, &CM::GetDeleteFileName, &CM::PutDeleteFileName},
   {{L"DeleteFilePath", 29, P, VT_BSTR, 0, {}}, &CM::GetDeleteFilePath, &CM::PutReadOnly},
-  {{L"ExFileAttributes", 30, P, VT_I2, 0, {}}, &CM::GetShort<&C::exFileAttributes_>, &CM::PutShort<&C::exFileAttributes_>},
-  {{L"KByteRate", 31, P, VT_I4, 0, {}}, &CM::GetLong<&C::kByteRate_>, &CM::PutLong<&C::kByteRate_>},
+  {{L"ExFileAttributes", 30, P, VT_I2, 0, {}}, &CM::GetShort<&ole::SavedProperties::ex_file_attributes>, &CM::PutShort<&ole::SavedProperties::ex_file_attributes>},
+  {{L"KByteRate", 31, P, VT_I4, 0, {}}, &CM::GetLong<&ole::SavedProperties::kbyte_rate>, &CM::PutLong<&ole::SavedProperties::kbyte_rate>},
   {{L"ResponseStatusCode", 32, P, VT_I4, 0, {}}, &CM::GetLong<&C::responseStatusCode_>, &CM::PutReadOnly},
   {{L"ResponseText", 33, P, VT_BSTR, 0, {}}, &CM::GetText<&C::responseText_>, &CM::PutReadOnly},
   {{L"FileSize", 34, P, VT_I4, 0, {}}, &CM::GetFileSize, &CM::PutFileSize},

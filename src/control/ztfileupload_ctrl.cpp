@@ -38,32 +38,12 @@ void* CZTFileUploadCtrl::QueryExtra(REFIID iid) {
 const CLSID& CZTFileUploadCtrl::ControlClassId() const { return CLSID_ZTFileUpload; }
 
 HRESULT CZTFileUploadCtrl::ExchangeProperties(ole::PropertyExchange& px) {
-  ole::SavedProperties p;
-  p.max_upload_bytes = maxUploadBytes_;
-  p.url = url_;
-  p.user_name = userName_;
-  p.password = password_;
-  p.port = port_;
-  p.post_mode = postMode_;
-  p.kbyte_rate = kByteRate_;
-  p.enable_folder_menu = enableFolderMenu_;
-  p.list_type = listType_;
-  p.enable_delete_menu = enableDeleteMenu_;
-  p.bg_color = bgColor_;
-  p.fg_color = fgColor_;
-  p.track_select = trackSelect_;
-  p.row_select = rowSelect_;
-  p.enable_header_move = enableHeaderMove_;
-  p.grid_line = gridLine_;
-  p.utf8 = utf8_;
-  p.ex_file_attributes = exFileAttributes_;
-  HRESULT hr = ole::ExchangeSavedProperties(px, p);
-  if (FAILED(hr) || !px.Loading()) return hr;
+  if (!px.Loading()) return ole::ExchangeSavedProperties(px, saved_);
 
-  // Loaded in full: only now does the control change.
-  maxUploadBytes_ = p.max_upload_bytes;
-  url_ = p.url;
-  port_ = p.port;
+  // A damaged state changes nothing: load into a copy, apply it whole.
+  ole::SavedProperties p = saved_;
+  HRESULT hr = ole::ExchangeSavedProperties(px, p);
+  if (FAILED(hr)) return hr;
   // A page's URL parameter is a whole URL: cut it as a put would, or its
   // host is lost and every post fails. A saved path stays a path. A Port
   // other than the default 80 still wins, as a Port put after URL does.
@@ -71,27 +51,13 @@ HRESULT CZTFileUploadCtrl::ExchangeProperties(ole::PropertyExchange& px) {
     return p.url.size() >= scheme.size() && EqualsNoCase(std::u16string_view(p.url).substr(0, scheme.size()), scheme);
   };
   if (starts(u"http://") || starts(u"https://")) {
-    ParsedUrl parsed = ParseUrl(p.url, port_);
+    ParsedUrl parsed = ParseUrl(p.url, p.port);
     host_ = std::move(parsed.Host);
-    url_ = std::move(parsed.Path);
-    if (p.port == 80) port_ = parsed.Port;
+    p.url = std::move(parsed.Path);
+    if (p.port == 80) p.port = parsed.Port;
   }
-  userName_ = p.user_name;
-  password_ = p.password;
-  postMode_ = p.post_mode;
-  kByteRate_ = p.kbyte_rate;
-  enableFolderMenu_ = p.enable_folder_menu;
-  bool view_changed = listType_ != p.list_type;
-  listType_ = p.list_type;
-  enableDeleteMenu_ = p.enable_delete_menu;
-  bgColor_ = p.bg_color;
-  fgColor_ = p.fg_color;
-  trackSelect_ = p.track_select;
-  rowSelect_ = p.row_select;
-  enableHeaderMove_ = p.enable_header_move;
-  gridLine_ = p.grid_line;
-  utf8_ = p.utf8;
-  exFileAttributes_ = p.ex_file_attributes;
+  const bool view_changed = saved_.list_type != p.list_type;
+  saved_ = std::move(p);
   if (view_changed) RebuildView();
   return S_OK;
 }
@@ -100,7 +66,7 @@ std::vector<CLSID> CZTFileUploadCtrl::PropertyPageIds() const { return {CLSID_ZT
 
 bool CZTFileUploadCtrl::OnWindowCreated(HWND) {
   RebuildView();
-  if (exFileAttributes_ != 0) {
+  if (saved_.ex_file_attributes != 0) {
     // The date columns exist from the start, so the report view with
     // attribute columns shows them before any file is added.
     model_.RegisterAttributeName(date_attribute::Created);
@@ -121,14 +87,8 @@ bool CZTFileUploadCtrl::OnWindowMessage(HWND, UINT msg, WPARAM wp, LPARAM, LRESU
 }
 
 void CZTFileUploadCtrl::InitNewProperties() {
-  url_.clear();
+  ole::ApplyLoadDefaults(saved_);
   host_.clear();
-  userName_.clear();
-  password_.clear();
-  port_ = 80;
-  postMode_ = 0;
-  kByteRate_ = 0;
-  listType_ = 0;
 }
 
 HRESULT CZTFileUploadCtrl::LoadTypeLib(ITypeLib** out) const {

@@ -17,6 +17,7 @@
 #include "platform/connection_points.h"
 #include "platform/dispatch.h"
 #include "platform/ole_control.h"
+#include "platform/persist_properties.h"
 #include "platform/win_file_system.h"
 #include "transfer/trans_mgr.h"
 
@@ -96,26 +97,10 @@ private:
   // The post in progress, if any: while it exists no other post starts.
   std::unique_ptr<CZTTransMgr> manager_;
 
-  // Properties (their initial values are those of a new control).
-  std::int64_t maxUploadBytes_ = 0;
-  std::u16string host_;  // set only by putting URL
-  std::u16string url_;   // the request path; what reading URL returns
-  std::u16string userName_;
-  std::u16string password_;
-  std::int32_t port_ = 80;
-  std::int16_t postMode_ = 0;
-  std::int32_t kByteRate_ = 0;
-  std::int16_t enableFolderMenu_ = 1;
-  std::int16_t listType_ = 0;
-  std::int16_t enableDeleteMenu_ = 1;
-  std::int32_t bgColor_ = 0xFFFFFF;
-  std::int32_t fgColor_ = 0;
-  std::int16_t trackSelect_ = 0;
-  std::int16_t rowSelect_ = 1;
-  std::int16_t enableHeaderMove_ = 1;
-  std::int16_t gridLine_ = 0;
-  std::int16_t utf8_ = 0;
-  std::int16_t exFileAttributes_ = 0;
+  // The saved properties (their initial values are those of a new control).
+  ole::SavedProperties saved_;
+  std::u16string host_;  // set only by putting URL; saved_.url holds the request path
+  // Properties that are not saved.
   std::int16_t enableMenu_ = 1;
   std::int16_t dbClickEventEnable_ = 0;
   std::int32_t responseStatusCode_ = -1;
