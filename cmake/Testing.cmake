@@ -24,3 +24,26 @@ function(zt_add_gtest target)
     set_tests_properties(${target} PROPERTIES LABELS "${ARG_LABELS}")
   endif()
 endfunction()
+
+# zt_add_receiver_gtest(<target> LABELS ...)
+# A Windows gtest that posts to the loopback receiver, which runs on the Linux
+# side: it starts through tests/win/with_receiver.sh (which then runs it in
+# the Wine emulator) instead of the tree's emulator. Tests named *Large* (the
+# multi-GiB posts) form a second test labelled `slow`.
+function(zt_add_receiver_gtest target)
+  cmake_parse_arguments(ARG "" "" "LABELS" ${ARGN})
+  foreach(kind fast large)
+    if(kind STREQUAL "fast")
+      set(filter "-*Large*")
+      set(labels ${ARG_LABELS})
+    else()
+      set(filter "*Large*")
+      set(labels ${ARG_LABELS} slow)
+    endif()
+    add_test(NAME ${target}_${kind}
+      COMMAND ${PROJECT_SOURCE_DIR}/tests/win/with_receiver.sh ${ZT_WINE_ARCH} $<TARGET_FILE:${target}>
+              --gtest_filter=${filter} --gtest_output=xml:${CMAKE_BINARY_DIR}/test-reports/${target}_${kind}.xml)
+    set_tests_properties(${target}_${kind} PROPERTIES TIMEOUT ${ZT_TEST_TIMEOUT}
+      ENVIRONMENT "LANG=ko_KR.UTF-8;LC_ALL=ko_KR.UTF-8" LABELS "${labels}")
+  endforeach()
+endfunction()
