@@ -54,6 +54,8 @@ class ReceiverProcess:
         self.port = int(first[1])
 
     def account(self, number, wait=10.0):
+        """The account of request `number`; wait=0 once the client holds its
+        reply, which never leaves before the account is written."""
         path = os.path.join(self.records, "%d.json" % number)
         deadline = time.monotonic() + wait
         while not os.path.exists(path):
@@ -191,7 +193,7 @@ class RecordingAndParsing(unittest.TestCase):
         head = request_head(len(body)).replace(b"utf-8", b"ko")
         reply = post_raw(self.rx.port, head, body)
         self.assertTrue(reply.startswith(b"HTTP/1.1 200"))
-        a = self.rx.account(1)
+        a = self.rx.account(1, wait=0)
         self.assertEqual(name, a["parts"][0]["filename"])
         self.assertEqual(name.encode("cp949").hex(), a["parts"][0]["name_hex"])
 
@@ -233,7 +235,7 @@ class Answers(unittest.TestCase):
         self.assertEqual(401, self.post(headers=bad)[0])
         self.assertEqual((200, b"OK"), self.post(headers=good)[::2])
         # The challenge still reads the whole body first.
-        self.assertEqual(5, self.rx.account(1)["body_bytes"])
+        self.assertEqual(5, self.rx.account(1, wait=0)["body_bytes"])
 
     def test_queued_rules_apply_once_then_the_default(self):
         self.rx.control("default=1&status=200&body=" + "%ED%95%9C%EA%B8%80" + "&encoding=cp949")
@@ -270,7 +272,7 @@ class Answers(unittest.TestCase):
         reply = s.recv(100)
         s.close()
         self.assertTrue(reply.startswith(b"HTTP/1.1 200"))
-        a = self.rx.account(1)
+        a = self.rx.account(1, wait=0)
         self.assertEqual(size, a["body_bytes"])
         self.assertTrue(a["complete"])
         self.assertNotIn("parts", a)

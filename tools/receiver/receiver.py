@@ -496,13 +496,20 @@ class Handler(socketserver.BaseRequestHandler):
                     account["manifest"] = parse_manifest(p.get("text", ""))
                     break
 
-        keep = False
+        # The account is on disk before the reply leaves, so a client holding
+        # its reply can read what the receiver saw at once, without polling.
+        reply = None
         if account["complete"]:
-            keep = self.answer(rule, account, hmap, version)
+            reply, keep = self.compose_answer(rule, account, hmap, version)
         if base:
             write_json(base + ".json", account)
+        if reply is not None:
+            delay = float(rule.get("delay") or 0)
+            if delay > 0:
+                time.sleep(min(delay, 3600))
+            self.send(reply)
         server.finished(account)
-        return keep
+        return reply is not None and keep
 
     def read_body(self, account, raw, parser, chunked, close_after):
         """Reads the body, feeding the record and the parser; returns the body
@@ -618,10 +625,9 @@ class Handler(socketserver.BaseRequestHandler):
 
     # -- answering
 
-    def answer(self, rule, account, hmap, version):
-        delay = float(rule.get("delay") or 0)
-        if delay > 0:
-            time.sleep(min(delay, 3600))
+    def compose_answer(self, rule, account, hmap, version):
+        """The reply to a complete request, recorded in its account; returns
+        the reply bytes and whether the connection stays open."""
         status = int(rule.get("status", 200))
         extra = []
         auth = rule.get("auth")
@@ -648,9 +654,8 @@ class Handler(socketserver.BaseRequestHandler):
                 "Content-Type: " + ctype,
                 "Content-Length: %d" % len(body),
                 "Connection: " + ("keep-alive" if keep else "close")] + extra
-        self.send(("\r\n".join(head) + "\r\n\r\n").encode("latin-1") + body)
         account["answer"] = {"status": status, "body_bytes": len(body)}
-        return keep
+        return ("\r\n".join(head) + "\r\n\r\n").encode("latin-1") + body, keep
 
     def send(self, data):
         try:
