@@ -26,6 +26,9 @@ bool IsOptedIn(HWND window);
 // for the same id replaces the earlier one. The image list stays the caller's
 // and must outlive the menus that show it.
 void RegisterCommandImage(UINT command, HIMAGELIST images, int index);
+// The same for the item that opens `submenu`; forgotten once that menu is
+// destroyed.
+void RegisterSubmenuImage(HMENU submenu, HIMAGELIST images, int index);
 
 // Makes the popup's items owner-drawn and gives each its measured size. Does
 // nothing unless `owner` opted in. Call after the window's own default
