@@ -14,7 +14,10 @@ std::uint32_t Field(int value, int max) {
 bool MarksMnemonic(std::u16string_view label, char16_t upper) {
   for (std::size_t i = 0; i + 1 < label.size(); ++i) {
     if (label[i] != u'&') continue;
-    if (i > 0 && label[i - 1] == u'&') continue;
+    if (label[i + 1] == u'&') {
+      ++i;  // "&&" shows one ampersand and marks nothing
+      continue;
+    }
     if (UpperSimple(label[i + 1]) == upper) return true;
   }
   return false;

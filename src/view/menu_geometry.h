@@ -54,7 +54,7 @@ MenuItemText SplitItemText(std::u16string_view text);
 std::u16string WithoutFirstAmpersand(std::u16string_view label);
 
 // The position of the first label that marks `ch` as its mnemonic ("&" then
-// the character, ignoring case; an "&" that follows another "&" marks
+// the character, ignoring case; "&&" is a literal ampersand and marks
 // nothing), or none.
 std::optional<std::size_t> FindMnemonic(const std::vector<std::u16string>& labels, char16_t ch);
 

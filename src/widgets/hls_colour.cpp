@@ -67,8 +67,10 @@ Colour HlsToRgb(Hls hls) {
 
 Colour AdjustColour(Colour rgb, int luminance_percent, int saturation_percent) {
   const Hls hls = RgbToHls(rgb);
-  return HlsToRgb(MakeHls(Hue(hls), Shift(Luminance(hls), luminance_percent),
-                          Shift(Saturation(hls), saturation_percent)));
+  // A grey has no hue to saturate: raising its saturation would tint it red
+  // (hue 0), so it stays grey.
+  const int saturation = Saturation(hls) == 0 ? 0 : Shift(Saturation(hls), saturation_percent);
+  return HlsToRgb(MakeHls(Hue(hls), Shift(Luminance(hls), luminance_percent), saturation));
 }
 
 }  // namespace zt::widgets

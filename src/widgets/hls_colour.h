@@ -33,7 +33,7 @@ Colour HlsToRgb(Hls hls);
 
 // Moves luminance and saturation by a percentage each: a positive one goes
 // that share of the way towards 255, a negative one that share towards 0.
-// AdjustColour(face, 20, 0) is "face lightened by 20".
+// AdjustColour(face, 20, 0) is "face lightened by 20". A grey stays grey.
 Colour AdjustColour(Colour rgb, int luminance_percent, int saturation_percent);
 
 }  // namespace zt::widgets
