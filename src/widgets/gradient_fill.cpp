@@ -12,8 +12,11 @@ void FillSolid(HDC dc, const RECT& rect, COLORREF colour) {
 }
 
 void FillGradient(HDC dc, const RECT& rect, COLORREF from, COLORREF to) {
-  // Dozens of stripes: buffered, so the target sees one transfer.
-  CBufferDC buffer(dc, RECT{});
+  // Dozens of stripes: buffered, so the target sees one transfer. The
+  // buffer covers the gradient alone: one over the whole clip box would copy
+  // its undrawn rest over what the target already shows.
+  if (IsRectEmpty(&rect)) return;
+  CBufferDC buffer(dc, rect);
   for (const Stripe& s : GradientStripes(rect.left, rect.right, from & 0xFFFFFF, to & 0xFFFFFF))
     FillSolid(buffer.Get(), RECT{s.left, rect.top, s.right, rect.bottom}, s.colour);
 }
