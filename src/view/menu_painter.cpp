@@ -17,6 +17,7 @@ using widgets::FillSolid;
 using widgets::PenGuard;
 
 constexpr int kCheckBoxRight = 20;
+constexpr int kImageSize = 16;
 
 void PaintBackground(HDC dc, const RECT& rc, const MenuLook& look) {
   FillSolid(dc, rc, look.body);
@@ -60,20 +61,21 @@ void PaintSilhouette(HDC dc, HICON icon, int x, int y, COLORREF colour) {
   DrawStateW(dc, brush.Get(), nullptr, reinterpret_cast<LPARAM>(icon), 0, x, y, 0, 0, DST_ICON | DSS_MONO);
 }
 
-void PaintImage(HDC dc, const RECT& rc, const CImgDesc& image, bool disabled, bool selected, bool checked,
+void PaintIcon(HDC dc, HICON icon, int x, int y) {
+  DrawIconEx(dc, x, y, icon, kImageSize, kImageSize, 0, nullptr, DI_NORMAL);
+}
+
+void PaintImage(HDC dc, const RECT& rc, HICON image, bool disabled, bool selected, bool checked,
                 const MenuLook& look) {
-  if (disabled || (selected && !checked)) {
-    win::UniqueHicon icon(ImageList_GetIcon(image.images, image.index, ILD_NORMAL));
-    if (disabled) {
-      PaintSilhouette(dc, icon.Get(), rc.left + 3, rc.top + 3, look.disabled_image);
-      return;
-    }
+  if (disabled) {
+    PaintSilhouette(dc, image, rc.left + 3, rc.top + 3, look.disabled_image);
+  } else if (selected && !checked) {
     // Raised: a shadow down and right, the image up and left.
-    PaintSilhouette(dc, icon.Get(), rc.left + 4, rc.top + 4, look.image_shadow);
-    ImageList_Draw(image.images, image.index, dc, rc.left + 2, rc.top + 2, ILD_TRANSPARENT);
-    return;
+    PaintSilhouette(dc, image, rc.left + 4, rc.top + 4, look.image_shadow);
+    PaintIcon(dc, image, rc.left + 2, rc.top + 2);
+  } else {
+    PaintIcon(dc, image, rc.left + 3, rc.top + 3);
   }
-  ImageList_Draw(image.images, image.index, dc, rc.left + 3, rc.top + 3, ILD_TRANSPARENT);
 }
 
 void PaintRadioDot(HDC dc, const RECT& rc, bool disabled, COLORREF box_fill, const MenuLook& look) {
@@ -142,7 +144,7 @@ void PaintMenuItem(HDC dc, const RECT& rc, UINT draw_state, const MenuItem& item
 
   const COLORREF box_fill = CheckBoxFill(disabled, selected, look);
   if (item.IsChecked()) PaintCheckBox(dc, rc, box_fill, look);
-  if (item.image.Present()) {
+  if (item.image) {
     PaintImage(dc, rc, item.image, disabled, selected, item.IsChecked(), look);
   } else if (item.IsChecked()) {
     if (item.IsRadio())

@@ -16,7 +16,7 @@ struct MenuItem {
   UINT id = 0;
   HMENU submenu = nullptr;
   std::u16string text;  // "label\taccelerator"; empty for a separator
-  CImgDesc image;
+  HICON image = nullptr;  // 16 x 16, owned by the registry
 
   bool IsSeparator() const { return (type & MFT_SEPARATOR) != 0; }
   bool IsChecked() const { return (state & MFS_CHECKED) != 0; }

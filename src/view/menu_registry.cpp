@@ -13,6 +13,21 @@ void EraseDead(Map& map) {
   }
 }
 
+template <typename Map, typename Key>
+void SetImage(Map& map, Key key, HIMAGELIST images, int index) {
+  win::UniqueHicon icon(images && index >= 0 ? ImageList_GetIcon(images, index, ILD_NORMAL) : nullptr);
+  if (icon)
+    map[key] = std::move(icon);
+  else
+    map.erase(key);
+}
+
+template <typename Map, typename Key>
+HICON Find(const Map& map, Key key) {
+  auto it = map.find(key);
+  return it == map.end() ? nullptr : it->second.Get();
+}
+
 }  // namespace
 
 MenuRegistry& MenuRegistry::Instance() {
@@ -20,13 +35,16 @@ MenuRegistry& MenuRegistry::Instance() {
   return registry;
 }
 
-CImgDesc MenuRegistry::ImageOf(UINT command, HMENU submenu) const {
-  if (submenu) {
-    auto it = submenu_images_.find(submenu);
-    return it == submenu_images_.end() ? CImgDesc{} : it->second;
-  }
-  auto it = command_images_.find(command);
-  return it == command_images_.end() ? CImgDesc{} : it->second;
+void MenuRegistry::SetCommandImage(UINT command, HIMAGELIST images, int index) {
+  SetImage(command_images_, command, images, index);
+}
+
+void MenuRegistry::SetSubmenuImage(HMENU submenu, HIMAGELIST images, int index) {
+  SetImage(submenu_images_, submenu, images, index);
+}
+
+HICON MenuRegistry::ImageOf(UINT command, HMENU submenu) const {
+  return submenu ? Find(submenu_images_, submenu) : Find(command_images_, command);
 }
 
 std::u16string MenuRegistry::TextOf(UINT command, HMENU submenu) const {

@@ -8,35 +8,35 @@
 #include <string>
 #include <unordered_map>
 
-namespace zt::view::menu_xp {
+#include "platform/unique_handle.h"
 
-// One menu image: an image list (not owned) and an index in it.
-struct CImgDesc {
-  HIMAGELIST images = nullptr;
-  int index = -1;
-  bool Present() const { return images && index >= 0; }
-};
+namespace zt::view::menu_xp {
 
 class MenuRegistry {
 public:
   static MenuRegistry& Instance();
 
-  void SetCommandImage(UINT command, CImgDesc image) { command_images_[command] = image; }
-  void SetSubmenuImage(HMENU submenu, CImgDesc image) { submenu_images_[submenu] = image; }
+  // The image is copied out of the list: the caller's image list may be
+  // destroyed while the registration lasts (a second control on the page
+  // registers the same commands from a list of its own, then goes away).
+  // No list or index -1 removes the registration.
+  void SetCommandImage(UINT command, HIMAGELIST images, int index);
+  void SetSubmenuImage(HMENU submenu, HIMAGELIST images, int index);
   void SetCommandText(UINT command, std::u16string text) { command_texts_[command] = std::move(text); }
   void SetSubmenuText(HMENU submenu, std::u16string text) { submenu_texts_[submenu] = std::move(text); }
 
   // The image and saved text of an item: by its sub-menu when it opens one,
   // else by its command id.
-  CImgDesc ImageOf(UINT command, HMENU submenu) const;
+  // The registry keeps the icon; null when there is none.
+  HICON ImageOf(UINT command, HMENU submenu) const;
   std::u16string TextOf(UINT command, HMENU submenu) const;
 
   // Forgets sub-menus that no longer exist.
   void RemoveDeadSubmenus();
 
 private:
-  std::unordered_map<UINT, CImgDesc> command_images_;
-  std::unordered_map<HMENU, CImgDesc> submenu_images_;
+  std::unordered_map<UINT, win::UniqueHicon> command_images_;
+  std::unordered_map<HMENU, win::UniqueHicon> submenu_images_;
   std::unordered_map<UINT, std::u16string> command_texts_;
   std::unordered_map<HMENU, std::u16string> submenu_texts_;
 };

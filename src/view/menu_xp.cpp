@@ -86,11 +86,11 @@ void SetOptIn(HWND window, bool on) {
 bool IsOptedIn(HWND window) { return window && GetPropW(window, kOptInProperty) != nullptr; }
 
 void RegisterCommandImage(UINT command, HIMAGELIST images, int index) {
-  MenuRegistry::Instance().SetCommandImage(command, {images, index});
+  MenuRegistry::Instance().SetCommandImage(command, images, index);
 }
 
 void RegisterSubmenuImage(HMENU submenu, HIMAGELIST images, int index) {
-  MenuRegistry::Instance().SetSubmenuImage(submenu, {images, index});
+  MenuRegistry::Instance().SetSubmenuImage(submenu, images, index);
 }
 
 void PreparePopup(HWND owner, HMENU popup) {

@@ -23,8 +23,9 @@ void SetOptIn(HWND window, bool on);
 bool IsOptedIn(HWND window);
 
 // The image shown beside every menu item with this command id; a later call
-// for the same id replaces the earlier one. The image list stays the caller's
-// and must outlive the menus that show it.
+// for the same id replaces the earlier one, and a null list or index -1
+// removes it. The image is copied: the list stays the caller's and may be
+// destroyed at any time.
 void RegisterCommandImage(UINT command, HIMAGELIST images, int index);
 // The same for the item that opens `submenu`; forgotten once that menu is
 // destroyed.

@@ -156,20 +156,24 @@ protected:
 };
 
 TEST_F(MenuXpTest, OpenPopupIsDrawnFlatAndAnswersKeys) {
-  win::UniqueHimagelist images(ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 2, 0));
-  AddSquare(images.Get(), kRed);
-  AddSquare(images.Get(), kBlue);
-  menu_xp::RegisterCommandImage(kOpen, images.Get(), 1);
-  menu_xp::RegisterCommandImage(kOpen, images.Get(), 0);  // the later registration wins
-  menu_xp::RegisterCommandImage(kGreyed, images.Get(), 1);
-  menu_xp::RegisterCommandImage(kCheckedImage, images.Get(), 0);
-
   Window owner(true);
   ASSERT_TRUE(menu_xp::IsOptedIn(owner.Get()));
   win::UniqueHmenu menu(CreatePopupMenu());
   HMENU inner = CreatePopupMenu();  // owned by `menu` once appended
   Append(inner, kInner, L"&Inner");
-  menu_xp::RegisterSubmenuImage(inner, images.Get(), 1);
+  {
+    // The list is gone before the menu opens: registrations keep copies.
+    win::UniqueHimagelist images(ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 2, 0));
+    AddSquare(images.Get(), kRed);
+    AddSquare(images.Get(), kBlue);
+    menu_xp::RegisterCommandImage(kOpen, images.Get(), 1);
+    menu_xp::RegisterCommandImage(kOpen, images.Get(), 0);  // the later registration wins
+    menu_xp::RegisterCommandImage(kGreyed, images.Get(), 1);
+    menu_xp::RegisterCommandImage(kCheckedImage, images.Get(), 0);
+    menu_xp::RegisterCommandImage(kDefault, images.Get(), 1);
+    menu_xp::RegisterCommandImage(kDefault, nullptr, -1);  // and taken away again
+    menu_xp::RegisterSubmenuImage(inner, images.Get(), 1);
+  }
   Append(menu.Get(), kOpen, L"&Open\tCtrl+O");
   Append(menu.Get(), kChecked, L"&Checked", MF_STRING | MF_CHECKED);
   Append(menu.Get(), kRadio, L"&Radio");
@@ -235,6 +239,7 @@ TEST_F(MenuXpTest, OpenPopupIsDrawnFlatAndAnswersKeys) {
 
   {  // The band: 30 pixels of gradient from light blue to white, then the white body.
     const RECT r = state.drawn[kDefault];
+    EXPECT_EQ(CountPixels(open, r, kBlue), 0) << "an image whose registration was removed";
     for (int x = r.left; x < r.left + 30; ++x)
       EXPECT_PIXEL(open, x, r.top + 1, StripeAt(x, r.left, r.left + 30, start, white), "band");
     EXPECT_PIXEL(open, r.left, r.top + 1, RGB(182, 197, 228), "band's first column");
