@@ -343,14 +343,6 @@ TEST_F(MenuXpTest, WindowsThatDidNotOptInKeepSystemMenus) {
   menu_xp::SetOptIn(owner.Get(), false);
   EXPECT_FALSE(menu_xp::IsOptedIn(owner.Get()));
   EXPECT_FALSE(menu_xp::IsOptedIn(nullptr));
-
-  // Only menu items are the layer's.
-  MEASUREITEMSTRUCT measure{};
-  measure.CtlType = ODT_LISTBOX;
-  EXPECT_FALSE(menu_xp::MeasureItem(owner.Get(), &measure));
-  DRAWITEMSTRUCT draw{};
-  draw.CtlType = ODT_BUTTON;
-  EXPECT_FALSE(menu_xp::DrawItem(owner.Get(), &draw));
 }
 
 TEST_F(MenuXpTest, ProfileSettingsAndTheFlatFallbackOfEightBitDisplays) {

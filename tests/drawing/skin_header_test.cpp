@@ -24,26 +24,29 @@ using testing::Rgb;
 using Column = std::array<COLORREF, 16>;
 
 constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF Grey(int v) { return RGB(v, v, v); }
 
-// Bitmap 228, top row first.
-const Column kBand = {Grey(0x5A), kWhite,     kWhite,     kWhite,     kWhite,     Grey(0xF7),
-                      Grey(0xEF), Grey(0xE7), Grey(0xDE), Grey(0xD6), Grey(0xCE), kWhite,
-                      kWhite,     kWhite,     kWhite,     Grey(0x80)};
-// Bitmap 229: its dark outer column and the leftmost item's face.
-const Column kLeftOuter = {Grey(0x5B), Grey(0x5B), Grey(0x5B), Grey(0x5B), Grey(0x5B), Grey(0x5B),
-                           Grey(0x5B), Grey(0x5B), Grey(0x5B), Grey(0x5B), Grey(0x5B), Grey(0x5B),
-                           Grey(0x80), Grey(0x80), Grey(0x80), Grey(0x80)};
-const Column kLeftFace = {Grey(0x5A), kWhite,     kWhite,     kWhite,     Grey(0xFE),         Grey(0xF8),
-                          Grey(0xEE), Grey(0xE5), Grey(0xDC), Grey(0xD3), RGB(0xCF, 0xCE, 0xCC), kWhite,
-                          kWhite,     kWhite,     kWhite,     Grey(0x80)};
-// Bitmap 230's dark column: the right edge of every item.
-const Column kRightOuter = {Grey(0x5A), Grey(0x5A), Grey(0x5A), Grey(0x5A), Grey(0x5A), Grey(0x5A),
-                            Grey(0x5A), Grey(0x5A), Grey(0x5A), Grey(0x5A), Grey(0x5A), Grey(0x5A),
-                            Grey(0x80), Grey(0x80), Grey(0x80), Grey(0x80)};
-// The light half of a separator: the band's top and bottom lines run through.
-const Column kSeparatorLight = {Grey(0x5A), kWhite, kWhite, kWhite, kWhite, kWhite, kWhite, kWhite,
-                                kWhite,     kWhite, kWhite, kWhite, kWhite, kWhite, kWhite, Grey(0x80)};
+Column Greys(const std::array<int, 16>& values) {
+  Column c{};
+  for (int y = 0; y < 16; ++y) c[y] = RGB(values[y], values[y], values[y]);
+  return c;
+}
+// A dark edge: `upper` for rows 0 to 11, #808080 below.
+Column Dark(int upper) { return Greys({upper, upper, upper, upper, upper, upper, upper, upper, upper, upper, upper,
+                                       upper, 0x80, 0x80, 0x80, 0x80}); }
+
+// The skin's colour table, top row first: bitmap 228; bitmap 229's outer
+// column and face; bitmap 230's outer column; and the light half of a
+// separator, through which the band's top and bottom lines run.
+const Column kBand = Greys({0x5A, 0xFF, 0xFF, 0xFF, 0xFF, 0xF7, 0xEF, 0xE7, 0xDE, 0xD6, 0xCE, 0xFF, 0xFF, 0xFF, 0xFF, 0x80});
+const Column kLeftOuter = Dark(0x5B);
+const Column kLeftFace = [] {
+  Column c = Greys({0x5A, 0xFF, 0xFF, 0xFF, 0xFE, 0xF8, 0xEE, 0xE5, 0xDC, 0xD3, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x80});
+  c[10] = RGB(0xCF, 0xCE, 0xCC);
+  return c;
+}();
+const Column kRightOuter = Dark(0x5A);
+const Column kSeparatorLight =
+    Greys({0x5A, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x80});
 
 ::testing::AssertionResult ColumnIs(const Picture& p, int x, const Column& want, const char* what) {
   for (int y = 0; y < 16; ++y)
