@@ -13,3 +13,8 @@
 // The property page: its dialog and the string id of its caption.
 #define IDD_PROPPAGE_ZTFILEUPLOAD 200
 #define IDS_ZTFILEUPLOAD_PPG_CAPTION 200
+
+// The skin of the list view's column header (drawn by tools/art/header_skin.py).
+#define IDB_SKIN_BAND 228        // 1 x 16: the band and every item's body
+#define IDB_SKIN_LEFT_EDGE 229   // 2 x 16: left edge of the leftmost item
+#define IDB_SKIN_RIGHT_EDGE 230  // 2 x 16: right edge of every item
