@@ -32,7 +32,8 @@ Control endpoint (never recorded):
   GET  /_control?default=1&key=...  replaces the default rule
   POST /_control  {"default": {...}, "queue": [{...}, ...], "reset": true}
   GET  /_control/requests           the accounts so far, as a JSON list
-  GET  /_control/status             {"count": requests numbered so far}
+  GET  /_control/status             {"count": requests numbered so far,
+                                     "body_bytes": body bytes read so far, all requests}
   GET  /_control/shutdown           stops the receiver
 """
 
@@ -306,6 +307,7 @@ class Receiver(socketserver.ThreadingTCPServer):
         self.args = args
         self.lock = threading.Lock()
         self.count = 0
+        self.body_bytes = 0      # live: grows while a body arrives
         self.accounts = []
         self.default_rule = load_default_rule(args)
         self.queue = []
@@ -520,6 +522,8 @@ class Handler(socketserver.BaseRequestHandler):
         def take(data):
             nonlocal received
             received += len(data)
+            with self.server.lock:
+                self.server.body_bytes += len(data)
             if raw:
                 raw.write(data)
 
@@ -680,7 +684,7 @@ class Handler(socketserver.BaseRequestHandler):
                     reply = list(server.accounts)
             elif path == "/_control/status":
                 with server.lock:
-                    reply = {"count": server.count}
+                    reply = {"count": server.count, "body_bytes": server.body_bytes}
             elif path == "/_control/shutdown":
                 server.done.set()
             elif method == "POST":
