@@ -5,7 +5,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/wine-env.sh" "$1"
-stamp=$WINEPREFIX/.zt-ready
+# The stamp names what the prefix holds; a new setting needs a new stamp.
+stamp=$WINEPREFIX/.zt-ready-2
 [ -f "$stamp" ] && exit 0
 
 mkdir -p "$(dirname "$WINEPREFIX")"
@@ -27,6 +28,11 @@ done
 key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
 for face in Tahoma "Tahoma Bold" "MS Shell Dlg" "MS Shell Dlg 2"; do
   "$ZT_WINE_LOADER" reg add "$key" /v "$face" /t REG_MULTI_SZ /d "NanumGothic.ttf,NanumGothic" /f >/dev/null 2>&1
+done
+# The dialogs ask for "굴림" (Gulim), which Wine does not have.
+subst='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
+for face in "굴림" Gulim; do
+  "$ZT_WINE_LOADER" reg add "$subst" /v "$face" /t REG_SZ /d NanumGothic /f >/dev/null 2>&1
 done
 wineserver -w || true
 touch "$stamp"

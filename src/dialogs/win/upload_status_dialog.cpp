@@ -217,8 +217,15 @@ void CZTFileUploadStatusDlg::SetLabel(Label label, const std::u16string& text) {
 void CZTFileUploadStatusDlg::Paint() {
   win::PaintDc paint(Window());
   if (!panel_) return;
+  BITMAP size{};
+  GetObjectW(panel_.Get(), sizeof(size), &size);
+  // The texts go on a copy of the panel, composed off screen and shown in one transfer.
+  win::UniqueHdc source(CreateCompatibleDC(paint.Get()));
+  win::SelectGuard panel(source.Get(), panel_.Get());
   win::UniqueHdc memory(CreateCompatibleDC(paint.Get()));
-  win::SelectGuard bitmap(memory.Get(), panel_.Get());
+  win::UniqueHbitmap canvas(CreateCompatibleBitmap(paint.Get(), size.bmWidth, size.bmHeight));
+  win::SelectGuard bitmap(memory.Get(), canvas.Get());
+  BitBlt(memory.Get(), 0, 0, size.bmWidth, size.bmHeight, source.Get(), 0, 0, SRCCOPY);
   {
     win::SelectGuard font(memory.Get(), panelFont_.Get());
     const int oldMode = SetBkMode(memory.Get(), TRANSPARENT);
@@ -229,15 +236,24 @@ void CZTFileUploadStatusDlg::Paint() {
     draw(50, texts_[FileCountLabel]);
     draw(70, progress_text::PanelTotal(totalBytes_));
     draw(90, texts_[RateLabel]);
-    draw(150, texts_[ElapsedLabel]);
+    draw(ElapsedTextY(), texts_[ElapsedLabel]);
     SetBkMode(memory.Get(), oldMode);
   }
-  BITMAP size{};
-  GetObjectW(panel_.Get(), sizeof(size), &size);
   RECT client;
   GetClientRect(Window(), &client);
   BitBlt(paint.Get(), 0, 0, std::min<LONG>(client.right, size.bmWidth), std::min<LONG>(client.bottom, size.bmHeight),
          memory.Get(), 0, 0, SRCCOPY);
+}
+
+int CZTFileUploadStatusDlg::ElapsedTextY() const {
+  // Between the bar and the buttons, wherever the dialog font put them.
+  constexpr int kTextHeight = 12;
+  RECT bar, stop;
+  GetWindowRect(Item(IDC_UPLOAD_PROGRESS), &bar);
+  GetWindowRect(Item(IDC_UPLOAD_STOP), &stop);
+  POINT p{0, (bar.bottom + stop.top) / 2};
+  ScreenToClient(Window(), &p);
+  return p.y - kTextHeight / 2;
 }
 
 void CZTFileUploadStatusDlg::StopOrResume() {
@@ -258,7 +274,11 @@ void CZTFileUploadStatusDlg::StopOrResume() {
 
 void CZTFileUploadStatusDlg::Cancel() {
   if (allSent_ || finished_) return;
-  if (owner_.ResponseStatusCode() < 0) owner_.RecordError(trans_code::Cancelled);
+  if (owner_.ResponseStatusCode() < 0) {
+    CZTTransException cancelled;
+    cancelled.Code = trans_code::Cancelled;
+    owner_.RecordTransferFailure(cancelled);
+  }
   Close();
 }
 

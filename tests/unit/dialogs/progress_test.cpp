@@ -79,7 +79,7 @@ TEST(ProgressMeter, BarEstimateAndThrottleArithmetic) {
 
 TEST(ProgressTexts, ExactTextsOfBothDialogs) {
   EXPECT_EQ(progress_text::FileCount(2, 5), u"파일수 :  2 / 5 개");
-  EXPECT_EQ(progress_text::Kilobytes(3 << 20, std::uint64_t{5} << 32), u"3072 KB / 4194304 KB");
+  EXPECT_EQ(progress_text::Kilobytes(3 << 20, std::uint64_t{5} << 32), u"3072 KB / 20971520 KB");
   EXPECT_EQ(progress_text::Rate(512), u"전송속도 : 512 KB/s");
   EXPECT_EQ(progress_text::Estimate(3723), u"예상시간 : 01:02:03");
   // A day and more shows its hours rather than starting again at 00.
