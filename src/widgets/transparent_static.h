@@ -3,7 +3,9 @@
 // background behind its text. At its first background erase it keeps a copy
 // of the parent's pixels under it; every later erase paints that copy, so a
 // changed text never leaves the old one showing through. The parent reflects
-// WM_CTLCOLORSTATIC to it (win::ReflectToChild).
+// WM_CTLCOLORSTATIC to it (win::ReflectToChild). The parent must paint under
+// its children (no WS_CLIPCHILDREN). Attach it before the label
+// is first shown, or the copy holds the label's own first look.
 #include <windows.h>
 
 #include "platform/unique_handle.h"
