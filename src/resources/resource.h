@@ -42,3 +42,8 @@
 #define IDC_MULTI_START 222
 #define IDC_MULTI_PAUSE 218
 #define IDC_MULTI_CANCEL 217
+
+// The skin of the list view's column header (drawn by tools/art/header_skin.py).
+#define IDB_SKIN_BAND 228        // 1 x 16: the band and every item's body
+#define IDB_SKIN_LEFT_EDGE 229   // 2 x 16: left edge of the leftmost item
+#define IDB_SKIN_RIGHT_EDGE 230  // 2 x 16: right edge of every item
