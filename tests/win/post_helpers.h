@@ -49,7 +49,9 @@ public:
     GetTempPathW(MAX_PATH, temp);
     dir_ = FromWide(temp) + u"zt-wininet-" + FromWide(std::to_wstring(GetCurrentProcessId()).c_str()) + u"-" +
            FromWide(std::to_wstring(++counter_).c_str());
-    if (!CreateDirectoryW(AsWide(dir_), nullptr)) ADD_FAILURE() << "cannot create " << Utf8(dir_);
+    // A folder left by an earlier run under a reused process id is fine.
+    if (!CreateDirectoryW(AsWide(dir_), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+      ADD_FAILURE() << "cannot create " << Utf8(dir_);
   }
   ~Scratch() {
     for (const auto& f : files_) DeleteFileW(AsWide(f));
