@@ -23,8 +23,8 @@ constexpr WORD kRebuildViewCommand = 501;
 }  // namespace
 
 CZTFileUploadCtrl::CZTFileUploadCtrl() {
-  events_ = &AddConnectionPoint(Identity(), DIID__DZTFileUploadEvents);
-  AddConnectionPoint(Identity(), IID_IPropertyNotifySink);
+  events_ = &AddConnectionPoint(Identity(), DIID__DZTFileUploadEvents, true);
+  propertyNotify_ = &AddConnectionPoint(Identity(), IID_IPropertyNotifySink, false);
 }
 
 CZTFileUploadCtrl::~CZTFileUploadCtrl() = default;
@@ -125,7 +125,10 @@ STDMETHODIMP CZTFileUploadCtrl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, 
   // An event sink may drop the last reference to the control while a
   // member runs; the call keeps it alive until it returns.
   com::ComPtr<IUnknown> keepAlive(Identity());
-  return ControlMemberTable().Invoke(*this, id, flags, params, result, info, argErr);
+  HRESULT hr = ControlMemberTable().Invoke(*this, id, flags, params, result, info, argErr);
+  // Containers refresh their property browsers and save state on this.
+  if (SUCCEEDED(hr) && (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF))) propertyNotify_->NotifyChanged(id);
+  return hr;
 }
 
 STDMETHODIMP CZTFileUploadCtrl::GetClassInfo(ITypeInfo** out) {

@@ -115,6 +115,7 @@ private:
   FileModel model_;
   WinFileSystem fileSystem_;
   com::ConnectionPoint* events_ = nullptr;
+  com::ConnectionPoint* propertyNotify_ = nullptr;
   // The post in progress, if any: while it exists no other post starts.
   std::unique_ptr<CZTTransMgr> manager_;
 

@@ -27,6 +27,8 @@ A rule is a JSON object; every key is optional:
   sink          read and discard the body, do not record or parse it
   store         false: parse and hash file parts but do not keep them on disk
   record_raw    false: do not keep the N.raw copy
+  keep_alive    false: answer "Connection: close" and close, whatever the
+                client asked (so a client keeps no connection to reuse)
 Control endpoint (never recorded):
   GET  /_control?key=value...       appends one rule to the queue
   GET  /_control?default=1&key=...  replaces the default rule
@@ -363,7 +365,7 @@ def rule_from_query(query):
             rule[key] = int(value)
         elif key == "delay":
             rule[key] = float(value)
-        elif key in ("sink", "store", "record_raw", "default"):
+        elif key in ("sink", "store", "record_raw", "default", "keep_alive"):
             rule[key] = value not in ("0", "false", "")
         else:
             rule[key] = value
@@ -653,6 +655,7 @@ class Handler(socketserver.BaseRequestHandler):
             "text/plain; charset=%s" % ("utf-8" if encoding.lower() in ("utf-8", "utf8") else "ks_c_5601-1987"))
         keep = (hmap.get("connection", "").lower() == "keep-alive"
                 if version == "HTTP/1.0" else hmap.get("connection", "").lower() != "close")
+        keep = keep and rule.get("keep_alive", True)
         reason = {200: "OK", 401: "Unauthorized", 404: "Not Found", 500: "Internal Server Error"}.get(status, "Status")
         head = ["HTTP/1.1 %d %s" % (status, reason),
                 "Content-Type: " + ctype,
