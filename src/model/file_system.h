@@ -26,7 +26,8 @@ constexpr std::uint32_t Offline = 0x1000;
 // One match of a file-system search.
 struct FoundFile {
   std::u16string Name;      // last path component
-  std::u16string FullPath;  // the searched path's directory part followed by Name
+  // The searched path up to its last "\" or "/", as written, followed by Name.
+  std::u16string FullPath;
   std::int64_t Size = 0;
   std::uint32_t Attributes = 0;
 };

@@ -2,27 +2,14 @@
 
 #include <windows.h>
 
+#include "platform/unique_handle.h"
 #include "platform/wide_text.h"
 
 namespace zt {
 namespace {
 
-class FindHandle {
-public:
-  explicit FindHandle(HANDLE h) : h_(h) {}
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  ~FindHandle() {
-    if (h_ != INVALID_HANDLE_VALUE) FindClose(h_);
-  }
-  HANDLE Get() const { return h_; }
-  bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
-
-private:
-  HANDLE h_;
-};
-
-// The searched path up to and including its last separator.
+// The searched path up to and including its last separator ("\" or "/"),
+// as the caller wrote it.
 std::u16string DirectoryPart(std::u16string_view path) {
   std::size_t slash = path.find_last_of(u"\\/");
   return slash == std::u16string_view::npos ? std::u16string() : std::u16string(path.substr(0, slash + 1));
@@ -66,8 +53,8 @@ std::optional<FoundFile> WinFileSystem::FindFirst(std::u16string_view path) {
   std::u16string p;
   if (!TerminatedPath(path, &p)) return std::nullopt;
   WIN32_FIND_DATAW data;
-  FindHandle find(FindFirstFileW(AsWide(p), &data));
-  if (!find.Valid()) return std::nullopt;
+  win::UniqueFind find(FindFirstFileW(AsWide(p), &data));
+  if (!find) return std::nullopt;
   return ToFound(data, DirectoryPart(p));
 }
 
@@ -76,8 +63,8 @@ std::vector<FoundFile> WinFileSystem::FindAll(std::u16string_view pattern) {
   std::u16string p;
   if (!TerminatedPath(pattern, &p)) return found;
   WIN32_FIND_DATAW data;
-  FindHandle find(FindFirstFileW(AsWide(p), &data));
-  if (!find.Valid()) return found;
+  win::UniqueFind find(FindFirstFileW(AsWide(p), &data));
+  if (!find) return found;
   const std::u16string directory = DirectoryPart(p);
   do {
     found.push_back(ToFound(data, directory));

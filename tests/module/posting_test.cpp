@@ -141,6 +141,51 @@ TEST_F(Posting, PostFileSendsTheCurrentEntryAloneByteForByte) {
   EXPECT_EQ(control.GetLong(L"FilePos"), 1);
 }
 
+// A wildcard path written with "/" or with mixed separators names the file
+// it found: that file's bytes go out under its row, never those of a file
+// of the same name in the process's current folder or in a parent folder.
+TEST_F(Posting, WildcardPathsSendTheFileTheyFoundWhateverTheSeparators) {
+  TempFolder current;
+  WriteFileBytes(current, L"b.dat", "DECOY");
+  WriteFileBytes(folder, L"b.dat", "UPPER");
+  ASSERT_TRUE(CreateDirectoryW((folder.Path() + L"sub").c_str(), nullptr));
+  WriteFileBytes(folder, L"sub\\b.dat", "right");
+  wchar_t saved[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, saved);
+  ASSERT_TRUE(SetCurrentDirectoryW(current.Path().c_str()));
+  struct Restore {
+    const wchar_t* folder;
+    ~Restore() { SetCurrentDirectoryW(folder); }
+  } restore{saved};
+
+  std::wstring slashes = folder.Path() + L"sub/*.dat";
+  for (wchar_t& c : slashes) c = c == L'\\' ? L'/' : c;
+  const std::wstring mixed = folder.Path() + L"sub/?.dat";
+  SetUrl(base + L"/up");
+  struct Case {
+    std::wstring method, path, name;
+  };
+  const Case cases[] = {{L"AddLocalFile", slashes, L"b.dat"},
+                        {L"AddLocalFile", mixed, L"b(1).dat"},
+                        {L"AddLocalFiles", mixed, L"b(2).dat"},
+                        {L"AddLocalFiles", slashes, L"b(3).dat"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Narrow(c.method + L" " + c.path));
+    CallResult added = control.Call(c.method, {Text(c.path.c_str())});
+    ASSERT_EQ(added.Hr, S_OK);
+    EXPECT_TRUE(added.Bool());
+    // The entry keeps the folder as the page wrote it.
+    EXPECT_EQ(control.GetText(L"FilePath"), c.path.substr(0, c.path.rfind(L'/') + 1) + L"b.dat");
+    const long before = receiver.Count();
+    EXPECT_EQ(Posted(L"PostFile"), L"");
+    ASSERT_EQ(receiver.Count(), before + 1);
+    Recorded req(receiver.Raw(before + 1));
+    const std::string name = Narrow(c.name);
+    EXPECT_EQ(req.Body, FieldPart(req.Boundary, "_ZTUInfo", "Type|FileName|Size|\r\nN|" + name + "|5|\r\n") +
+                            FilePart(req.Boundary, name, "right") + "--" + req.Boundary + "--\r\n");
+  }
+}
+
 TEST_F(Posting, PostFileOfAServerEntrySendsItsRowWithoutAFile) {
   ASSERT_EQ(control.Call(L"AddVirtualFileWithSize", {Text(L"/srv/c.doc"), Text(L"77")}).Hr, S_OK);
   Add(WriteFileBytes(folder, L"a.txt", "abcde"));
