@@ -20,12 +20,6 @@ std::u16string_view LastComponent(std::u16string_view path) {
 
 bool HasWildcard(std::u16string_view text) { return text.find_first_of(u"*?") != std::u16string_view::npos; }
 
-// An unreadable status counts as time 0. The platform would show time 0
-// shifted into the local zone (09:00:00 in Seoul, the previous day west of
-// Greenwich); the control shows the epoch as a local wall-clock time
-// instead, so the text is the same on every machine.
-const CivilTime kEpoch{};
-
 }  // namespace
 
 unsigned Outcome::TextId() const {
@@ -36,7 +30,10 @@ unsigned Outcome::TextId() const {
 
 void SetDateAttributes(FileModel& model, FileSystem& fs, CZTFileItem& entry) {
   if (entry.LocalPath.empty()) return;
-  CivilTime created = kEpoch, written = kEpoch, accessed = kEpoch;
+  // An unreadable status counts as time 0, shown like every date in local
+  // time (09:00:00 in Seoul).
+  const CivilTime epoch = fs.LocalEpoch();
+  CivilTime created = epoch, written = epoch, accessed = epoch;
   if (const std::optional<FileTimes> times = fs.Times(entry.LocalPath)) {
     if (times->Written) written = *times->Written;
     created = times->Created.value_or(written);

@@ -54,6 +54,9 @@ public:
   virtual std::vector<FoundFile> FindAll(std::u16string_view pattern) = 0;
   // The file's times; std::nullopt when its status cannot be read.
   virtual std::optional<FileTimes> Times(std::u16string_view path) = 0;
+  // Time 0 (1970-01-01 00:00:00 UTC) in local time, converted as file
+  // times are: what a file whose status cannot be read shows.
+  virtual CivilTime LocalEpoch() = 0;
 };
 
 }  // namespace zt

@@ -32,8 +32,8 @@ bool TerminatedPath(std::u16string_view path, std::u16string* out) {
   return true;
 }
 
+// A file time in local time; empty when the time cannot be converted.
 std::optional<CivilTime> LocalCivil(const FILETIME& utc) {
-  if (utc.dwLowDateTime == 0 && utc.dwHighDateTime == 0) return std::nullopt;
   FILETIME local;
   SYSTEMTIME st;
   if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &st)) return std::nullopt;
@@ -78,10 +78,20 @@ std::optional<FileTimes> WinFileSystem::Times(std::u16string_view path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(AsWide(p), GetFileExInfoStandard, &data)) return std::nullopt;
   FileTimes times;
-  times.Created = LocalCivil(data.ftCreationTime);
-  times.Written = LocalCivil(data.ftLastWriteTime);
-  times.Accessed = LocalCivil(data.ftLastAccessTime);
+  // Time 0 is a time the file system does not keep.
+  auto kept = [](const FILETIME& t) {
+    return t.dwLowDateTime == 0 && t.dwHighDateTime == 0 ? std::nullopt : LocalCivil(t);
+  };
+  times.Created = kept(data.ftCreationTime);
+  times.Written = kept(data.ftLastWriteTime);
+  times.Accessed = kept(data.ftLastAccessTime);
   return times;
+}
+
+CivilTime WinFileSystem::LocalEpoch() {
+  constexpr std::uint64_t kEpochFileTime = 116444736000000000ULL;  // 1970-01-01 in 100 ns units since 1601
+  const FILETIME epoch = {static_cast<DWORD>(kEpochFileTime), static_cast<DWORD>(kEpochFileTime >> 32)};
+  return LocalCivil(epoch).value_or(CivilTime{});
 }
 
 }  // namespace zt

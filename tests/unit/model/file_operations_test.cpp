@@ -111,7 +111,12 @@ TEST_F(Operations, DateAttributesTakeTheWriteTimeForMissingTimesAndTheEpochWhenU
   // 30 February has no text; the add goes on.
   EXPECT_EQ(model.FindByName(u"bad.txt")->GetAttribute(u"CreateDate"), u"2020-01-01 00:00:00");
   EXPECT_EQ(model.FindByName(u"bad.txt")->GetAttribute(u"AccessDate"), u"");
-  EXPECT_EQ(model.FindByName(u"locked.txt")->GetAttribute(u"accessdate"), u"1970-01-01 00:00:00");
+  // An unreadable status is time 0 in local time, like every other date.
+  EXPECT_EQ(model.FindByName(u"locked.txt")->GetAttribute(u"accessdate"), u"1970-01-01 09:00:00");
+  fs.localEpoch = CivilTime{1969, 12, 31, 19, 0, 0};  // five hours west
+  fs.Add(u"C:\\d\\locked2.txt", 1);
+  ASSERT_TRUE(Add({u"C:\\d\\locked2.txt"}, options).Ok());
+  EXPECT_EQ(model.Current()->GetAttribute(u"CreateDate"), u"1969-12-31 19:00:00");
 
   std::vector<std::u16string> names;
   for (const auto& info : model.AttributeNames()) names.push_back(info.Name);

@@ -88,6 +88,9 @@ public:
       if (EqualsNoCase(p, path)) return file.times;
     return std::nullopt;
   }
+  // Seoul's: nine hours east of Greenwich.
+  CivilTime localEpoch{1970, 1, 1, 9, 0, 0};
+  CivilTime LocalEpoch() override { return localEpoch; }
 };
 
 }  // namespace zt::testing

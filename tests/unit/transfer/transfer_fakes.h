@@ -185,6 +185,7 @@ public:
   }
   std::vector<FoundFile> FindAll(std::u16string_view) override { return {}; }
   std::optional<FileTimes> Times(std::u16string_view) override { return std::nullopt; }
+  CivilTime LocalEpoch() override { return {}; }
 };
 
 // Everything the callbacks of one post saw, in order.
