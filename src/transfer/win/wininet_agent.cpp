@@ -65,11 +65,12 @@ void WinInetAgent::Post(CZTTransMgr& manager) {
   auto* param = new std::shared_ptr<Shared>(shared_);
   worker_ = CreateThread(nullptr, 0, &WorkerMain, param, CREATE_SUSPENDED, nullptr);
   if (!worker_) {
+    const DWORD error = GetLastError();
     delete param;
     // No thread, no post: the owner still hears of the failure and the end.
     CZTTransException failure;
-    failure.Description = u"The upload thread could not be started.";
-    failure.ErrorNumber = GetLastError();
+    failure.Description = UncodedFailureText(SystemErrorText(error), uncoded_text::ThreadNotStarted);
+    failure.ErrorNumber = error;
     if (manager.OnError) manager.OnError(manager, failure);
     if (manager.OnComplete) manager.OnComplete(manager);
     return;
