@@ -121,7 +121,9 @@ private:
 
   // The saved properties (their initial values are those of a new control).
   ole::SavedProperties saved_;
-  std::u16string host_;  // set only by putting URL; saved_.url holds the request path
+  // Set by putting URL and by loading a whole URL; saved_.url holds the
+  // request path, and a save writes both as one URL.
+  std::u16string host_;
   // Properties that are not saved.
   std::int16_t enableMenu_ = 1;
   std::int16_t dbClickEventEnable_ = 0;

@@ -39,6 +39,7 @@ public:
   }
   std::vector<FoundFile> FindAll(std::u16string_view) override { return {}; }
   std::optional<FileTimes> Times(std::u16string_view) override { return std::nullopt; }
+  CivilTime LocalEpoch() override { return {}; }
 };
 
 // A folder of its own for every test's files.

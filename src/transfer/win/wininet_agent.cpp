@@ -59,11 +59,12 @@ void WinInetAgent::Post(CZTTransMgr& manager) {
     });
   });
   if (!worker) {
+    const DWORD error = GetLastError();
     shared_.reset();
     // No thread, no post: the owner still hears of the failure and the end.
     CZTTransException failure;
-    failure.Description = u"The upload thread could not be started.";
-    failure.ErrorNumber = GetLastError();
+    failure.Description = UncodedFailureText(SystemErrorText(error), uncoded_text::ThreadNotStarted);
+    failure.ErrorNumber = error;
     if (manager.OnError) manager.OnError(manager, failure);
     if (manager.OnComplete) manager.OnComplete(manager);
     return;
