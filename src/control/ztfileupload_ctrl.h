@@ -124,6 +124,8 @@ private:
   // Set by putting URL and by loading a whole URL; saved_.url holds the
   // request path, and a save writes both as one URL.
   std::u16string host_;
+  // The URL named the secure scheme: posts go over TLS.
+  bool secure_ = false;
   // Properties that are not saved.
   std::int16_t enableMenu_ = 1;
   std::int16_t dbClickEventEnable_ = 0;

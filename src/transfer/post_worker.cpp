@@ -49,7 +49,7 @@ public:
               trans_code::Connect))
       return failedError_;
     if (!Step(exchange_.OpenRequest(http_request::Verb, manager_.ObjectPath, http_request::Version,
-                                    http_request::AcceptTypes),
+                                    http_request::AcceptTypes, manager_.Secure),
               trans_code::OpenRequest))
       return failedError_;
     CallResult added = manager_.Utf8 == 1 ? exchange_.AddHeaders(std::string_view(EncodeText(texts_.HeaderBlock, 1)))

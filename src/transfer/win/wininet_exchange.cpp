@@ -81,14 +81,15 @@ CallResult WinInetExchange::Connect(std::u16string_view host, std::int32_t port,
 }
 
 CallResult WinInetExchange::OpenRequest(std::u16string_view verb, std::u16string_view path,
-                                        std::u16string_view version, std::u16string_view acceptTypes) {
+                                        std::u16string_view version, std::u16string_view acceptTypes, bool secure) {
   std::u16string v = Terminated(verb), o = Terminated(path), ver = Terminated(version), a = Terminated(acceptTypes);
   // The whole list is one entry: WinINet sends it as one Accept header.
   LPCWSTR accept[] = {AsWide(a), nullptr};
+  const DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | (secure ? INTERNET_FLAG_SECURE : 0);
   return WithHandle(&WinInetExchange::connection_, &WinInetExchange::request_,
                     [&](HINTERNET connection, HINTERNET* made) {
                       *made = HttpOpenRequestW(connection, AsWide(v), AsWide(o), AsWide(ver), L"", accept,
-                                               INTERNET_FLAG_NO_CACHE_WRITE, 0);
+                                               flags, 0);
                       return Outcome(*made != nullptr);
                     });
 }
