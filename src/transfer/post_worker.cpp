@@ -9,6 +9,7 @@
 #include "text/unicode.h"
 #include "text/utf8.h"
 #include "transfer/request_format.h"
+#include "transfer/url.h"
 
 namespace zt {
 
@@ -45,10 +46,14 @@ public:
       return win32_error::FileTooLarge;
     }
     if (!Step(exchange_.Open(http_request::UserAgent), trans_code::InternetOpen)) return failedError_;
+    if (!UsableHost(manager_.Host)) {
+      Report(trans_code::Connect, win32_error::InternetInvalidUrl, exchange_.SystemText(win32_error::InternetInvalidUrl));
+      return failedError_;
+    }
     if (!Step(exchange_.Connect(manager_.Host, manager_.Port, manager_.UserName, manager_.Password),
               trans_code::Connect))
       return failedError_;
-    if (!Step(exchange_.OpenRequest(http_request::Verb, manager_.ObjectPath, http_request::Version,
+    if (!Step(exchange_.OpenRequest(http_request::Verb, RequestPath(manager_.ObjectPath), http_request::Version,
                                     http_request::AcceptTypes, manager_.Secure),
               trans_code::OpenRequest))
       return failedError_;

@@ -44,6 +44,19 @@ std::u16string_view UpToNul(std::u16string_view text) {
 
 }  // namespace
 
+std::u16string DispositionName(std::u16string_view name) {
+  std::u16string escaped;
+  for (char16_t c : UpToNul(name)) {
+    switch (c) {
+      case u'"': escaped += u"%22"; break;
+      case u'\r': escaped += u"%0D"; break;
+      case u'\n': escaped += u"%0A"; break;
+      default: escaped += c;
+    }
+  }
+  return escaped;
+}
+
 std::string EncodeText(std::u16string_view text, int utf8) {
   text = UpToNul(text);
   return utf8 == 1 ? ToUtf8(text) : ToAnsi(text);
@@ -64,7 +77,7 @@ std::u16string BuildMessageSection(const std::vector<CZTTransData>& messages, st
     section += u"--";
     section += boundary;
     section += u"\r\nContent-Disposition: form-data; name=\"";
-    section += UpToNul(field.Name);
+    section += DispositionName(field.Name);
     section += u"\"\r\n\r\n";
     section += UpToNul(field.Value);
     section += u"\r\n";
@@ -76,9 +89,10 @@ std::u16string BuildFilePartHeader(const CZTFileItem& file, std::u16string_view 
   std::u16string header = u"--";
   header += boundary;
   header += u"\r\nContent-Disposition: form-data; name=\"";
-  header += UpToNul(file.Name);
+  const std::u16string name = DispositionName(file.Name);
+  header += name;
   header += u"\"; filename=\"";
-  header += UpToNul(file.Name);
+  header += name;
   header += u"\"\r\nContent-Type: application/octet-stream\r\n\r\n";
   return header;
 }

@@ -13,9 +13,11 @@ constexpr char16_t ManifestField[] = u"_ZTUInfo";
 
 std::u16string Decimal(std::int64_t value) { return Widen(std::to_string(value)); }
 
-// "|" separates fields, so a value keeps its text with each bar as a space.
-void AppendValue(std::u16string& row, std::u16string_view value) {
-  for (char16_t c : value) row += c == u'|' ? u' ' : c;
+// "|" separates fields and line ends separate rows, so a name or value
+// keeps its text with each bar, CR and LF as a space: no text can add a
+// field or forge a row.
+void AppendField(std::u16string& row, std::u16string_view value) {
+  for (char16_t c : value) row += (c == u'|' || c == u'\r' || c == u'\n') ? u' ' : c;
   row += u'|';
 }
 
@@ -23,11 +25,10 @@ void AppendRow(std::u16string& manifest, char16_t kind, const CZTFileItem& entry
                const std::vector<CZTFileAttrInfo>& attributeNames, std::u16string_view lineEnd) {
   manifest += kind;
   manifest += u'|';
-  manifest += entry.Name;
-  manifest += u'|';
+  AppendField(manifest, entry.Name);
   manifest += Decimal(entry.Size);
   manifest += u'|';
-  for (const CZTFileAttrInfo& attribute : attributeNames) AppendValue(manifest, entry.GetAttribute(attribute.Name));
+  for (const CZTFileAttrInfo& attribute : attributeNames) AppendField(manifest, entry.GetAttribute(attribute.Name));
   manifest += lineEnd;
 }
 
@@ -39,10 +40,7 @@ bool BuildUploadManifest(const std::vector<CZTFileItem>* files, const std::vecto
     std::u16string manifest;
     if (files) {
       manifest += u"Type|FileName|Size|";
-      for (const CZTFileAttrInfo& attribute : attributeNames) {
-        manifest += attribute.Name;
-        manifest += u'|';
-      }
+      for (const CZTFileAttrInfo& attribute : attributeNames) AppendField(manifest, attribute.Name);
       manifest += u"\r\n";
       for (const CZTFileItem& entry : *files) {
         char16_t kind = entry.IsLocal() ? u'N' : (entry.Updated ? u'U' : u'V');

@@ -57,6 +57,28 @@ ParsedUrl ParseUrl(std::u16string_view url, std::int32_t currentPort) {
   return parsed;
 }
 
+std::u16string RequestPath(std::u16string_view path) {
+  static const char16_t hex[] = u"0123456789ABCDEF";
+  std::u16string escaped;
+  for (char16_t c : path) {
+    if (c < 0x20 || c == 0x7F) {
+      escaped += u'%';
+      escaped += hex[c >> 4];
+      escaped += hex[c & 0xF];
+    } else {
+      escaped += c;
+    }
+  }
+  return escaped;
+}
+
+bool UsableHost(std::u16string_view host) {
+  for (char16_t c : host) {
+    if (c <= 0x20 || c == 0x7F) return false;
+  }
+  return !host.empty();
+}
+
 std::u16string SavedUrl(std::u16string_view host, std::u16string_view path, std::int32_t port, bool secure) {
   if (host.empty()) return std::u16string(path);
   // The scheme is kept: a reloaded control must not fall back to plain HTTP.

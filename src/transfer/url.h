@@ -25,6 +25,15 @@ inline std::int32_t DefaultPort(bool secure) { return secure ? 443 : 80; }
 // keeps the port and does not mark the control modified.
 ParsedUrl ParseUrl(std::u16string_view url, std::int32_t currentPort);
 
+// The path as the request line carries it: control characters (CR and LF
+// among them) become %XX, so a page's URL cannot end the request line and
+// add header lines. Everything else goes to the platform as it was given.
+std::u16string RequestPath(std::u16string_view path);
+
+// Whether host can name a server: no control character or space, which the
+// platform would otherwise copy into the Host header.
+bool UsableHost(std::u16string_view host);
+
 // The text the URL property is saved as. With a host, the whole address
 // "http[s]://host[:port]/path" (the port written unless it is the scheme's
 // own or negative), which ParseUrl cuts back into the same host, path, port

@@ -88,6 +88,28 @@ TEST_F(Post, EachFailingStepReportsItsCodeThenCompletes) {
   }
 }
 
+// A page's URL cannot add header lines: control characters in the path go
+// out escaped, and a host with one is refused before any connection.
+TEST_F(Post, UrlsCannotCarryHeaderLinesIntoTheRequest) {
+  manager.ObjectPath = u"/up?a=1\r\nX-Forged: 1\x7F";
+  exchange.Reply = {"OK"};
+  EXPECT_EQ(Run(), 0u);
+  EXPECT_EQ(exchange.Path, u"/up?a=1%0D%0AX-Forged: 1%7F");
+
+  FakeExchange refused;
+  CZTTransMgr m;
+  m.Host = u"host\r\nX-Forged: 1";
+  m.ObjectPath = u"/p";
+  m.SetMessage(u"m", u"v");
+  CallbackLog l;
+  l.Attach(m);
+  EXPECT_EQ(PostWorker(m, refused, files), 12005u);
+  ASSERT_EQ(l.Errors.size(), 1u);
+  EXPECT_EQ(l.Errors[0].Code, u"E04003");
+  EXPECT_EQ(refused.Bodies.size(), 0u);
+  EXPECT_TRUE(refused.Host.empty()) << "the host reached Connect";
+}
+
 TEST_F(Post, UnopenableFileFailsBeforeAnyNetworkCall) {
   AddFile(u"a", 10);
   AddFile(u"b", 10);
