@@ -55,6 +55,8 @@ protected:
   HRESULT ExchangeProperties(ole::PropertyExchange& px) override;
   void InitNewProperties() override;
   std::vector<CLSID> PropertyPageIds() const override;
+  // ole::OleControl: the site lock (control_safety.cpp).
+  bool SafeInContainer() override;
   // ole::OleControl: the control's own window.
   bool OnWindowCreated(HWND window) override;
   bool OnWindowMessage(HWND window, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
