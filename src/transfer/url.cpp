@@ -76,7 +76,7 @@ bool UsableHost(std::u16string_view host) {
   for (char16_t c : host) {
     if (c <= 0x20 || c == 0x7F) return false;
   }
-  return !host.empty();
+  return true;
 }
 
 std::u16string SavedUrl(std::u16string_view host, std::u16string_view path, std::int32_t port, bool secure) {

@@ -30,8 +30,8 @@ ParsedUrl ParseUrl(std::u16string_view url, std::int32_t currentPort);
 // add header lines. Everything else goes to the platform as it was given.
 std::u16string RequestPath(std::u16string_view path);
 
-// Whether host can name a server: no control character or space, which the
-// platform would otherwise copy into the Host header.
+// Whether host holds no control character or space, which the platform would
+// otherwise copy into the Host header (an empty host is the platform's to refuse).
 bool UsableHost(std::u16string_view host);
 
 // The text the URL property is saved as. With a host, the whole address

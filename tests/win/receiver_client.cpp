@@ -61,10 +61,6 @@ long long ReceiverClient::BodyBytes() {
   return JsonInt(Exchange("GET /_control/status HTTP/1.0\r\n\r\n"), "body_bytes");
 }
 
-long ReceiverClient::TlsRefused() {
-  return static_cast<long>(JsonInt(Exchange("GET /_control/status HTTP/1.0\r\n\r\n"), "tls_refused"));
-}
-
 int ReceiverClient::TlsPort(Certificate which) const { return tlsPorts_[static_cast<int>(which)]; }
 
 long ReceiverClient::Count() { return static_cast<long>(JsonInt(Exchange("GET /_control/status HTTP/1.0\r\n\r\n"), "count")); }

@@ -21,11 +21,8 @@ public:
   long Count();
   // Body bytes read so far over all requests, counted as they arrive.
   long long BodyBytes();
-  // TLS handshakes the receiver's client refused so far.
-  long TlsRefused();
-
   // The TLS ports (0 when the receiver serves none): a certificate the
-  // authority of TlsAuthority() signed for 127.0.0.1, one from an authority
+  // authority of TlsAuthority() signed for localhost, one from an authority
   // nobody trusts, and a trusted one made out to another name.
   enum class Certificate { Trusted, Stranger, OtherName };
   int TlsPort(Certificate which) const;
