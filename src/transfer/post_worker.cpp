@@ -182,15 +182,16 @@ private:
     return true;
   }
 
-  // Reads until the server has sent everything, then decodes the reply as a
-  // whole so no character is split between reads.
+  // Reads until the server has sent everything (or MaxReplyBytes), then
+  // decodes the reply as a whole so no character is split between reads.
   std::u16string ReadReply() {
     std::string reply;
-    for (;;) {
+    while (reply.size() < MaxReplyBytes) {
       std::uint8_t buffer[http_request::BlockSize];
       std::size_t got = 0;
       if (!exchange_.Read(buffer, http_request::ReplyChunk, &got) || got == 0) break;
-      reply.append(reinterpret_cast<const char*>(buffer), std::min(got, http_request::ReplyChunk));
+      got = std::min({got, http_request::ReplyChunk, MaxReplyBytes - reply.size()});
+      reply.append(reinterpret_cast<const char*>(buffer), got);
     }
     auto end = reply.find('\0');
     if (end != std::string::npos) reply.resize(end);

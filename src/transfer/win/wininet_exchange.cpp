@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/wide_text.h"
+#include "transfer/win/reply_limit.h"
 #include "text/ansi.h"
 
 namespace zt::win {
@@ -62,7 +63,12 @@ CallResult WinInetExchange::Open(std::u16string_view agent) {
   std::u16string name = Terminated(agent);
   return WithHandle(nullptr, &WinInetExchange::internet_, [&](HINTERNET, HINTERNET* made) {
     *made = InternetOpenW(AsWide(name), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    return Outcome(*made != nullptr);
+    if (!*made) return Outcome(FALSE);
+    // A server that accepts the body and never answers ends the post after
+    // the reply limit, also on the caller's thread where no dialog watches.
+    DWORD limit = ReplyWaitLimitMs();
+    InternetSetOptionW(*made, INTERNET_OPTION_RECEIVE_TIMEOUT, &limit, sizeof(limit));
+    return CallResult::Success();
   });
 }
 

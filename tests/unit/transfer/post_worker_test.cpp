@@ -217,6 +217,15 @@ TEST_F(Post, AnsiReplySplitInsideADoubleByteCharacterDecodesWhole) {
   EXPECT_EQ(manager.ResponseText, FromAnsi(bytes));
 }
 
+// A reply without end is read up to the limit and no further.
+TEST_F(Post, ReplyStopsAtItsLimit) {
+  exchange.Reply.assign(MaxReplyBytes / 4095 + 3, std::string(4095, 'r'));
+  EXPECT_EQ(Run(), 0u);
+  EXPECT_EQ(manager.ResponseText, std::u16string(MaxReplyBytes, u'r'));
+  EXPECT_EQ(exchange.ReadRequests.size(), MaxReplyBytes / 4095 + 1) << "read past the limit";
+  EXPECT_EQ(log.Events.back(), "complete");
+}
+
 TEST_F(Post, ReplyEndsAtAFailedReadAndAnEmptyReplyStaysEmpty) {
   exchange.Reply = {"part"};
   exchange.ReadFailsAtEnd = true;
