@@ -36,6 +36,11 @@ A rule is a JSON object; every key is optional:
   record_raw    false: do not keep the N.raw copy
   keep_alive    false: answer "Connection: close" and close, whatever the
                 client asked (so a client keeps no connection to reuse)
+  location      reply with this Location header (a redirect with status 302)
+  hangup        read the whole body, then close without a status line
+  reset_head    (queued, no path) the next connection is reset after its
+                first bytes arrive, before the request head is complete;
+                nothing is numbered or recorded
 Control endpoint (never recorded):
   GET  /_control?key=value...       appends one rule to the queue
   GET  /_control?default=1&key=...  replaces the default rule
@@ -339,6 +344,13 @@ class Receiver(socketserver.ThreadingTCPServer):
             self.count += 1
             return self.count
 
+    def take_connection_rule(self):
+        """The first queued rule, when it acts on the connection itself."""
+        with self.lock:
+            if self.queue and self.queue[0].get("reset_head"):
+                return self.queue.pop(0)
+            return None
+
     def take_rule(self, path):
         with self.lock:
             for i, rule in enumerate(self.queue):
@@ -381,7 +393,7 @@ def rule_from_query(query):
             rule[key] = int(value)
         elif key == "delay":
             rule[key] = float(value)
-        elif key in ("sink", "store", "record_raw", "default", "keep_alive"):
+        elif key in ("sink", "store", "record_raw", "default", "keep_alive", "hangup", "reset_head"):
             rule[key] = value not in ("0", "false", "")
         else:
             rule[key] = value
@@ -418,6 +430,10 @@ class Handler(socketserver.BaseRequestHandler):
 
     def handle(self):
         if self.refused:
+            return
+        if self.server.take_connection_rule():
+            self.recv(16)
+            self.drop()
             return
         # Keep-alive: several requests may arrive on one connection.
         for _ in range(10000):
@@ -541,10 +557,14 @@ class Handler(socketserver.BaseRequestHandler):
         # The account is on disk before the reply leaves, so a client holding
         # its reply can read what the receiver saw at once, without polling.
         reply = None
-        if account["complete"]:
+        if account["complete"] and rule.get("hangup"):
+            account["hung_up"] = True
+        elif account["complete"]:
             reply, keep = self.compose_answer(rule, account, hmap, version)
         if base:
             write_json(base + ".json", account)
+        if account.get("hung_up"):
+            self.drop()
         if reply is not None:
             delay = float(rule.get("delay") or 0)
             if delay > 0:
@@ -694,7 +714,10 @@ class Handler(socketserver.BaseRequestHandler):
         keep = (hmap.get("connection", "").lower() == "keep-alive"
                 if version == "HTTP/1.0" else hmap.get("connection", "").lower() != "close")
         keep = keep and rule.get("keep_alive", True)
-        reason = {200: "OK", 401: "Unauthorized", 404: "Not Found", 500: "Internal Server Error"}.get(status, "Status")
+        if rule.get("location"):
+            extra.append("Location: " + rule["location"])
+        reason = {200: "OK", 302: "Found", 401: "Unauthorized", 404: "Not Found",
+                  500: "Internal Server Error"}.get(status, "Status")
         head = ["HTTP/1.1 %d %s" % (status, reason),
                 "Content-Type: " + ctype,
                 "Content-Length: %d" % len(body),
