@@ -22,6 +22,7 @@ constexpr std::uint32_t InvalidData = 13;  // ERROR_INVALID_DATA
 constexpr std::uint32_t OutOfMemory = 14;
 constexpr std::uint32_t InternetForceRetry = 12032;  // ERROR_INTERNET_FORCE_RETRY
 constexpr std::uint32_t InternetInvalidUrl = 12005;  // ERROR_INTERNET_INVALID_URL
+constexpr std::uint32_t InvalidServerResponse = 12152;  // ERROR_HTTP_INVALID_SERVER_RESPONSE
 // Reported with E04001: the number the upload has always used for "a file to
 // send cannot be opened".
 constexpr std::uint32_t FileNotOpened = 12;

@@ -73,6 +73,13 @@ public:
 
     std::int32_t status = 0;
     if (!Step(exchange_.QueryStatusCode(&status), trans_code::QueryStatus)) return failedError_;
+    if (status < 100 || status > 999) {
+      // A server that closed without a status line leaves WinINet answering
+      // 0: no reply was given, so the post failed and did not succeed.
+      Report(trans_code::QueryStatus, win32_error::InvalidServerResponse,
+             exchange_.SystemText(win32_error::InvalidServerResponse));
+      return failedError_;
+    }
     manager_.StatusCode = status;
     if (!exchange_.QueryDataAvailable()) return 0;
     manager_.ResponseText = ReadReply();

@@ -226,6 +226,17 @@ TEST_F(Post, ReplyStopsAtItsLimit) {
   EXPECT_EQ(log.Events.back(), "complete");
 }
 
+// A connection closed where the status line should be: WinINet reads status
+// 0, which is no reply at all.
+TEST_F(Post, NoStatusLineIsAFailureNotAReply) {
+  exchange.Status = 0;
+  exchange.Reply = {"never read"};
+  EXPECT_EQ(Run(), 12152u);
+  EXPECT_EQ(log.Events, (std::vector<std::string>{"error:E04010", "complete"}));
+  EXPECT_EQ(manager.StatusCode, -1);
+  EXPECT_EQ(manager.ResponseText, u"");
+}
+
 TEST_F(Post, ReplyEndsAtAFailedReadAndAnEmptyReplyStaysEmpty) {
   exchange.Reply = {"part"};
   exchange.ReadFailsAtEnd = true;
