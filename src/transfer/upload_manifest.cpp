@@ -15,9 +15,10 @@ std::u16string Decimal(std::int64_t value) { return Widen(std::to_string(value))
 
 // "|" separates fields and line ends separate rows, so a name or value
 // keeps its text with each bar, CR and LF as a space: no text can add a
-// field or forge a row.
+// field or forge a row. A 0 becomes a space too: the request's texts end at
+// a 0, which would cut the manifest short of its later rows.
 void AppendField(std::u16string& row, std::u16string_view value) {
-  for (char16_t c : value) row += (c == u'|' || c == u'\r' || c == u'\n') ? u' ' : c;
+  for (char16_t c : value) row += (c == u'|' || c == u'\r' || c == u'\n' || c == u'\0') ? u' ' : c;
   row += u'|';
 }
 

@@ -87,14 +87,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string& body = exchange.Bodies[0];
   if (exchange.Declared[0] != body.size()) std::abort();
 
-  // Every part opens with one delimiter line and one disposition line (file
-  // parts add their content type), never more: no header was forged.
+  // Every part's head is one disposition line whose name (and file name)
+  // stays inside its quotes, plus the content type of a file part: no name
+  // added a header line, a parameter or a part.
   const std::string delimiter = "--b0b0b0b0-0000-4000-8000-000000000000";
-  const std::size_t parts = Count(body, delimiter + "\r\nContent-Disposition: form-data; name=\"");
-  if (parts != Count(body, delimiter) - 1) std::abort();
   std::size_t fileParts = 0;
-  for (const zt::CZTFileItem& item : list) fileParts += item.LocalPath.empty() ? 0 : 1;
-  if (Count(body, "\"; filename=\"") != fileParts) std::abort();
+  for (std::size_t at = body.find(delimiter); at != std::string::npos; at = body.find(delimiter, at + 1)) {
+    const std::size_t headAt = at + delimiter.size();
+    if (body.compare(headAt, 2, "--") == 0) break;  // the closing delimiter
+    const std::size_t headEnd = body.find("\r\n\r\n", headAt);
+    if (headEnd == std::string::npos) std::abort();
+    const std::string head = body.substr(headAt, headEnd - headAt);
+    const std::string field = "\r\nContent-Disposition: form-data; name=\"";
+    if (head.compare(0, field.size(), field) != 0) std::abort();
+    const std::string rest = head.substr(field.size());
+    const std::size_t quotes = Count(rest, "\""), lines = Count(rest, "\r\n");
+    if (quotes == 1 && lines == 0 && rest.back() == '"') continue;
+    if (quotes != 3 || lines != 1 || rest.find("\"; filename=\"") == std::string::npos) std::abort();
+    const std::string type = "\"\r\nContent-Type: application/octet-stream";
+    if (rest.size() < type.size() || rest.compare(rest.size() - type.size(), type.size(), type) != 0) std::abort();
+    ++fileParts;
+  }
+  std::size_t listed = 0;
+  for (const zt::CZTFileItem& item : list) listed += item.LocalPath.empty() ? 0 : 1;
+  if (fileParts != listed) std::abort();
   // The manifest keeps one row per file after its header row.
   const auto manifestAt = body.rfind("name=\"_ZTUInfo\"\r\n\r\n");
   if (manifestAt == std::string::npos) std::abort();
