@@ -44,13 +44,15 @@ std::u16string_view UpToNul(std::u16string_view text) {
 
 }  // namespace
 
-std::u16string DispositionName(std::u16string_view name) {
+std::u16string EscapedName(std::u16string_view name) {
   std::u16string escaped;
-  for (char16_t c : UpToNul(name)) {
+  for (char16_t c : name) {
     switch (c) {
       case u'"': escaped += u"%22"; break;
       case u'\r': escaped += u"%0D"; break;
       case u'\n': escaped += u"%0A"; break;
+      case u'|': escaped += u"%7C"; break;
+      case u'\0': escaped += u"%00"; break;
       default: escaped += c;
     }
   }
@@ -77,7 +79,7 @@ std::u16string BuildMessageSection(const std::vector<CZTTransData>& messages, st
     section += u"--";
     section += boundary;
     section += u"\r\nContent-Disposition: form-data; name=\"";
-    section += DispositionName(field.Name);
+    section += EscapedName(field.Name);
     section += u"\"\r\n\r\n";
     section += UpToNul(field.Value);
     section += u"\r\n";
@@ -89,7 +91,7 @@ std::u16string BuildFilePartHeader(const CZTFileItem& file, std::u16string_view 
   std::u16string header = u"--";
   header += boundary;
   header += u"\r\nContent-Disposition: form-data; name=\"";
-  const std::u16string name = DispositionName(file.Name);
+  const std::u16string name = EscapedName(file.Name);
   header += name;
   header += u"\"; filename=\"";
   header += name;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "text/unicode.h"
+#include "transfer/request_format.h"
 
 namespace zt {
 
@@ -26,7 +27,9 @@ void AppendRow(std::u16string& manifest, char16_t kind, const CZTFileItem& entry
                const std::vector<CZTFileAttrInfo>& attributeNames, std::u16string_view lineEnd) {
   manifest += kind;
   manifest += u'|';
-  AppendField(manifest, entry.Name);
+  // The name as the file part's header writes it, so rows and parts match.
+  manifest += EscapedName(entry.Name);
+  manifest += u'|';
   manifest += Decimal(entry.Size);
   manifest += u'|';
   for (const CZTFileAttrInfo& attribute : attributeNames) AppendField(manifest, entry.GetAttribute(attribute.Name));

@@ -346,7 +346,7 @@ TEST_F(FaultMatrix, ServerAndNetworkFaults) {
       {"nothing listening", "", true, FileFault::None, Person::Nothing, false, 1, {L"E04006"}, -1, 0},
       // WinINet sends the request again on a new connection: it arrives whole.
       {"connection reset mid-header", "queue:reset_head=1", false, FileFault::None, Person::Nothing, false, 1,
-       {kNoCode, L"E04006"}},
+       {kNoCode, L"E04006", L"E04007", L"E04008"}},
       {"connection reset mid-body", "close_after=150000", false, FileFault::None, Person::Nothing, false, 1,
        {L"E04007", L"E04008", L"E04009", kNoCode}, -2},
       {"closed after the body, no status", "hangup=1", false, FileFault::None, Person::Nothing, false, 1,

@@ -99,25 +99,25 @@ TEST(RequestFormat, MessagesOnlyEndWithTheDelimiterRightAfterTheLastValue) {
                                        u"\r\nAccept-Language: ko\r\nConnection: Keep-Alive\r\n");
 }
 
-// A name cannot end its quotes, add a parameter, a header line or a part:
-// quote, CR and LF are escaped as browsers escape them in the part headers,
-// and become spaces in the manifest, whose rows they would otherwise split.
-// Every other character, "%" and "|" included, stays as it was.
+// A name cannot end its quotes, add a parameter, a header line or a part,
+// nor a manifest field or row: quote, CR, LF, bar and 0 are escaped, the same
+// way in the part headers and the manifest, so rows and parts still match
+// by name. Every other character, "%" included, stays as it was.
 TEST(RequestFormat, SecondFileStartsWithCrLfAndNamesCannotForgeHeadersOrParts) {
   Request r;
   r.AddLocal(u"one \"q\".bin", "12");
   r.AddLocal(u"two.bin", "");
-  r.AddLocal(u"x\"; filename=\"evil\r\nContent-Type: text/html\r\n\r\n%|.bin", "3");
+  r.AddLocal(std::u16string(u"x\"; filename=\"evil\r\nContent-Type: text/html\r\n\r\n%|\0.bin", 54), "3");
   r.manager.SetMessage(u"f\"\r\n\r\nforged", u"value\r\nkept");
   std::string body = r.Send();
   std::string manifest =
-      "Type|FileName|Size|\r\nN|one \"q\".bin|2|\r\nN|two.bin|0|\r\n"
-      "N|x\"; filename=\"evil  Content-Type: text/html    % .bin|1|\r\n";
+      "Type|FileName|Size|\r\nN|one %22q%22.bin|2|\r\nN|two.bin|0|\r\n"
+      "N|x%22; filename=%22evil%0D%0AContent-Type: text/html%0D%0A%0D%0A%%7C%00.bin|1|\r\n";
   EXPECT_EQ(body, "--" + B + "\r\nContent-Disposition: form-data; name=\"f%22%0D%0A%0D%0Aforged\"\r\n\r\n"
                       "value\r\nkept\r\n"
                       "--" + B + "\r\nContent-Disposition: form-data; name=\"_ZTUInfo\"\r\n\r\n" + manifest + "\r\n" +
                       FilePart("one %22q%22.bin") + "12\r\n" + FilePart("two.bin") + "\r\n" +
-                      FilePart("x%22; filename=%22evil%0D%0AContent-Type: text/html%0D%0A%0D%0A%|.bin") + "3\r\n--" +
+                      FilePart("x%22; filename=%22evil%0D%0AContent-Type: text/html%0D%0A%0D%0A%%7C%00.bin") + "3\r\n--" +
                       B + "--\r\n");
 }
 
