@@ -4,7 +4,8 @@
 # ceiling under Wine) and curl, all to the loopback receiver in sink mode.
 # Then the progress dialogs: Post(true) of the same file with its dialog shown
 # (and how fast its thread answers meanwhile), the KByteRate limit, and
-# OpenPostDialog over many small files against bare requests of them.
+# OpenPostDialog over many small files against bare requests of them. Last,
+# the soak: handles, GDI and USER objects and private bytes over a thousand posts.
 # Usage: scripts/bench.sh [size in MiB, default 1024]
 # Environment: ZT_BUILD_ROOT (default build), ZT_BENCH_ARCH (win32 or win64, default win32).
 set -euo pipefail
@@ -97,3 +98,15 @@ for i in $(seq 0 $((files - 1))); do cp "$work/one.bin" "$work/many/f$i.bin"; do
 multi=$(run multi "$ZT_WINE_LOADER" "$tree/tools/bench/zt_control_post.exe" "$module" "$port" "$(winpath "$work/many")" multi "$files")
 bare_each=$(run bare_each "$ZT_WINE_LOADER" "$tree/tools/bench/wininet_loop.exe" "$port" "$(winpath "$work/one.bin")" 4096 "$files")
 awk -v m="$multi" -v b="$bare_each" -v n="$files" 'BEGIN { if (n > 0 && b > 0) printf "OpenPostDialog, %d files of 1 KiB: %.2f ms a file; bare request: %.2f ms a file; ratio %.2f (wanted: at most 2)\n", n, 1000 * m / n, 1000 * b / n, m / b }'
+
+echo
+echo "== soak: rounds of ten PostMessage/PostFile posts and one Post(true) dialog in one process"
+soak_rounds=${ZT_SOAK_ROUNDS:-100}
+ZT_RECEIVER_PORT=$port ZT_RECEIVER_DIR=$(winpath "$work/rec") ZT_SOAK_ROUNDS=$soak_rounds \
+  "$ZT_WINE_LOADER" "$tree/bin/zt_soak_tests.exe" >"$work/soak.out" 2>&1 || {
+  echo "bench: the soak failed:" >&2; cat "$work/soak.out" >&2; exit 1; }
+grep '^soak ' "$work/soak.out"
+awk '/^soak start/ { for (i = 1; i <= NF; i++) s[$i] = $(i + 1) } /^soak end/ { for (i = 1; i <= NF; i++) e[$i] = $(i + 1) }
+     END { printf "growth over %d posts and %d dialogs: handles %+d, GDI %+d, USER %+d, private %+d KiB (wanted: a small constant)\n",
+           e["posts"] - s["posts"], e["dialogs"] - s["dialogs"], e["handles"] - s["handles"], e["gdi"] - s["gdi"],
+           e["user"] - s["user"], e["private_kib"] - s["private_kib"] }' "$work/soak.out"

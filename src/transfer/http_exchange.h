@@ -76,8 +76,9 @@ public:
   virtual CallResult Connect(std::u16string_view host, std::int32_t port, std::u16string_view user,
                              std::u16string_view password) = 0;
   // HttpOpenRequestW(verb, path, version, referrer "", {acceptTypes},
-  // INTERNET_FLAG_NO_CACHE_WRITE, plus INTERNET_FLAG_SECURE when secure, 0).
-  // No flag that ignores a certificate problem is ever passed.
+  // INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT, plus
+  // INTERNET_FLAG_SECURE when secure, 0). No flag that ignores a certificate
+  // problem is ever passed.
   virtual CallResult OpenRequest(std::u16string_view verb, std::u16string_view path, std::u16string_view version,
                                  std::u16string_view acceptTypes, bool secure) = 0;
   // HttpAddRequestHeadersA with the block's bytes (UTF-8 posts), HTTP_ADDREQ_FLAG_ADD.

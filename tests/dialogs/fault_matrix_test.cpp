@@ -362,6 +362,11 @@ TEST_F(FaultMatrix, ServerAndNetworkFaults) {
        {kNoCode}, 200, std::string::npos, L"AB,"},
       {"reply not valid code page 949", "body_b64=QUIs/0NE", false, FileFault::None, Person::Nothing, false, 0,
        {kNoCode}, 200, std::string::npos, L"AB,"},
+      // Servers answering HTTP/1.0 requests close the connection after the reply.
+      {"reply with Connection: close", "keep_alive=0&body=closing", false, FileFault::None, Person::Nothing, false,
+       1, {kNoCode}, 200, 7, L"closing"},
+      {"reply ended by closing, no length", "no_length=1&body=closing", false, FileFault::None, Person::Nothing,
+       false, 1, {kNoCode}, 200, 7, L"closing"},
       {"accepts and never answers", "delay=3600", false, FileFault::None, Person::Nothing, false, 1, {L"E04009"},
        -1, 0},
   });

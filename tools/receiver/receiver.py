@@ -37,6 +37,8 @@ A rule is a JSON object; every key is optional:
   keep_alive    false: answer "Connection: close" and close, whatever the
                 client asked (so a client keeps no connection to reuse)
   location      reply with this Location header (a redirect with status 302)
+  no_length     reply without Content-Length: the body ends when the
+                connection closes (implies keep_alive false), as HTTP/1.0 servers do
   hangup        read the whole body, then close without a status line
   reset_head    (queued, no path) the next connection is reset after its
                 first bytes arrive, before the request head is complete;
@@ -184,8 +186,8 @@ def parse_part_headers(head, errors):
 def disposition_params(value):
     """Parameters of a Content-Disposition value, as raw bytes.
 
-    The control writes names between double quotes without escaping, so a
-    quoted value runs to the next quote followed by ';' or the end of line.
+    The control escapes quotes in names (%22), but earlier versions did not,
+    so a quoted value runs to the next quote followed by ';' or the end of line.
     """
     params = {}
     rest = value
@@ -393,7 +395,7 @@ def rule_from_query(query):
             rule[key] = int(value)
         elif key == "delay":
             rule[key] = float(value)
-        elif key in ("sink", "store", "record_raw", "default", "keep_alive", "hangup", "reset_head"):
+        elif key in ("sink", "store", "record_raw", "default", "keep_alive", "hangup", "reset_head", "no_length"):
             rule[key] = value not in ("0", "false", "")
         else:
             rule[key] = value
@@ -713,15 +715,15 @@ class Handler(socketserver.BaseRequestHandler):
             "text/plain; charset=%s" % ("utf-8" if encoding.lower() in ("utf-8", "utf8") else "ks_c_5601-1987"))
         keep = (hmap.get("connection", "").lower() == "keep-alive"
                 if version == "HTTP/1.0" else hmap.get("connection", "").lower() != "close")
-        keep = keep and rule.get("keep_alive", True)
+        keep = keep and rule.get("keep_alive", True) and not rule.get("no_length")
         if rule.get("location"):
             extra.append("Location: " + rule["location"])
         reason = {200: "OK", 302: "Found", 401: "Unauthorized", 404: "Not Found",
                   500: "Internal Server Error"}.get(status, "Status")
-        head = ["HTTP/1.1 %d %s" % (status, reason),
-                "Content-Type: " + ctype,
-                "Content-Length: %d" % len(body),
-                "Connection: " + ("keep-alive" if keep else "close")] + extra
+        head = ["HTTP/1.1 %d %s" % (status, reason), "Content-Type: " + ctype]
+        if not rule.get("no_length"):
+            head.append("Content-Length: %d" % len(body))
+        head += ["Connection: " + ("keep-alive" if keep else "close")] + extra
         account["answer"] = {"status": status, "body_bytes": len(body)}
         return ("\r\n".join(head) + "\r\n\r\n").encode("latin-1") + body, keep
 

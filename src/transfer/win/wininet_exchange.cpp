@@ -91,7 +91,11 @@ CallResult WinInetExchange::OpenRequest(std::u16string_view verb, std::u16string
   std::u16string v = Terminated(verb), o = Terminated(path), ver = Terminated(version), a = Terminated(acceptTypes);
   // The whole list is one entry: WinINet sends it as one Accept header.
   LPCWSTR accept[] = {AsWide(a), nullptr};
-  const DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | (secure ? INTERNET_FLAG_SECURE : 0);
+  // A redirect is the server's reply to the post, for the page to read: the
+  // body is not sent on to another address (WinINet would repeat it as a
+  // GET, under Wine without end when the target redirects again).
+  const DWORD flags =
+      INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT | (secure ? INTERNET_FLAG_SECURE : 0);
   return WithHandle(&WinInetExchange::connection_, &WinInetExchange::request_,
                     [&](HINTERNET connection, HINTERNET* made) {
                       *made = HttpOpenRequestW(connection, AsWide(v), AsWide(o), AsWide(ver), L"", accept,
