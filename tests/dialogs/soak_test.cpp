@@ -6,7 +6,6 @@
 // constant. ZT_SOAK_ROUNDS changes the number of rounds (100).
 #include <winsock2.h>
 #include <windows.h>
-#include <psapi.h>
 
 #include <gtest/gtest.h>
 
@@ -16,29 +15,14 @@
 
 #include "control_client.h"
 #include "dialog_driver.h"
+#include "process_figures.h"
 #include "receiver_client.h"
 
 namespace zt::test {
 namespace {
 
-struct Figures {
-  long Handles = 0, Gdi = 0, User = 0;
-  long long PrivateKib = 0;
-};
-
-Figures Measure() {
-  Figures f;
-  DWORD handles = 0;
-  GetProcessHandleCount(GetCurrentProcess(), &handles);
-  f.Handles = static_cast<long>(handles);
-  f.Gdi = static_cast<long>(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
-  f.User = static_cast<long>(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS));
-  PROCESS_MEMORY_COUNTERS_EX memory = {};
-  memory.cb = sizeof(memory);
-  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory));
-  f.PrivateKib = static_cast<long long>(memory.PrivateUsage / 1024);
-  return f;
-}
+using Figures = ProcessFigures;
+Figures Measure() { return MeasureProcess(); }
 
 void Print(const char* phase, int posts, int dialogs, const Figures& f) {
   std::printf("soak %-6s posts %5d dialogs %4d handles %5ld gdi %4ld user %4ld private_kib %7lld\n", phase, posts,

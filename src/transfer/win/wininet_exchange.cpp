@@ -63,12 +63,7 @@ CallResult WinInetExchange::Open(std::u16string_view agent) {
   std::u16string name = Terminated(agent);
   return WithHandle(nullptr, &WinInetExchange::internet_, [&](HINTERNET, HINTERNET* made) {
     *made = InternetOpenW(AsWide(name), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    if (!*made) return Outcome(FALSE);
-    // A server that accepts the body and never answers ends the post after
-    // the reply limit, also on the caller's thread where no dialog watches.
-    DWORD limit = ReplyWaitLimitMs();
-    InternetSetOptionW(*made, INTERNET_OPTION_RECEIVE_TIMEOUT, &limit, sizeof(limit));
-    return CallResult::Success();
+    return Outcome(*made != nullptr);
   });
 }
 
@@ -100,7 +95,13 @@ CallResult WinInetExchange::OpenRequest(std::u16string_view verb, std::u16string
                     [&](HINTERNET connection, HINTERNET* made) {
                       *made = HttpOpenRequestW(connection, AsWide(v), AsWide(o), AsWide(ver), L"", accept,
                                                flags, 0);
-                      return Outcome(*made != nullptr);
+                      if (!*made) return Outcome(FALSE);
+                      // A server that takes the body and never answers ends the
+                      // post after the reply limit, also on the caller's thread
+                      // where no dialog watches (Wine reads it from the request).
+                      DWORD limit = ReplyWaitLimitMs();
+                      InternetSetOptionW(*made, INTERNET_OPTION_RECEIVE_TIMEOUT, &limit, sizeof(limit));
+                      return CallResult::Success();
                     });
 }
 
