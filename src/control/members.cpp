@@ -191,15 +191,9 @@ struct ControlMembers {
   static void PutFileBytes(C& c, DispatchCall&) { c.modified_ = true; }
 
   // Adding and removing.
-  static AddLocalOptions LocalOptions(const C& c) {
-    AddLocalOptions options;
-    options.ByteLimit = c.saved_.max_upload_bytes;
-    options.DateAttributes = c.saved_.ex_file_attributes != 0;
-    return options;
-  }
   static void AddLocal(C& c, DispatchCall& call, const std::vector<std::u16string>& paths) {
     c.ClearError();
-    Outcome outcome = AddLocalFiles(c.model_, c.fileSystem_, paths, LocalOptions(c), &c);
+    Outcome outcome = AddLocalFiles(c.model_, c.fileSystem_, paths, c.LocalAddOptions(), &c);
     if (!outcome.Ok()) {
       // The model names the error; a date attribute may have recorded one
       // on the way, but the failure that stopped the call is what is raised.
@@ -234,8 +228,10 @@ struct ControlMembers {
   static void FindFilePos(C& c, DispatchCall& call) { call.ReturnLong(c.model_.FindPosByName(call.TextArg(0))); }
 
   // Selection lives in the list view; without one nothing is selected.
-  static void GetSelectedCount(C&, DispatchCall& call) { call.ReturnLong(0); }
-  static void GetSelectedFileName(C&, DispatchCall& call) { call.ReturnText(u""); }
+  static void GetSelectedCount(C& c, DispatchCall& call) { call.ReturnLong(c.view_ ? c.view_->GetSelectedCount() : 0); }
+  static void GetSelectedFileName(C& c, DispatchCall& call) {
+    call.ReturnText(c.view_ ? c.view_->GetSelectedFileName(call.LongArg(0)) : std::u16string());
+  }
 
   // Attributes of the current entry (deleted == false) or the current
   // deleted entry.
