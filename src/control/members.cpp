@@ -129,7 +129,7 @@ struct ControlMembers {
     if (c.model_.NameInUse(name)) return c.FailRecorded(call, control_error::NameExists, name);
     CZTFileItem* entry = c.model_.Current();
     if (!entry) return c.FailRecorded(call, control_error::NoSuchFile);
-    entry->Name = name;
+    c.model_.Rename(*entry, name);
     c.modified_ = true;
     c.RebuildView();
   }

@@ -230,6 +230,7 @@ void CZTFileUploadListCtrl::DeleteRowNamed(std::u16string_view name) {
 
 void CZTFileUploadListCtrl::Sort(int column, bool ascending, int first, int last) {
   if (!window_) return;
+  if (owner_) owner_->Model().SettleIndices();  // the rows it reads are about to move
   ListViewRows rows(window_);
   SortRows(rows, column, ascending, first, last);
   rows.Commit();
@@ -407,7 +408,7 @@ void CZTFileUploadListCtrl::OnDoubleClick() {
   FileModel& model = owner_->Model();
   std::u16string path;
   if (const CZTFileItem* entry = name.empty() ? nullptr : model.FindByName(name)) {
-    model.SetFilePos(entry->Index);
+    model.SetFilePos(model.FindPosByName(name));
     path = entry->LocalPath;  // empty for a server entry
   }
   owner_->FireItemDblClick(name);
