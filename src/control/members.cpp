@@ -191,21 +191,23 @@ struct ControlMembers {
   static void PutFileBytes(C& c, DispatchCall&) { c.modified_ = true; }
 
   // Adding and removing.
-  static void AddLocal(C& c, DispatchCall& call, const std::vector<std::u16string>& paths) {
-    c.ClearError();
-    Outcome outcome = AddLocalFiles(c.model_, c.fileSystem_, paths, c.LocalAddOptions(), &c);
-    if (!outcome.Ok()) {
-      // The model names the error; a date attribute may have recorded one
-      // on the way, but the failure that stopped the call is what is raised.
-      return c.FailRecorded(call, outcome.Code);
-    }
+  // Ends an add of local files: the model names the error; a date attribute
+  // may have recorded one on the way, but the failure that stopped the call
+  // is what is raised.
+  static void FinishAdd(C& c, DispatchCall& call, const Outcome& outcome) {
+    if (!outcome.Ok()) return c.FailRecorded(call, outcome.Code);
     call.ReturnBool(true);
   }
-  static void AddLocalFile(C& c, DispatchCall& call) { AddLocal(c, call, {call.TextArg(0)}); }
+  static void AddLocalFile(C& c, DispatchCall& call) {
+    c.ClearError();
+    FinishAdd(c, call, AddLocalFiles(c.model_, c.fileSystem_, {call.TextArg(0)}, c.LocalAddOptions(), &c));
+  }
   static void AddLocalFilesPattern(C& c, DispatchCall& call) {
-    std::optional<std::vector<std::u16string>> paths = PatternMatches(c.fileSystem_, call.TextArg(0));
-    if (!paths) return call.ReturnBool(false);
-    AddLocal(c, call, *paths);
+    // The search already found each file: no second look-up per file.
+    std::optional<std::vector<FoundFile>> files = PatternFiles(c.fileSystem_, call.TextArg(0));
+    if (!files) return call.ReturnBool(false);
+    c.ClearError();
+    FinishAdd(c, call, AddPatternFiles(c.model_, c.fileSystem_, *files, c.LocalAddOptions(), &c));
   }
   static void AddVirtualFile(C& c, DispatchCall& call) {
     AddServerEntry(c.model_, call.TextArg(0), u"0", &c);

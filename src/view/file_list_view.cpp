@@ -16,8 +16,10 @@ namespace zt::view {
 
 namespace {
 
-constexpr UINT_PTR kSubclassId = 1;
 constexpr int kListMenu = 207;
+// Posted to the list to draw again once the script that inserted rows has
+// returned to the message loop.
+constexpr UINT kRedrawHeldRows = WM_APP + 0x2E0;
 constexpr int kMenuImages = 220;
 constexpr COLORREF kMenuImageMask = RGB(192, 192, 192);
 constexpr unsigned kColumnTitles[] = {21001, 21002, 21003};
@@ -93,15 +95,14 @@ void CZTFileUploadListCtrl::Retire(std::unique_ptr<CZTFileUploadListCtrl> view) 
   view->owner_ = nullptr;
   view->header_.Detach();
   if (view->window_) ShowWindow(view->window_, SW_HIDE);
-  (void)view.release();  // deleted by SubclassProc or HandleNotify when the handling ends
+  (void)view.release();  // deleted by WindowProc or HandleNotify when the handling ends
 }
 
 CZTFileUploadListCtrl::~CZTFileUploadListCtrl() {
   header_.Detach();
   if (window_) {
     HWND window = window_;
-    RemoveWindowSubclass(window, &SubclassProc, kSubclassId);
-    window_ = nullptr;
+    Unsubclass(window);
     DestroyWindow(window);  // the list view destroys its image lists with it
   }
 }
@@ -111,7 +112,12 @@ bool CZTFileUploadListCtrl::MakeWindow(HWND parent, const RECT& client, std::uin
   window_ = CreateWindowExW(0, WC_LISTVIEWW, nullptr, style, client.left, client.top, width, height, parent,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListViewId)), com::ModuleInstance(), nullptr);
   if (!window_) return false;
-  SetWindowSubclass(window_, &SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+  // Subclassed through the window's own slots: a window property (what
+  // SetWindowSubclass uses) costs a trip to the Wine server on every
+  // message, and a sort sends thousands.
+  SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  listProc_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CZTFileUploadListCtrl::WindowProc)));
   // Hidden while it is filled.
   SetWindowPos(window_, HWND_TOP, 0, 0, width, height, SWP_HIDEWINDOW);
   return true;
@@ -157,7 +163,11 @@ void CZTFileUploadListCtrl::Fill(const ViewSettings& settings, int width) {
     }
   }
 
+  // The window is hidden, but the list still scrolls its contents for each
+  // row inserted at the top unless drawing is off.
+  SendMessageW(window_, WM_SETREDRAW, FALSE, 0);
   for (const auto& entry : model.Files()) InsertEntryRow(*entry);
+  SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
 }
 
 void CZTFileUploadListCtrl::ReapplySort(const ViewSettings& settings) {
@@ -170,6 +180,7 @@ void CZTFileUploadListCtrl::ReapplySort(const ViewSettings& settings) {
 
 void CZTFileUploadListCtrl::InsertEntryRow(const CZTFileItem& entry) {
   if (!window_) return;
+  HoldRedrawUntilIdle();
   const int image = icons_.ImageFor(entry);
   LVITEMW item = {};
   item.mask = LVIF_TEXT | LVIF_IMAGE;
@@ -187,6 +198,16 @@ void CZTFileUploadListCtrl::InsertEntryRow(const CZTFileItem& entry) {
     if (column >= columns_) break;
     SetCellText(window_, row, column++, entry.GetAttribute(info.Name));
   }
+}
+
+// A row inserted at the top of a list that draws scrolls the window's
+// contents (milliseconds a row under Wine): rows a page adds in one go are
+// drawn together once its script has returned to the message loop.
+void CZTFileUploadListCtrl::HoldRedrawUntilIdle() {
+  if (redrawHeld_ || !IsWindowVisible(window_)) return;
+  if (!PostMessageW(window_, kRedrawHeldRows, 0, 0)) return;
+  redrawHeld_ = true;
+  SendMessageW(window_, WM_SETREDRAW, FALSE, 0);
 }
 
 void CZTFileUploadListCtrl::Resize(int width, int height) {
@@ -263,18 +284,28 @@ bool CZTFileUploadListCtrl::HandleNotify(const NMHDR& header, LRESULT* result) {
   return true;
 }
 
-LRESULT CALLBACK CZTFileUploadListCtrl::SubclassProc(HWND window, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
-                                                     DWORD_PTR data) {
-  auto* self = reinterpret_cast<CZTFileUploadListCtrl*>(data);
+void CZTFileUploadListCtrl::Unsubclass(HWND window) {
+  SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(listProc_));
+  SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+  window_ = nullptr;
+}
+
+LRESULT CZTFileUploadListCtrl::CallListProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
+  return CallWindowProcW(listProc_, window, msg, wp, lp);
+}
+
+LRESULT CALLBACK CZTFileUploadListCtrl::WindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* self = reinterpret_cast<CZTFileUploadListCtrl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(window, msg, wp, lp);
   if (msg == WM_NCDESTROY) {
-    RemoveWindowSubclass(window, &SubclassProc, kSubclassId);
-    self->window_ = nullptr;
-    return DefSubclassProc(window, msg, wp, lp);
+    const WNDPROC listProc = self->listProc_;
+    self->Unsubclass(window);
+    return CallWindowProcW(listProc, window, msg, wp, lp);
   }
   LRESULT result;
   {
     Handling handling(self->busy_);
-    result = self->Orphaned() ? DefSubclassProc(window, msg, wp, lp) : self->OnMessage(msg, wp, lp);
+    result = self->Orphaned() ? self->CallListProc(window, msg, wp, lp) : self->OnMessage(msg, wp, lp);
   }
   if (!self->Busy() && self->Orphaned()) delete self;
   return result;
@@ -283,6 +314,13 @@ LRESULT CALLBACK CZTFileUploadListCtrl::SubclassProc(HWND window, UINT msg, WPAR
 LRESULT CZTFileUploadListCtrl::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
   HWND window = window_;
   switch (msg) {
+    case kRedrawHeldRows:
+      if (redrawHeld_) {
+        redrawHeld_ = false;
+        SendMessageW(window, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(window, nullptr, TRUE);
+      }
+      return 0;
     case WM_RBUTTONDOWN:
       // Never the list's own handling: a right click leaves the selection
       // as it is, whether or not a menu opens.
@@ -295,12 +333,12 @@ LRESULT CZTFileUploadListCtrl::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       }
       break;
     case WM_ENABLE: {
-      const LRESULT result = DefSubclassProc(window, msg, wp, lp);
+      const LRESULT result = CallListProc(window, msg, wp, lp);
       OnEnable(wp != 0);
       return result;
     }
     case WM_INITMENUPOPUP: {
-      const LRESULT result = DefSubclassProc(window, msg, wp, lp);
+      const LRESULT result = CallListProc(window, msg, wp, lp);
       menu_xp::PreparePopup(window, reinterpret_cast<HMENU>(wp));
       return result;
     }
@@ -319,7 +357,7 @@ LRESULT CZTFileUploadListCtrl::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     default:
       break;
   }
-  return DefSubclassProc(window, msg, wp, lp);
+  return CallListProc(window, msg, wp, lp);
 }
 
 void CZTFileUploadListCtrl::ShowContextMenu(POINT clientPoint) {

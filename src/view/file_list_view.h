@@ -80,7 +80,9 @@ private:
   void Fill(const ViewSettings& settings, int width);
   void ReapplySort(const ViewSettings& settings);
 
-  static LRESULT CALLBACK SubclassProc(HWND window, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
+  static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT CallListProc(HWND window, UINT msg, WPARAM wp, LPARAM lp);
+  void Unsubclass(HWND window);
   LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
   void ShowContextMenu(POINT clientPoint);
   void OnCommand(unsigned id);
@@ -90,12 +92,15 @@ private:
   void OnDoubleClick();
   void OnColumnClick(int column);
   void ShowRecordedError();
+  void HoldRedrawUntilIdle();
   int FirstSelectedRow() const;
   bool Orphaned() const { return owner_ == nullptr; }
 
   ListViewOwner* owner_;  // null once retired
   HWND window_ = nullptr;
+  WNDPROC listProc_ = nullptr;  // the list view's own window procedure
   int busy_ = 0;
+  bool redrawHeld_ = false;
   int columns_ = 0;  // columns inserted: name, path, size and any attribute columns
   RowIcons icons_;
   win::UniqueHimagelist menuImages_;
