@@ -2,6 +2,8 @@
 # Upload throughput and memory: the control's PostFile (the module loaded and
 # driven through IDispatch, as a page does) against the bare WinINet loop (the
 # ceiling under Wine) and curl, all to the loopback receiver in sink mode.
+# Then the list view at scale: adding 1,000 and 10,000 files, rebuilding and
+# sorting 10,000 rows, against a bare list view given the same rows.
 # Usage: scripts/bench.sh [size in MiB, default 1024]
 # Environment: ZT_BUILD_ROOT (default build), ZT_BENCH_ARCH (win32 or win64, default win32).
 set -euo pipefail
@@ -9,7 +11,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 arch=${ZT_BENCH_ARCH:-win32}
 tree=$root/${ZT_BUILD_ROOT:-build}/$arch
 big_mib=${1:-1024}
-for exe in tools/bench/zt_control_post.exe tools/bench/wininet_loop.exe bin/ZTFileUpload.ocx; do
+for exe in tools/bench/zt_control_post.exe tools/bench/wininet_loop.exe tools/bench/zt_view_scale.exe bin/ZTFileUpload.ocx; do
   [ -f "$tree/$exe" ] || { echo "bench: $tree/$exe is missing; build the $arch tree first" >&2; exit 1; }
 done
 
@@ -20,9 +22,11 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/zt-bench.XXXXXX")
 python3 "$root/tools/receiver/receiver.py" --sink --record-dir "$work/rec" --port-file "$work/port" \
   --timeout 3600 >"$work/receiver.log" 2>&1 &
 receiver=$!
+xvfb=""
 cleanup() {
   kill "$receiver" 2>/dev/null || true
   wait "$receiver" 2>/dev/null || true
+  [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -63,3 +67,25 @@ awk -v e="$engine" -v b="$bare" 'BEGIN { if (e > 0) printf "PostFile / bare loop
 echo "peak memory (max RSS of the Wine process): PostFile of 1 MiB $(cat "$work/engine_small.kb") KiB," \
      "of ${big_mib} MiB $(cat "$work/engine.kb") KiB; bare loop $(cat "$work/bare.kb") KiB"
 echo "(the 1 MiB PostFile took ${engine_small} s)"
+
+echo
+echo "bench: the list view at scale ($arch, report presentation)"
+for n in 1000 10000; do
+  mkdir -p "$work/files$n"
+  python3 - "$work/files$n" "$n" <<'PY'
+import os, sys
+folder, count = sys.argv[1], int(sys.argv[2])
+for i in range(count):
+    with open(os.path.join(folder, "file%05d.dat" % i), "wb") as f:
+        f.write(b"x" * (i % 3000))
+PY
+done
+if [ -z "${DISPLAY:-}" ]; then
+  n=80
+  while [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  export DISPLAY=":$n"
+  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+fi
+"$ZT_WINE_LOADER" "$tree/tools/bench/zt_view_scale.exe" "$module" "$(winpath "$work/files1000")" "$(winpath "$work/files10000")"
