@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Makes the Wine prefix of one build tree, once: wine-prefix.sh <win32|win64>.
 # Wine's own fonts are copied in and Tahoma is linked to NanumGothic, or
-# Korean text renders as boxes.
+# Korean text renders as boxes; Gulim ("굴림"), the face Korean Windows
+# ships and the column header asks for, stands in as NanumGothic.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/wine-env.sh" "$1"
-stamp=$WINEPREFIX/.zt-ready
+# Renamed whenever what the prefix holds changes, so older prefixes are made again.
+stamp=$WINEPREFIX/.zt-ready-2
 [ -f "$stamp" ] && exit 0
 
 mkdir -p "$(dirname "$WINEPREFIX")"
@@ -28,5 +30,14 @@ key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
 for face in Tahoma "Tahoma Bold" "MS Shell Dlg" "MS Shell Dlg 2"; do
   "$ZT_WINE_LOADER" reg add "$key" /v "$face" /t REG_MULTI_SZ /d "NanumGothic.ttf,NanumGothic" /f >/dev/null 2>&1
 done
+# A .reg file in UTF-16: the value name is Korean.
+reg_file=$WINEPREFIX/drive_c/zt-fonts.reg
+{
+  printf '\xff\xfe'
+  printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontSubstitutes]\r\n"\xea\xb5\xb4\xeb\xa6\xbc"="NanumGothic"\r\n"Gulim"="NanumGothic"\r\n\r\n' |
+    iconv -f UTF-8 -t UTF-16LE
+} >"$reg_file"
+"$ZT_WINE_LOADER" regedit /S 'C:\zt-fonts.reg' >/dev/null 2>&1
+rm -f "$reg_file"
 wineserver -w || true
 touch "$stamp"

@@ -4,7 +4,7 @@
 #include "control/ztfileupload_ctrl.h"
 #include "platform/bstr.h"
 #include "platform/com_ptr.h"
-#include "view/core/view_rules.h"
+#include "view/view_rules.h"
 
 namespace zt {
 

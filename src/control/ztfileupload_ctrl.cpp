@@ -11,7 +11,7 @@
 #include "text/format.h"
 #include "text/unicode.h"
 #include "transfer/url.h"
-#include "view/core/view_rules.h"
+#include "view/view_rules.h"
 
 namespace zt {
 

@@ -24,3 +24,8 @@
 #define ID_LIST_SIMPLE_VIEW 32781
 #define ID_LIST_DETAIL_VIEW 32782
 #define ID_LIST_ATTRIBUTE_VIEW 32783
+
+// The skin of the list view's column header (drawn by tools/art/header_skin.py).
+#define IDB_SKIN_BAND 228        // 1 x 16: the band and every item's body
+#define IDB_SKIN_LEFT_EDGE 229   // 2 x 16: left edge of the leftmost item
+#define IDB_SKIN_RIGHT_EDGE 230  // 2 x 16: right edge of every item

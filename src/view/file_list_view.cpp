@@ -8,7 +8,7 @@
 #include "platform/wide_text.h"
 #include "text/string_table.h"
 #include "text/unicode.h"
-#include "view/core/view_rules.h"
+#include "view/view_rules.h"
 #include "view/list_view_rows.h"
 #include "view/menu_xp.h"
 
@@ -372,13 +372,6 @@ void CZTFileUploadListCtrl::ShowContextMenu(POINT clientPoint) {
   if (!state.DeleteEnabled) EnableMenuItem(popup, command::DeleteFiles, MF_BYCOMMAND | MF_GRAYED | MF_DISABLED);
   if (state.RadioCommand != 0)
     CheckMenuRadioItem(popup, command::IconView, command::AttributeView, state.RadioCommand, MF_BYCOMMAND);
-  // The images are registered for the whole process: another view may
-  // have registered its own since this one was made.
-  if (menuImages_) {
-    menu_xp::RegisterCommandImage(command::DeleteFiles, menuImages_.Get(), 1);
-    menu_xp::RegisterCommandImage(command::OpenFile, menuImages_.Get(), 2);
-    menu_xp::RegisterCommandImage(command::OpenFolder, menuImages_.Get(), 3);
-  }
   POINT screen = clientPoint;
   ClientToScreen(window_, &screen);
   TrackPopupMenu(popup, TPM_RIGHTBUTTON, screen.x, screen.y, 0, window_, nullptr);

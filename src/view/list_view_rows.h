@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "view/core/row_sort.h"
+#include "view/row_sort.h"
 
 namespace zt::view {
 

@@ -1,4 +1,4 @@
-#include "view/core/row_sort.h"
+#include "view/row_sort.h"
 
 #include <gtest/gtest.h>
 

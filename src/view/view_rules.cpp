@@ -1,4 +1,4 @@
-#include "view/core/view_rules.h"
+#include "view/view_rules.h"
 
 #include "text/unicode.h"
 

@@ -1,0 +1,151 @@
+#include "widgets/skin_header.h"
+
+#include <commctrl.h>
+
+#include "platform/module_state.h"
+#include "platform/unique_handle.h"
+#include "widgets/mem_dc.h"
+#include "resources/resource.h"
+
+namespace zt::widgets {
+namespace {
+
+constexpr UINT_PTR kSubclassId = 0x5A54;  // "ZT"
+constexpr int kSkinHeight = 16;
+constexpr int kEdgeWidth = 2;
+
+// The strip between two items: the previous item's dark right edge carried
+// on, then a light line, so the pair reads as one etched separator; the
+// band's top and bottom lines run through it.
+void PaintSeparator(HDC dc, int x, int y) {
+  for (int row = 0; row < kSkinHeight; ++row) {
+    SetPixelV(dc, x, y + row, row < 12 ? RGB(0x5A, 0x5A, 0x5A) : RGB(0x80, 0x80, 0x80));
+    COLORREF light = RGB(0xFF, 0xFF, 0xFF);
+    if (row == 0) light = RGB(0x5A, 0x5A, 0x5A);
+    if (row == kSkinHeight - 1) light = RGB(0x80, 0x80, 0x80);
+    SetPixelV(dc, x + 1, y + row, light);
+  }
+}
+
+// The three skin bitmaps, loaded for one paint, and the context they are
+// copied from.
+class Skin {
+public:
+  explicit Skin(HDC target)
+      : image_dc_(CreateCompatibleDC(target)),
+        band_(Load(IDB_SKIN_BAND)),
+        left_(Load(IDB_SKIN_LEFT_EDGE)),
+        right_(Load(IDB_SKIN_RIGHT_EDGE)) {}
+
+  void Band(HDC dc, int x, int y) const { Copy(dc, band_, x, y, 1); }
+  void LeftEdge(HDC dc, int x, int y) const { Copy(dc, left_, x, y, kEdgeWidth); }
+  void RightEdge(HDC dc, int x, int y) const { Copy(dc, right_, x, y, kEdgeWidth); }
+
+private:
+  static win::UniqueHbitmap Load(int id) {
+    return win::UniqueHbitmap(LoadBitmapW(com::ModuleInstance(), MAKEINTRESOURCEW(id)));
+  }
+  void Copy(HDC dc, const win::UniqueHbitmap& bitmap, int x, int y, int width) const {
+    if (!bitmap || !image_dc_) return;
+    win::SelectGuard select(image_dc_.Get(), bitmap.Get());
+    BitBlt(dc, x, y, width, kSkinHeight, image_dc_.Get(), 0, 0, SRCCOPY);
+  }
+
+  win::UniqueHdc image_dc_;
+  win::UniqueHbitmap band_, left_, right_;
+};
+
+}  // namespace
+
+CZTSkinHeaderCtrl::~CZTSkinHeaderCtrl() { Detach(); }
+
+bool CZTSkinHeaderCtrl::Attach(HWND header) {
+  Detach();
+  if (!IsWindow(header)) return false;
+  if (!SetWindowSubclass(header, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) return false;
+  header_ = header;
+  InvalidateRect(header_, nullptr, TRUE);
+  return true;
+}
+
+void CZTSkinHeaderCtrl::Detach() {
+  if (!header_) return;
+  RemoveWindowSubclass(header_, SubclassProc, kSubclassId);
+  if (IsWindow(header_)) InvalidateRect(header_, nullptr, TRUE);
+  header_ = nullptr;
+}
+
+LRESULT CALLBACK CZTSkinHeaderCtrl::SubclassProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                                                 UINT_PTR id, DWORD_PTR self) {
+  auto* skin = reinterpret_cast<CZTSkinHeaderCtrl*>(self);
+  switch (message) {
+    case WM_PAINT:
+      skin->Paint();
+      return 0;
+    case WM_ERASEBKGND:
+      return 0;  // the paint covers the whole client area
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(window, SubclassProc, id);
+      skin->header_ = nullptr;
+      break;
+  }
+  return DefSubclassProc(window, message, wparam, lparam);
+}
+
+void CZTSkinHeaderCtrl::Paint() {
+  win::PaintDc paint(header_);
+  RECT client{};
+  GetClientRect(header_, &client);
+  CMemDC dc(paint.Get(), &client);
+  const Skin skin(paint.Get());
+
+  for (int x = client.left + kEdgeWidth; x < client.right + kEdgeWidth; ++x) skin.Band(dc.Get(), x, 0);
+
+  LOGFONTW logfont{};
+  logfont.lfHeight = 12;
+  lstrcpynW(logfont.lfFaceName, L"\uAD74\uB9BC", LF_FACESIZE);  // Gulim
+  const win::UniqueHfont font(CreateFontIndirectW(&logfont));
+
+  const int count = static_cast<int>(SendMessageW(header_, HDM_GETITEMCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    wchar_t text[256] = {};
+    HDITEMW item{};
+    item.mask = HDI_TEXT | HDI_FORMAT | HDI_ORDER;
+    item.pszText = text;
+    item.cchTextMax = 255;
+    RECT r{};
+    if (!SendMessageW(header_, HDM_GETITEMW, i, reinterpret_cast<LPARAM>(&item)) ||
+        !SendMessageW(header_, HDM_GETITEMRECT, i, reinterpret_cast<LPARAM>(&r)))
+      continue;
+
+    if (item.iOrder == 0) {
+      skin.LeftEdge(dc.Get(), r.left, r.top);
+    } else {
+      PaintSeparator(dc.Get(), r.left - 1, r.top);
+      skin.Band(dc.Get(), r.left + 1, r.top);
+    }
+    for (int x = r.left + kEdgeWidth; x <= r.right - 3; ++x) skin.Band(dc.Get(), x, 0);
+    skin.RightEdge(dc.Get(), r.right - kEdgeWidth, 0);
+
+    DRAWITEMSTRUCT draw{};
+    draw.CtlType = ODT_HEADER;
+    draw.itemID = static_cast<UINT>(i);
+    draw.itemAction = ODA_DRAWENTIRE;
+    draw.hwndItem = header_;
+    draw.hDC = paint.Get();
+    draw.rcItem = r;
+    DrawItem(draw);
+
+    // Read again: DrawItem may have changed the text.
+    item.mask = HDI_TEXT;
+    text[0] = L'\0';
+    SendMessageW(header_, HDM_GETITEMW, i, reinterpret_cast<LPARAM>(&item));
+    win::SelectGuard select(dc.Get(), font.Get());
+    const int mode = SetBkMode(dc.Get(), TRANSPARENT);
+    RECT text_rect{r.left + 2, r.top + 2, r.right - 2, r.bottom - 2};
+    DrawTextW(dc.Get(), text, -1, &text_rect, DT_CENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    SetBkMode(dc.Get(), mode);
+  }
+}
+
+}  // namespace zt::widgets
