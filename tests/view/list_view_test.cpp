@@ -13,6 +13,8 @@
 #include "control_client.h"
 #include "control_site.h"
 #include "event_sink.h"
+#include "picture.h"
+#include "widgets/gradient_stripes.h"
 #include "view_window.h"
 
 namespace zt::test {
@@ -401,6 +403,81 @@ TEST_F(ListViewTest, HeaderClicksSortEachColumnBothWaysAndRebuildsSortAgain) {
   ClickHeader(List(), 3);
   Put(L"ListType", 1);
   EXPECT_EQ(ColumnTexts(List(), 0), (Texts{L"0.txt", L"c.txt", L"s.doc", L"a.txt", L"Big.bin", L"b.txt"}));
+}
+
+// The flat menu and the skinned header as the control shows them: the menu's
+// band, the images of bitmap 220 beside their commands, and the header's
+// band taken from bitmap 228, in every details layout the view builds.
+TEST_F(ListViewTest, TheMenuAndTheHeaderAreDrawnInTheirSkins) {
+  using zt::testing::Picture;
+  AddFiles({{L"a.txt", 1}});
+  Put(L"ListType", 1);
+
+  HMODULE module = GetModuleHandleW(ModulePath().c_str());
+  ASSERT_NE(module, nullptr);
+  HBITMAP band = static_cast<HBITMAP>(LoadImageW(module, MAKEINTRESOURCEW(228), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  ASSERT_NE(band, nullptr);
+  std::vector<COLORREF> bandColumn;
+  {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, band);
+    for (int y = 0; y < 16; ++y) bandColumn.push_back(GetPixel(dc, 0, y));
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(band);
+  }
+  for (long listType : {1L, 0L, 4L}) {
+    Put(L"ListType", listType);
+    if (listType == 0) continue;  // no header to see
+    HWND header = reinterpret_cast<HWND>(SendMessageW(List(), LVM_GETHEADER, 0, 0));
+    RedrawWindow(header, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    const Picture p = Picture::OfWindow(header);
+    p.Save(L"view_header_" + std::to_wstring(listType) + L".bmp");
+    for (int y = 0; y < 16; ++y) EXPECT_EQ(p.At(6, y), bandColumn[y]) << "ListType " << listType << ", row " << y;
+  }
+
+  const COLORREF navy = RGB(0, 0, 128), olive = RGB(128, 128, 0), grey = RGB(128, 128, 128);
+  struct Row {
+    RECT band;
+    int navy = 0, olive = 0, grey = 0;
+  };
+  std::vector<Row> rows(4);  // 파일열기, 폴더열기, (separator), 파일삭제
+  COLORREF firstBandColumn = 0, bodyPixel = 0;
+  const MenuSeen seen = RightClickMenu(List(), {}, [&](HWND popup, HMENU menu) {
+    const Picture p = Picture::OfWindow(popup);
+    p.Save(L"view_menu.bmp");
+    for (int position : {0, 1, 3}) {
+      RECT r = {};
+      GetMenuItemRect(nullptr, menu, position, &r);
+      MapWindowPoints(nullptr, popup, reinterpret_cast<POINT*>(&r), 2);
+      Row& row = rows[position];
+      row.band = {r.left, r.top, r.left + 30, r.bottom};
+      for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.left + 30; ++x) {
+          row.navy += p.At(x, y) == navy;
+          row.olive += p.At(x, y) == olive;
+          row.grey += p.At(x, y) == grey;
+        }
+      if (position == 0) {
+        firstBandColumn = p.At(r.left, r.top + 1);
+        bodyPixel = p.At(r.right - 3, r.top + 1);
+      }
+    }
+  });
+  ASSERT_TRUE(seen.opened);
+  // The band runs from (180, 196, 228) towards white over 30 pixels.
+  const auto stripes = widgets::GradientStripes(0, 30, RGB(180, 196, 228), RGB(255, 255, 255));
+  ASSERT_FALSE(stripes.empty());
+  EXPECT_EQ(firstBandColumn, stripes.front().colour);
+  EXPECT_EQ(bodyPixel, RGB(255, 255, 255));
+  // Two pages (navy lines) beside "파일열기", the clipboard (olive) beside
+  // "폴더열기", the scissors (navy handles, grey blades) beside "파일삭제".
+  EXPECT_GT(rows[0].navy, 10);
+  EXPECT_EQ(rows[0].olive, 0);
+  EXPECT_GT(rows[1].olive, 10);
+  EXPECT_GT(rows[3].navy, 5);
+  EXPECT_GT(rows[3].grey, 3);
+  EXPECT_EQ(rows[3].olive, 0);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@ RECT RowRect(HWND list, int row) {
 // modal loop.
 struct MenuWatch {
   std::vector<WPARAM> keys;
+  std::function<void(HWND, HMENU)> whileOpen;
   MenuSeen seen;
 };
 MenuWatch* g_watch = nullptr;
@@ -36,6 +37,10 @@ void CALLBACK WatchMenu(HWND, UINT, UINT_PTR timer, DWORD) {
   seen.deleteGreyed = Greyed(menu, 32773);
   for (unsigned id = 32780; id <= 32783; ++id)
     if (GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED) seen.checked.push_back(id);
+  if (g_watch->whileOpen) {
+    UpdateWindow(popup);
+    g_watch->whileOpen(popup, menu);
+  }
   if (g_watch->keys.empty()) {
     EndMenu();
     return;
@@ -130,8 +135,8 @@ void PressDelete(HWND list) {
   Pump();
 }
 
-MenuSeen RightClickMenu(HWND list, std::vector<WPARAM> keys) {
-  MenuWatch watch{std::move(keys), {}};
+MenuSeen RightClickMenu(HWND list, std::vector<WPARAM> keys, std::function<void(HWND, HMENU)> whileOpen) {
+  MenuWatch watch{std::move(keys), std::move(whileOpen), {}};
   g_watch = &watch;
   const UINT_PTR timer = SetTimer(nullptr, 0, 50, &WatchMenu);
   RECT r = RowRect(list, 0);

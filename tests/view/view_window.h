@@ -39,7 +39,9 @@ struct MenuSeen {
   std::vector<unsigned> checked;  // view commands with the radio mark
 };
 // Right-clicks the list at the first row and, while the menu is open,
-// records it and then presses keys in it (none: the menu is dismissed).
-MenuSeen RightClickMenu(HWND list, std::vector<WPARAM> keys);
+// records it, hands it to whileOpen, and then presses keys in it (none: the
+// menu is dismissed).
+MenuSeen RightClickMenu(HWND list, std::vector<WPARAM> keys,
+                        std::function<void(HWND popup, HMENU menu)> whileOpen = {});
 
 }  // namespace zt::test
