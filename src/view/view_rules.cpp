@@ -9,9 +9,10 @@ namespace {
 constexpr std::uint32_t kChildVisibleTabStop = 0x50010000;  // WS_CHILD | WS_VISIBLE | WS_TABSTOP
 
 ColumnWidths Proportional(int width) {
-  // The products are taken in floating point and truncated, so 600 pixels
-  // give 180, 300 and 120.
-  return {static_cast<int>(width * 0.3), static_cast<int>(width * 0.5), static_cast<int>(width * 0.2)};
+  // 30 %, 50 % and 20 %, truncated. In whole numbers: a product such as
+  // 600 x 0.3 in floating point is 179.999... on an x87 unit and 180 with
+  // SSE, and the width must not depend on the processor (600 gives 180).
+  return {width * 3 / 10, width / 2, width / 5};
 }
 
 }  // namespace
