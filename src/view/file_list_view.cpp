@@ -127,11 +127,13 @@ bool CZTFileUploadListCtrl::MakeWindow(HWND parent, const RECT& client, std::uin
 // the skinned header in the details layouts.
 void CZTFileUploadListCtrl::SetUpWindow(bool report) {
   menu_xp::SetOptIn(window_, true);
-  menuImages_.Reset(ImageList_LoadBitmap(com::ModuleInstance(), MAKEINTRESOURCEW(kMenuImages), 16, 0, kMenuImageMask));
-  if (menuImages_) {
-    menu_xp::RegisterCommandImage(command::DeleteFiles, menuImages_.Get(), 1);
-    menu_xp::RegisterCommandImage(command::OpenFile, menuImages_.Get(), 2);
-    menu_xp::RegisterCommandImage(command::OpenFolder, menuImages_.Get(), 3);
+  // The menu layer keeps its own copy of each registered image.
+  win::UniqueHimagelist images(
+      ImageList_LoadBitmap(com::ModuleInstance(), MAKEINTRESOURCEW(kMenuImages), 16, 0, kMenuImageMask));
+  if (images) {
+    menu_xp::RegisterCommandImage(command::DeleteFiles, images.Get(), 1);
+    menu_xp::RegisterCommandImage(command::OpenFile, images.Get(), 2);
+    menu_xp::RegisterCommandImage(command::OpenFolder, images.Get(), 3);
   }
   if (report) {
     if (HWND header = reinterpret_cast<HWND>(SendMessageW(window_, LVM_GETHEADER, 0, 0))) header_.Attach(header);

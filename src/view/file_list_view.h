@@ -103,7 +103,6 @@ private:
   bool redrawHeld_ = false;
   int columns_ = 0;  // columns inserted: name, path, size and any attribute columns
   RowIcons icons_;
-  win::UniqueHimagelist menuImages_;
   widgets::CZTSkinHeaderCtrl header_;
   // Per column: 1 when last sorted ascending, 0 descending or never.
   std::array<std::int32_t, 1024> directions_{};
