@@ -185,10 +185,11 @@ void CZTFileUploadListCtrl::InsertEntryRow(const CZTFileItem& entry) {
   HoldRedrawUntilIdle();
   const int image = icons_.ImageFor(entry);
   LVITEMW item = {};
-  item.mask = LVIF_TEXT | LVIF_IMAGE;
+  item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
   item.iItem = 0;
   item.pszText = const_cast<wchar_t*>(AsWide(entry.Name));
   item.iImage = image >= 0 ? image : I_IMAGENONE;
+  item.lParam = nextRowId_++;  // lets a sort move the rows in one go
   const int row = static_cast<int>(SendMessageW(window_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
   if (row < 0) return;
   SetCellText(window_, row, 1, PathColumnText(entry));

@@ -101,7 +101,9 @@ private:
   WNDPROC listProc_ = nullptr;  // the list view's own window procedure
   int busy_ = 0;
   bool redrawHeld_ = false;
-  int columns_ = 0;  // columns inserted: name, path, size and any attribute columns
+  int columns_ = 0;
+  // Each row's item data: an id no other row of this window has.
+  LPARAM nextRowId_ = 0;  // columns inserted: name, path, size and any attribute columns
   RowIcons icons_;
   widgets::CZTSkinHeaderCtrl header_;
   // Per column: 1 when last sorted ascending, 0 descending or never.

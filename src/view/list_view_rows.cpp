@@ -2,53 +2,36 @@
 
 #include <commctrl.h>
 
+#include <unordered_map>
+
 #include "platform/wide_text.h"
 
 namespace zt::view {
 
 namespace {
 
-// What a row carries besides its texts.
-constexpr UINT kRowStateMask = 0xFF0F;  // overlay, state image, selection, focus, cut, drop
-
-struct RowContents {
-  std::vector<std::u16string> texts;
-  int image = 0;
-  UINT state = 0;
-  LPARAM data = 0;
-};
-
-RowContents ReadRow(HWND list, int row, int columns) {
-  RowContents contents;
+LPARAM ItemData(HWND list, int row) {
   LVITEMW item = {};
-  item.mask = LVIF_IMAGE | LVIF_STATE | LVIF_PARAM;
+  item.mask = LVIF_PARAM;
   item.iItem = row;
-  item.stateMask = kRowStateMask;
   SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-  contents.image = item.iImage;
-  contents.state = item.state & kRowStateMask;
-  contents.data = item.lParam;
-  for (int column = 0; column < columns; ++column) contents.texts.push_back(ListItemText(list, row, column));
-  return contents;
+  return item.lParam;
 }
 
-void WriteRow(HWND list, int row, const RowContents& contents) {
+void SetItemData(HWND list, int row, LPARAM data) {
   LVITEMW item = {};
-  item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_STATE | LVIF_PARAM;
+  item.mask = LVIF_PARAM;
   item.iItem = row;
-  item.iImage = contents.image;
-  item.state = contents.state;
-  item.stateMask = kRowStateMask;
-  item.lParam = contents.data;
-  std::u16string name = contents.texts.empty() ? std::u16string() : contents.texts[0];
-  item.pszText = const_cast<wchar_t*>(AsWide(name));
+  item.lParam = data;
   SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-  for (std::size_t column = 1; column < contents.texts.size(); ++column) {
-    LVITEMW sub = {};
-    sub.iSubItem = static_cast<int>(column);
-    sub.pszText = const_cast<wchar_t*>(AsWide(contents.texts[column]));
-    SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&sub));
-  }
+}
+
+// Orders rows by their destination, looked up by the row's id (its item
+// data).
+int CALLBACK ByDestination(LPARAM a, LPARAM b, LPARAM destinations) {
+  const auto& byId = *reinterpret_cast<const std::unordered_map<LPARAM, int>*>(destinations);
+  const int x = byId.at(a), y = byId.at(b);
+  return x < y ? -1 : x > y ? 1 : 0;
 }
 
 }  // namespace
@@ -83,15 +66,36 @@ std::u16string ListViewRows::CellText(int row, int column) const {
 
 void ListViewRows::SwapRows(int a, int b) { std::swap(order_.at(static_cast<std::size_t>(a)), order_.at(static_cast<std::size_t>(b))); }
 
+// The list view moves its rows itself, whole (texts, image, state with
+// selection and focus, item data), sorted by their destinations. A row is
+// known by its item data, which the file list keeps unique; rows that share
+// one are first given ids of their own (a message per row, the slow way).
 void ListViewRows::Commit() {
-  std::vector<std::pair<int, RowContents>> moved;
-  for (std::size_t row = 0; row < order_.size(); ++row) {
-    if (order_[row] != static_cast<int>(row)) moved.emplace_back(static_cast<int>(row), ReadRow(list_, order_[row], columns_));
-  }
-  if (moved.empty()) return;
+  const auto rows = static_cast<int>(order_.size());
+  bool moved = false;
+  for (int row = 0; row < rows && !moved; ++row) moved = order_[static_cast<std::size_t>(row)] != row;
+  if (!moved) return;
+
+  std::vector<LPARAM> ids(order_.size());
+  std::unordered_map<LPARAM, int> destinations;
+  for (int row = 0; row < rows; ++row) ids[static_cast<std::size_t>(row)] = ItemData(list_, row);
+  for (int row = 0; row < rows; ++row)
+    destinations.emplace(ids[static_cast<std::size_t>(order_[static_cast<std::size_t>(row)])], row);
+  const bool unique = destinations.size() == order_.size();
   SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
-  for (const auto& [row, contents] : moved) WriteRow(list_, row, contents);
-  for (std::size_t row = 0; row < order_.size(); ++row) order_[row] = static_cast<int>(row);
+  if (!unique) {
+    destinations.clear();
+    for (int row = 0; row < rows; ++row) {
+      SetItemData(list_, row, row);
+      destinations.emplace(order_[static_cast<std::size_t>(row)], row);
+    }
+  }
+  SendMessageW(list_, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&destinations), reinterpret_cast<LPARAM>(&ByDestination));
+  if (!unique) {
+    for (int row = 0; row < rows; ++row)
+      SetItemData(list_, row, ids[static_cast<std::size_t>(order_[static_cast<std::size_t>(row)])]);
+  }
+  for (int row = 0; row < rows; ++row) order_[static_cast<std::size_t>(row)] = row;
   SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list_, nullptr, TRUE);
 }

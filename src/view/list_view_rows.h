@@ -1,9 +1,9 @@
 #pragma once
 // The rows of a list-view window as the column sort sees them. The sort
-// runs on a copy of the keys and of the row order; Commit writes the new
-// order into the window once, moving each row's texts, image, state (with
-// selection and focus) and item data, so a sort of n rows costs O(n)
-// window messages instead of a message exchange per swap.
+// runs on a copy of the keys and of the row order; Commit then has the
+// window move its rows into that order in one go, each row with its texts,
+// image, state (selection and focus included) and item data, so a sort of
+// n rows costs O(n) window messages instead of an exchange per swap.
 #include <windows.h>
 
 #include <string>
