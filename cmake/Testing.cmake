@@ -25,20 +25,29 @@ function(zt_add_gtest target)
   endif()
 endfunction()
 
-# zt_add_receiver_gtest(<target> LABELS ...)
+# zt_add_receiver_gtest(<target> [WHOLE] LABELS ...)
 # A Windows gtest that posts to the loopback receiver, which runs on the Linux
 # side: it starts through tests/win/with_receiver.sh (which then runs it in
 # the Wine emulator) instead of the tree's emulator. Tests named *Large* (the
-# multi-GiB posts) form a second test labelled `slow`.
+# multi-GiB posts) form a second test labelled `slow`; WHOLE registers the
+# program as one test instead.
 function(zt_add_receiver_gtest target)
-  cmake_parse_arguments(ARG "" "" "LABELS" ${ARGN})
-  foreach(kind fast large)
+  cmake_parse_arguments(ARG "WHOLE" "" "LABELS" ${ARGN})
+  if(ARG_WHOLE)
+    set(kinds whole)
+  else()
+    set(kinds fast large)
+  endif()
+  foreach(kind ${kinds})
     if(kind STREQUAL "fast")
       set(filter "-*Large*")
       set(labels ${ARG_LABELS})
-    else()
+    elseif(kind STREQUAL "large")
       set(filter "*Large*")
       set(labels ${ARG_LABELS} slow)
+    else()
+      set(filter "*")
+      set(labels ${ARG_LABELS})
     endif()
     add_test(NAME ${target}_${kind}
       COMMAND ${PROJECT_SOURCE_DIR}/tests/win/with_receiver.sh ${ZT_WINE_ARCH} $<TARGET_FILE:${target}>

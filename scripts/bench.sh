@@ -2,6 +2,9 @@
 # Upload throughput and memory: the control's PostFile (the module loaded and
 # driven through IDispatch, as a page does) against the bare WinINet loop (the
 # ceiling under Wine) and curl, all to the loopback receiver in sink mode.
+# Then the progress dialogs: Post(true) of the same file with its dialog shown
+# (and how fast its thread answers meanwhile), the KByteRate limit, and
+# OpenPostDialog over many small files against bare requests of them.
 # Then the list view at scale: adding 1,000 and 10,000 files, rebuilding and
 # sorting 10,000 rows, against a bare list view given the same rows.
 # Usage: scripts/bench.sh [size in MiB, default 1024]
@@ -33,6 +36,16 @@ trap cleanup EXIT
 for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
 [ -s "$work/port" ] || { echo "bench: the receiver did not start" >&2; exit 1; }
 port=$(cat "$work/port")
+
+# The dialogs and the list view need a display.
+if [ -z "${DISPLAY:-}" ]; then
+  n=80
+  while [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  export DISPLAY=":$n"
+  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+fi
 
 # Real bytes, not a sparse file, so every client reads the same way.
 dd if=/dev/zero of="$work/small.bin" bs=1M count=1 status=none
@@ -69,7 +82,26 @@ echo "peak memory (max RSS of the Wine process): PostFile of 1 MiB $(cat "$work/
 echo "(the 1 MiB PostFile took ${engine_small} s)"
 
 echo
-echo "bench: the list view at scale ($arch, report presentation)"
+echo "== progress dialogs"
+dialog=$(run dialog "$ZT_WINE_LOADER" "$tree/tools/bench/zt_control_post.exe" "$module" "$port" "$(winpath "$work/big.bin")" dialog)
+printf '%-34s %10s %12s\n' "control Post(true), dialog shown" "$dialog" "$(rate $big_bytes "$dialog")"
+awk -v d="$dialog" -v b="$bare" 'BEGIN { if (d > 0) printf "Post(true) / bare loop throughput: %.2f (wanted: at least 0.90)\n", b / d }'
+sed -n -E 's/^probe n ([0-9]+) p50 ([0-9.]+) p99 ([0-9.]+) max ([0-9.]+).*/dialog thread round trips during the post: \1 probes, p50 \2 ms, p99 \3 ms (wanted: under 50), max \4 ms/p' "$work/dialog.out"
+
+head -c $((20 * 1048576)) /dev/zero >"$work/mid.bin"
+limited=$(run limited "$ZT_WINE_LOADER" "$tree/tools/bench/zt_control_post.exe" "$module" "$port" "$(winpath "$work/mid.bin")" rate 500)
+awk -v s="$limited" 'BEGIN { if (s > 0) { k = 20 * 1024 / s; printf "KByteRate 500 on 20 MiB: %.3f s, %.1f KB/s, %.3f of the limit (wanted: within 0.90 .. 1.10)\n", s, k, k / 500 } }'
+
+files=${ZT_BENCH_FILES:-1000}
+mkdir -p "$work/many"
+head -c 1024 /dev/urandom >"$work/one.bin"
+for i in $(seq 0 $((files - 1))); do cp "$work/one.bin" "$work/many/f$i.bin"; done
+multi=$(run multi "$ZT_WINE_LOADER" "$tree/tools/bench/zt_control_post.exe" "$module" "$port" "$(winpath "$work/many")" multi "$files")
+bare_each=$(run bare_each "$ZT_WINE_LOADER" "$tree/tools/bench/wininet_loop.exe" "$port" "$(winpath "$work/one.bin")" 4096 "$files")
+awk -v m="$multi" -v b="$bare_each" -v n="$files" 'BEGIN { if (n > 0 && b > 0) printf "OpenPostDialog, %d files of 1 KiB: %.2f ms a file; bare request: %.2f ms a file; ratio %.2f (wanted: at most 2)\n", n, 1000 * m / n, 1000 * b / n, m / b }'
+
+echo
+echo "== the list view at scale ($arch, report presentation)"
 for n in 1000 10000; do
   mkdir -p "$work/files$n"
   python3 - "$work/files$n" "$n" <<'PY'
@@ -80,12 +112,4 @@ for i in range(count):
         f.write(b"x" * (i % 3000))
 PY
 done
-if [ -z "${DISPLAY:-}" ]; then
-  n=80
-  while [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  export DISPLAY=":$n"
-  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
-fi
 "$ZT_WINE_LOADER" "$tree/tools/bench/zt_view_scale.exe" "$module" "$(winpath "$work/files1000")" "$(winpath "$work/files10000")"

@@ -18,6 +18,7 @@ rm -rf "$out"
 mkdir -p "$out/files" "$out/received"
 printf 'Hello from ZTFileUpload.\r\n\xec\x95\x88\xeb\x85\x95\xed\x95\x98\xec\x84\xb8\xec\x9a\x94.\r\n' >"$out/files/hello.txt"
 { echo "quarter,sales"; for q in 1 2 3 4; do echo "Q$q,$((q * 1250))"; done; } >"$out/files/report.csv"
+head -c 3000000 /dev/urandom >"$out/files/photos.bin"
 
 python3 "$root/tools/receiver/receiver.py" --record-dir "$out/received" --port-file "$out/port" \
   --status 200 --body "$(printf '\xec\x9e\x98 \xeb\xb0\x9b\xec\x95\x98\xec\x8a\xb5\xeb\x8b\x88\xeb\x8b\xa4')" \
@@ -53,6 +54,7 @@ fi
 source "$root/scripts/wine-env.sh" win64
 "$root/scripts/wine-prefix.sh" win64 >/dev/null
 export ZT_DEMO_FILES=$(winpath "$out/files")
+export ZT_DEMO_PROGRESS=$(winpath "$out/progress.bmp")
 
 echo "== the control in the script host (receiver on 127.0.0.1:$port)"
 status=0
@@ -81,7 +83,11 @@ for path in sorted(glob.glob(os.path.join(sys.argv[1], "*.json")), key=lambda p:
             print("    " + " | ".join(r["fields"]))
 PY
 
-if [ -f "$out/window.bmp" ] && command -v convert >/dev/null; then
-  convert "$out/window.bmp" "$out/window.png" && echo && echo "screenshot: $out/window.png"
-fi
+echo
+for shot in window progress; do
+  if [ -f "$out/$shot.bmp" ] && command -v convert >/dev/null; then
+    convert "$out/$shot.bmp" "$out/$shot.png" && echo "screenshot: $out/$shot.png"
+  fi
+done
+[ -f "$out/progress.bmp" ] || { echo "demo: no screenshot of the progress dialog" >&2; status=1; }
 exit $status

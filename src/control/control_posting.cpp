@@ -44,16 +44,15 @@ CZTTransMgr& CZTFileUploadCtrl::StartManager() {
   };
   m.OnError = [](CZTTransMgr& manager, const CZTTransException& failure) {
     CZTFileUploadCtrl& control = OwnerOf(manager);
-    RecordTransferFailure(failure, control.errorCode_, control.errorDescription_);
+    zt::RecordTransferFailure(failure, control.errorCode_, control.errorDescription_);
   };
   responseStatusCode_ = -1;
   responseText_.clear();
   return m;
 }
 
-std::u16string_view CZTFileUploadCtrl::SetDestination() {
+std::u16string_view CZTFileUploadCtrl::SetDestination(CZTTransMgr& m) {
   if (host_.empty() || saved_.url.empty()) return control_error::NoDestination;
-  CZTTransMgr& m = *manager_;
   m.Host = host_;
   m.ObjectPath = saved_.url;
   m.Port = saved_.port == 0 ? 80 : saved_.port;
@@ -77,7 +76,7 @@ std::u16string_view CZTFileUploadCtrl::RunFilePost() {
     return control_error::BuildFailed;
   }
   if (!BuildUploadManifest(&one, nullptr, model_.AttributeNames(), m)) return control_error::BuildFailed;
-  if (std::u16string_view refusal = SetDestination(); !refusal.empty()) return refusal;
+  if (std::u16string_view refusal = SetDestination(m); !refusal.empty()) return refusal;
   m.Post(0);  // to its end, callbacks included
   return {};
 }
@@ -88,7 +87,7 @@ std::u16string_view CZTFileUploadCtrl::RunMessagePost() {
   CZTTransMgr& m = StartManager();
   ManagerRelease release(manager_);
   if (!CopyMessages(model_.Messages(), m)) return control_error::BuildFailed;
-  if (std::u16string_view refusal = SetDestination(); !refusal.empty()) return refusal;
+  if (std::u16string_view refusal = SetDestination(m); !refusal.empty()) return refusal;
   m.Post(0);  // to its end, callbacks included
   return {};
 }

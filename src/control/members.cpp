@@ -313,7 +313,12 @@ struct ControlMembers {
   // Members whose dialog, view or network part is not in this build.
   static void OpenFileDialog(C& c, DispatchCall& call) { c.FailUnavailable(call, u"OpenFileDialog"); }
   static void OpenFolderDialog(C& c, DispatchCall& call) { c.FailUnavailable(call, u"OpenFolderDialog"); }
-  static void Post(C& c, DispatchCall& call) { c.FailUnavailable(call, u"Post"); }
+  // The reply comes back as the result; refusals and transfer failures are
+  // read from the error pair (nothing is raised).
+  static void Post(C& c, DispatchCall& call) {
+    c.RunPostDialog(call.BoolArg(0));
+    call.ReturnText(c.responseText_);
+  }
   // The reply is read from ResponseText / ResponseStatusCode, a transfer
   // failure from the error pair; only a refusal before sending raises.
   static void PostMessages(C& c, DispatchCall& call) {
@@ -326,7 +331,7 @@ struct ControlMembers {
     if (!refusal.empty()) return c.FailRecorded(call, refusal);
     call.ReturnText(u"");
   }
-  static void OpenPostDialog(C& c, DispatchCall& call) { c.FailUnavailable(call, u"OpenPostDialog"); }
+  static void OpenPostDialog(C& c, DispatchCall&) { c.RunMultiPostDialog(); }
   static void OpenFile(C& c, DispatchCall& call) { c.FailUnavailable(call, u"OpenFile"); }
 
   static const DispatchMember<C> kTable[kControlMemberCount];

@@ -23,8 +23,8 @@ constexpr DISPID kEventAfterAddFiles = 5;
 }  // namespace
 
 CZTFileUploadCtrl::CZTFileUploadCtrl() {
-  events_ = &AddConnectionPoint(Identity(), DIID__DZTFileUploadEvents);
-  AddConnectionPoint(Identity(), IID_IPropertyNotifySink);
+  events_ = &AddConnectionPoint(Identity(), DIID__DZTFileUploadEvents, true);
+  propertyNotify_ = &AddConnectionPoint(Identity(), IID_IPropertyNotifySink, false);
 }
 
 CZTFileUploadCtrl::~CZTFileUploadCtrl() { DestroyView(); }
@@ -38,15 +38,22 @@ void* CZTFileUploadCtrl::QueryExtra(REFIID iid) {
 const CLSID& CZTFileUploadCtrl::ControlClassId() const { return CLSID_ZTFileUpload; }
 
 HRESULT CZTFileUploadCtrl::ExchangeProperties(ole::PropertyExchange& px) {
-  if (!px.Loading()) return ole::ExchangeSavedProperties(px, saved_);
+  if (!px.Loading()) {
+    // Reading URL gives the path alone, but the saved state keeps the whole
+    // address: a control loaded from it must still know its server.
+    ole::SavedProperties p = saved_;
+    p.url = SavedUrl(host_, saved_.url, saved_.port);
+    return ole::ExchangeSavedProperties(px, p);
+  }
 
   // A damaged state changes nothing: load into a copy, apply it whole.
   ole::SavedProperties p = saved_;
   HRESULT hr = ole::ExchangeSavedProperties(px, p);
   if (FAILED(hr)) return hr;
-  // A page's URL parameter is a whole URL: cut it as a put would, or its
-  // host is lost and every post fails. A saved path stays a path. A Port
-  // other than the default 80 still wins, as a Port put after URL does.
+  // A saved URL or a page's URL parameter is a whole URL: cut it as a put
+  // would, or its host is lost and every post fails. A path saved alone
+  // (as earlier saves hold it) stays a path. A Port other than the default
+  // 80 still wins, as a Port put after URL does.
   auto starts = [&p](std::u16string_view scheme) {
     return p.url.size() >= scheme.size() && EqualsNoCase(std::u16string_view(p.url).substr(0, scheme.size()), scheme);
   };
@@ -127,7 +134,10 @@ STDMETHODIMP CZTFileUploadCtrl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, 
   // An event sink may drop the last reference to the control while a
   // member runs; the call keeps it alive until it returns.
   com::ComPtr<IUnknown> keepAlive(Identity());
-  return ControlMemberTable().Invoke(*this, id, flags, params, result, info, argErr);
+  HRESULT hr = ControlMemberTable().Invoke(*this, id, flags, params, result, info, argErr);
+  // Containers refresh their property browsers and save state on this.
+  if (SUCCEEDED(hr) && (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF))) propertyNotify_->NotifyChanged(id);
+  return hr;
 }
 
 STDMETHODIMP CZTFileUploadCtrl::GetClassInfo(ITypeInfo** out) {

@@ -13,6 +13,7 @@
 
 #include "model/file_model.h"
 #include "model/file_operations.h"
+#include "dialogs/win/post_owner.h"
 #include "platform/com_object.h"
 #include "platform/connection_points.h"
 #include "platform/dispatch.h"
@@ -28,6 +29,7 @@ namespace zt {
 class CZTFileUploadCtrl final
     : public com::ComObject<IDispatch, IProvideClassInfo2, com::ConnectionPointContainerImpl, ole::OleControl>,
       private FileListObserver,
+      private PostOwner,
       private view::ListViewOwner {
 public:
   CZTFileUploadCtrl();
@@ -67,7 +69,7 @@ private:
 
   // Error reporting (the three forms).
   void Record(std::u16string_view code, std::u16string description);
-  void ClearError();
+  void ClearError() override;
   // Form 1: record code (its text formatted with name) and raise it.
   void FailRecorded(com::DispatchCall& call, std::u16string_view code, std::u16string_view name = {});
   // Raises the recorded pair as it stands.
@@ -114,17 +116,39 @@ private:
   std::u16string_view RunFilePost();
   std::u16string_view RunMessagePost();
   CZTTransMgr& StartManager();
-  std::u16string_view SetDestination();
+  std::u16string_view SetDestination(CZTTransMgr& manager);
+
+  // Post and OpenPostDialog run their status dialogs (control_dialogs.cpp);
+  // the dialogs reach the control through PostOwner.
+  void RunPostDialog(bool async);
+  void RunMultiPostDialog();
+  CZTTransMgr& NewManager() override { return StartManager(); }
+  CZTTransMgr* CurrentManager() override { return manager_.get(); }
+  void ReleaseManager() override { manager_.reset(); }
+  bool FillDestination(CZTTransMgr& manager) override { return SetDestination(manager).empty(); }
+  const FileModel& Model() const override { return model_; }
+  std::u16string Host() const override { return host_; }
+  std::u16string Path() const override { return saved_.url; }
+  std::int32_t Port() const override { return saved_.port; }
+  std::int32_t KByteRate() const override { return saved_.kbyte_rate; }
+  std::int32_t ResponseStatusCode() const override { return responseStatusCode_; }
+  void SetResponse(std::int32_t status, std::u16string text) override;
+  void RecordError(std::u16string_view code) override;
+  void RecordTransferFailure(const CZTTransException& failure) override;
+  std::u16string_view PostMessages() override { return RunMessagePost(); }
 
   FileModel model_;
   WinFileSystem fileSystem_;
   com::ConnectionPoint* events_ = nullptr;
+  com::ConnectionPoint* propertyNotify_ = nullptr;
   // The post in progress, if any: while it exists no other post starts.
   std::unique_ptr<CZTTransMgr> manager_;
 
   // The saved properties (their initial values are those of a new control).
   ole::SavedProperties saved_;
-  std::u16string host_;  // set only by putting URL; saved_.url holds the request path
+  // Set by putting URL and by loading a whole URL; saved_.url holds the
+  // request path, and a save writes both as one URL.
+  std::u16string host_;
   // Properties that are not saved.
   std::int16_t enableMenu_ = 1;
   std::int16_t dbClickEventEnable_ = 0;

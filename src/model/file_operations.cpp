@@ -9,18 +9,16 @@ namespace zt {
 
 namespace {
 
-bool HasWildcard(std::u16string_view text) { return text.find_first_of(u"*?") != std::u16string_view::npos; }
+// The platform separates path components on "\" and "/" alike.
+constexpr char16_t kSeparators[] = u"\\/";
 
-std::u16string_view DirectoryPart(std::u16string_view path) {
-  const auto slash = path.rfind(u'\\');
-  return slash == std::u16string_view::npos ? std::u16string_view() : path.substr(0, slash + 1);
+// The last component of path: the only one a search lets hold wildcards.
+std::u16string_view LastComponent(std::u16string_view path) {
+  const auto separator = path.find_last_of(kSeparators);
+  return separator == std::u16string_view::npos ? path : path.substr(separator + 1);
 }
 
-// An unreadable status counts as time 0. The platform would show time 0
-// shifted into the local zone (09:00:00 in Seoul, the previous day west of
-// Greenwich); the control shows the epoch as a local wall-clock time
-// instead, so the text is the same on every machine.
-const CivilTime kEpoch{};
+bool HasWildcard(std::u16string_view text) { return text.find_first_of(u"*?") != std::u16string_view::npos; }
 
 }  // namespace
 
@@ -32,7 +30,10 @@ unsigned Outcome::TextId() const {
 
 void SetDateAttributes(FileModel& model, FileSystem& fs, CZTFileItem& entry) {
   if (entry.LocalPath.empty()) return;
-  CivilTime created = kEpoch, written = kEpoch, accessed = kEpoch;
+  // An unreadable status counts as time 0, shown like every date in local
+  // time (09:00:00 in Seoul).
+  const CivilTime epoch = fs.LocalEpoch();
+  CivilTime created = epoch, written = epoch, accessed = epoch;
   if (const std::optional<FileTimes> times = fs.Times(entry.LocalPath)) {
     if (times->Written) written = *times->Written;
     created = times->Created.value_or(written);
@@ -78,12 +79,10 @@ Outcome AddLocalFiles(FileModel& model, FileSystem& fs, const std::vector<std::u
   for (const std::u16string& path : paths) {
     const std::optional<FoundFile> found = fs.FindFirst(path);
     if (!found) return Outcome::Failure(model_error::NoSuchFile);
-    // The path as given, unless its last component is a wildcard pattern: a
-    // pattern could never be opened for sending, the file it matched can.
-    const auto lastSlash = path.rfind(u'\\');
-    const bool pattern = HasWildcard(lastSlash == std::u16string::npos ? std::u16string_view(path)
-                                                                         : std::u16string_view(path).substr(lastSlash + 1));
-    std::u16string localPath = pattern ? std::u16string(DirectoryPart(path)) + found->Name : path;
+    // The path as given, unless its last component is a wildcard pattern:
+    // then the full path of the file found and measured, so that the entry
+    // (its dates, its icon, the file a post sends) stays that file.
+    std::u16string localPath = HasWildcard(LastComponent(path)) ? found->FullPath : path;
     const Outcome outcome = AddFound(model, fs, *found, std::move(localPath), options, observer);
     if (!outcome.Ok()) return outcome;
     ++added;
@@ -105,15 +104,14 @@ Outcome AddPatternFiles(FileModel& model, FileSystem& fs, const std::vector<Foun
 }
 
 std::optional<std::vector<FoundFile>> PatternFiles(FileSystem& fs, std::u16string_view pattern) {
-  if (pattern.find(u'\\') == std::u16string_view::npos) return std::nullopt;
-  const std::u16string_view directory = DirectoryPart(pattern);
+  // A pattern without a folder would search the process's current folder.
+  if (pattern.find_first_of(kSeparators) == std::u16string_view::npos) return std::nullopt;
   constexpr std::uint32_t skipped =
       file_attribute::Directory | file_attribute::System | file_attribute::Temporary | file_attribute::Offline;
   std::vector<FoundFile> files;
   for (FoundFile& match : fs.FindAll(pattern)) {
     if (match.Attributes & skipped) continue;
     if (match.Name == u"." || match.Name == u"..") continue;
-    match.FullPath = std::u16string(directory) + match.Name;
     files.push_back(std::move(match));
   }
   return files;

@@ -67,9 +67,9 @@ inline constexpr std::u16string_view RegisteredWritten = u"ModifyDate";
 // TotalSizeExceeded. Entries added before a failing path stay, their
 // AfterAddFile fired; AfterAddFiles(count) is fired only on success (an
 // empty list succeeds with 0). An entry keeps its path as given, except that
-// a wildcard last component is replaced by the matched file's name, so the
-// entry names a file that can be opened. Clearing the error pair first is
-// the caller's.
+// a path whose last component holds a wildcard is replaced by the found
+// file's full path, so the entry names the one file it was sized from.
+// Clearing the error pair first is the caller's.
 Outcome AddLocalFiles(FileModel& model, FileSystem& fs, const std::vector<std::u16string>& paths,
                       const AddLocalOptions& options, FileListObserver* observer);
 
@@ -82,10 +82,10 @@ Outcome AddPatternFiles(FileModel& model, FileSystem& fs, const std::vector<Foun
 std::optional<std::vector<FoundFile>> PatternFiles(FileSystem& fs, std::u16string_view pattern);
 
 // The paths AddLocalFiles takes for a pattern such as "C:\dir\*.txt": the
-// directory part (up to and including the last "\") followed by each
-// matching plain file's name, in file-system order. Folders, "." and "..",
-// and system, temporary and offline files are skipped; hidden and read-only
-// files are kept. std::nullopt when the pattern has no "\".
+// full path of each matching plain file (the folder part as the pattern
+// writes it, up to its last "\" or "/"), in file-system order. Folders, "."
+// and "..", and system, temporary and offline files are skipped; hidden and
+// read-only files are kept. std::nullopt when the pattern has no separator.
 std::optional<std::vector<std::u16string>> PatternMatches(FileSystem& fs, std::u16string_view pattern);
 
 // Sets the three date attributes of entry from the file at its local path.

@@ -26,7 +26,8 @@ constexpr std::uint32_t Offline = 0x1000;
 // One match of a file-system search.
 struct FoundFile {
   std::u16string Name;      // last path component
-  std::u16string FullPath;  // the searched path's directory part followed by Name
+  // The searched path up to its last "\" or "/", as written, followed by Name.
+  std::u16string FullPath;
   std::int64_t Size = 0;
   std::uint32_t Attributes = 0;
 };
@@ -53,6 +54,9 @@ public:
   virtual std::vector<FoundFile> FindAll(std::u16string_view pattern) = 0;
   // The file's times; std::nullopt when its status cannot be read.
   virtual std::optional<FileTimes> Times(std::u16string_view path) = 0;
+  // Time 0 (1970-01-01 00:00:00 UTC) in local time, converted as file
+  // times are: what a file whose status cannot be read shows.
+  virtual CivilTime LocalEpoch() = 0;
 };
 
 }  // namespace zt

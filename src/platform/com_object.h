@@ -26,15 +26,26 @@ template <typename B>
 struct InterfaceOf<B, std::void_t<typename B::Interface>> {
   using type = typename B::Interface;
 };
+
+// The module lock of one object, taken before its first base is built and
+// given back after its last base is destroyed: those destructors (a window
+// torn down, foreign sinks released) still run the module's code.
+class ModuleHold {
+protected:
+  ModuleHold() { LockModule(); }
+  ~ModuleHold() { UnlockModule(); }
+  ModuleHold(const ModuleHold&) = delete;
+  ModuleHold& operator=(const ModuleHold&) = delete;
+};
 }  // namespace detail
 
 template <typename... Bases>
-class ComObject : public Bases... {
+class ComObject : private detail::ModuleHold, public Bases... {
 public:
-  ComObject() { LockModule(); }
+  ComObject() = default;
   ComObject(const ComObject&) = delete;
   ComObject& operator=(const ComObject&) = delete;
-  virtual ~ComObject() { UnlockModule(); }
+  virtual ~ComObject() = default;
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;

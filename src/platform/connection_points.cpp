@@ -6,8 +6,9 @@
 
 namespace zt::com {
 
-ConnectionPoint::ConnectionPoint(IUnknown* owner, IConnectionPointContainer* container, const IID& iid)
-    : owner_(owner), container_(container), iid_(iid) {}
+ConnectionPoint::ConnectionPoint(IUnknown* owner, IConnectionPointContainer* container, const IID& iid,
+                                 bool dispatchSinks)
+    : owner_(owner), container_(container), iid_(iid), dispatchSinks_(dispatchSinks) {}
 
 ConnectionPoint::~ConnectionPoint() { DisconnectAll(); }
 
@@ -43,7 +44,7 @@ STDMETHODIMP ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
   // (script engines among them) answer only that.
   ComPtr<IUnknown> held;
   if (FAILED(sink->QueryInterface(iid_, held.PutVoid())) &&
-      FAILED(sink->QueryInterface(IID_IDispatch, held.PutVoid())))
+      (!dispatchSinks_ || FAILED(sink->QueryInterface(IID_IDispatch, held.PutVoid()))))
     return CONNECT_E_CANNOTCONNECT;
   try {
     connections_.push_back({nextCookie_, held});
@@ -96,6 +97,13 @@ void ConnectionPoint::FireDispatch(DISPID id, VARIANT* args, UINT count) const {
   }
 }
 
+void ConnectionPoint::NotifyChanged(DISPID id) const {
+  for (const ComPtr<IUnknown>& sink : Sinks()) {
+    if (ComPtr<IPropertyNotifySink> notify = sink.As<IPropertyNotifySink>(IID_IPropertyNotifySink))
+      notify->OnChanged(id);
+  }
+}
+
 void ConnectionPoint::DisconnectAll() {
   std::vector<Connection> dropped;
   dropped.swap(connections_);
@@ -103,8 +111,9 @@ void ConnectionPoint::DisconnectAll() {
 
 ConnectionPointContainerImpl::~ConnectionPointContainerImpl() = default;
 
-ConnectionPoint& ConnectionPointContainerImpl::AddConnectionPoint(IUnknown* owner, const IID& iid) {
-  points_.push_back(std::make_unique<ConnectionPoint>(owner, this, iid));
+ConnectionPoint& ConnectionPointContainerImpl::AddConnectionPoint(IUnknown* owner, const IID& iid,
+                                                                 bool dispatchSinks) {
+  points_.push_back(std::make_unique<ConnectionPoint>(owner, this, iid, dispatchSinks));
   return *points_.back();
 }
 

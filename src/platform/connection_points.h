@@ -16,8 +16,9 @@ namespace zt::com {
 class ConnectionPoint final : public IConnectionPoint {
 public:
   // owner: the identity whose references this point counts; container: the
-  // owner's IConnectionPointContainer. Neither is owned.
-  ConnectionPoint(IUnknown* owner, IConnectionPointContainer* container, const IID& iid);
+  // owner's IConnectionPointContainer. Neither is owned. dispatchSinks: the
+  // interface is a dispinterface, so a sink may answer only IDispatch.
+  ConnectionPoint(IUnknown* owner, IConnectionPointContainer* container, const IID& iid, bool dispatchSinks);
   ConnectionPoint(const ConnectionPoint&) = delete;
   ConnectionPoint& operator=(const ConnectionPoint&) = delete;
   ~ConnectionPoint();
@@ -40,6 +41,8 @@ public:
   // Calls method id with args (last argument first, as DISPPARAMS wants) on
   // every sink that is an IDispatch, in the order they were advised.
   void FireDispatch(DISPID id, VARIANT* args, UINT count) const;
+  // IPropertyNotifySink::OnChanged(id) on every sink, in the order they were advised.
+  void NotifyChanged(DISPID id) const;
   // Drops every connection (the owner is going away).
   void DisconnectAll();
 
@@ -51,6 +54,7 @@ private:
   IUnknown* owner_;
   IConnectionPointContainer* container_;
   IID iid_;
+  bool dispatchSinks_;
   std::vector<Connection> connections_;
   DWORD nextCookie_ = 1;
 };
@@ -66,8 +70,8 @@ public:
 
 protected:
   ~ConnectionPointContainerImpl();
-  // owner is the object's IUnknown identity.
-  ConnectionPoint& AddConnectionPoint(IUnknown* owner, const IID& iid);
+  // owner is the object's IUnknown identity; dispatchSinks as for ConnectionPoint.
+  ConnectionPoint& AddConnectionPoint(IUnknown* owner, const IID& iid, bool dispatchSinks);
   ConnectionPoint* FindPoint(const IID& iid) const;
 
 private:

@@ -2,27 +2,14 @@
 
 #include <windows.h>
 
+#include "platform/unique_handle.h"
 #include "platform/wide_text.h"
 
 namespace zt {
 namespace {
 
-class FindHandle {
-public:
-  explicit FindHandle(HANDLE h) : h_(h) {}
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  ~FindHandle() {
-    if (h_ != INVALID_HANDLE_VALUE) FindClose(h_);
-  }
-  HANDLE Get() const { return h_; }
-  bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
-
-private:
-  HANDLE h_;
-};
-
-// The searched path up to and including its last separator.
+// The searched path up to and including its last separator ("\" or "/"),
+// as the caller wrote it.
 std::u16string DirectoryPart(std::u16string_view path) {
   std::size_t slash = path.find_last_of(u"\\/");
   return slash == std::u16string_view::npos ? std::u16string() : std::u16string(path.substr(0, slash + 1));
@@ -45,8 +32,8 @@ bool TerminatedPath(std::u16string_view path, std::u16string* out) {
   return true;
 }
 
+// A file time in local time; empty when the time cannot be converted.
 std::optional<CivilTime> LocalCivil(const FILETIME& utc) {
-  if (utc.dwLowDateTime == 0 && utc.dwHighDateTime == 0) return std::nullopt;
   FILETIME local;
   SYSTEMTIME st;
   if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &st)) return std::nullopt;
@@ -66,8 +53,8 @@ std::optional<FoundFile> WinFileSystem::FindFirst(std::u16string_view path) {
   std::u16string p;
   if (!TerminatedPath(path, &p)) return std::nullopt;
   WIN32_FIND_DATAW data;
-  FindHandle find(FindFirstFileW(AsWide(p), &data));
-  if (!find.Valid()) return std::nullopt;
+  win::UniqueFind find(FindFirstFileW(AsWide(p), &data));
+  if (!find) return std::nullopt;
   return ToFound(data, DirectoryPart(p));
 }
 
@@ -76,8 +63,8 @@ std::vector<FoundFile> WinFileSystem::FindAll(std::u16string_view pattern) {
   std::u16string p;
   if (!TerminatedPath(pattern, &p)) return found;
   WIN32_FIND_DATAW data;
-  FindHandle find(FindFirstFileW(AsWide(p), &data));
-  if (!find.Valid()) return found;
+  win::UniqueFind find(FindFirstFileW(AsWide(p), &data));
+  if (!find) return found;
   const std::u16string directory = DirectoryPart(p);
   do {
     found.push_back(ToFound(data, directory));
@@ -91,10 +78,20 @@ std::optional<FileTimes> WinFileSystem::Times(std::u16string_view path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(AsWide(p), GetFileExInfoStandard, &data)) return std::nullopt;
   FileTimes times;
-  times.Created = LocalCivil(data.ftCreationTime);
-  times.Written = LocalCivil(data.ftLastWriteTime);
-  times.Accessed = LocalCivil(data.ftLastAccessTime);
+  // Time 0 is a time the file system does not keep.
+  auto kept = [](const FILETIME& t) {
+    return t.dwLowDateTime == 0 && t.dwHighDateTime == 0 ? std::nullopt : LocalCivil(t);
+  };
+  times.Created = kept(data.ftCreationTime);
+  times.Written = kept(data.ftLastWriteTime);
+  times.Accessed = kept(data.ftLastAccessTime);
   return times;
+}
+
+CivilTime WinFileSystem::LocalEpoch() {
+  constexpr std::uint64_t kEpochFileTime = 116444736000000000ULL;  // 1970-01-01 in 100 ns units since 1601
+  const FILETIME epoch = {static_cast<DWORD>(kEpochFileTime), static_cast<DWORD>(kEpochFileTime >> 32)};
+  return LocalCivil(epoch).value_or(CivilTime{});
 }
 
 }  // namespace zt

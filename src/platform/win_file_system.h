@@ -10,6 +10,7 @@ public:
   std::optional<FoundFile> FindFirst(std::u16string_view path) override;
   std::vector<FoundFile> FindAll(std::u16string_view pattern) override;
   std::optional<FileTimes> Times(std::u16string_view path) override;
+  CivilTime LocalEpoch() override;
 };
 
 }  // namespace zt

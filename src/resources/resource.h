@@ -25,6 +25,35 @@
 #define ID_LIST_DETAIL_VIEW 32782
 #define ID_LIST_ATTRIBUTE_VIEW 32783
 
+// The single-transfer status dialog, its panel bitmap and its controls.
+#define IDD_UPLOAD_STATUS 102
+#define IDB_UPLOAD_PANEL 235
+#define IDC_UPLOAD_PROGRESS 1349
+#define IDC_UPLOAD_FILE_COUNT 1007
+#define IDC_UPLOAD_TRANSFER 1010
+#define IDC_UPLOAD_RATE 204
+#define IDC_UPLOAD_ELAPSED 203
+#define IDC_UPLOAD_ESTIMATE 202
+#define IDC_UPLOAD_STOP 1011
+#define IDC_UPLOAD_CANCEL 206
+
+// The multi-file status dialog and its controls.
+#define IDD_MULTI_UPLOAD 221
+#define IDC_MULTI_SERVER 221
+#define IDC_MULTI_PORT 208
+#define IDC_MULTI_FILE_COUNT 209
+#define IDC_MULTI_RATE 210
+#define IDC_MULTI_ELAPSED 211
+#define IDC_MULTI_ESTIMATE 212
+#define IDC_MULTI_OVERALL_TEXT 219
+#define IDC_MULTI_OVERALL_BAR 214
+#define IDC_MULTI_FILE_TEXT 220
+#define IDC_MULTI_FILE_BAR 215
+#define IDC_MULTI_LIST 213
+#define IDC_MULTI_START 222
+#define IDC_MULTI_PAUSE 218
+#define IDC_MULTI_CANCEL 217
+
 // The skin of the list view's column header (drawn by tools/art/header_skin.py).
 #define IDB_SKIN_BAND 228        // 1 x 16: the band and every item's body
 #define IDB_SKIN_LEFT_EDGE 229   // 2 x 16: left edge of the leftmost item

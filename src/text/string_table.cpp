@@ -48,6 +48,12 @@ constexpr Entry kTable[] = {
     {4008, u"파일 전송 중 오류가 발생했습니다."},
     {4009, u"Request 종료 중 오류가 발생했습니다."},
     {4010, u"응답 상태 코드를 가져올 수 없습니다."},
+    // Failures without a code, when the system has no text for their number
+    {4101, u"전송할 파일을 읽을 수 없습니다."},
+    {4102, u"메모리가 부족하여 요청을 보낼 수 없습니다."},
+    {4103, u"업로드 스레드를 시작할 수 없습니다."},
+    {4104, u"요청을 보낼 HTTP 에이전트가 없습니다."},
+    {4105, u"전송 중 예기치 않은 오류가 발생했습니다."},
     // I04001: the user cancelled
     {14001, u"전송이 취소되었습니다."},
     // Multi-file dialog: column headings, row states, labels

@@ -1,23 +1,34 @@
 #include "text/unicode.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace zt {
+
+namespace {
+
+// A run of code units sharing one upper-case offset.
+struct UpperRun {
+  char16_t First, Last;
+  int Delta;
+  int Step;  // 1: every unit of the run; 2: every other one (alternating pairs)
+};
+
+constexpr UpperRun kUpperRuns[] = {
+#include "text/upper_case_table.inc"
+};
+
+}  // namespace
 
 char16_t UpperSimple(char16_t c) {
   if (c < 0x80) return (c >= u'a' && c <= u'z') ? char16_t(c - 0x20) : c;
-  // Latin-1 Supplement and Latin Extended-A, Greek, Cyrillic and full-width
-  // Latin: the scripts whose names users type; other code units keep their case.
-  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return char16_t(c - 0x20);
-  if (c == 0xFF) return 0x178;
-  if (c >= 0x100 && c <= 0x17F) {
-    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1) ? c : char16_t(c - 1);
-    if (c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F) return c;
-    return (c & 1) ? char16_t(c - 1) : c;
-  }
-  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return char16_t(c - 0x20);
-  if (c >= 0x430 && c <= 0x44F) return char16_t(c - 0x20);
-  if (c >= 0x450 && c <= 0x45F) return char16_t(c - 0x50);
-  if (c >= 0xFF41 && c <= 0xFF5A) return char16_t(c - 0x20);
-  return c;
+  // The last run starting at or before c.
+  const UpperRun* run = std::upper_bound(std::begin(kUpperRuns), std::end(kUpperRuns), c,
+                                         [](char16_t unit, const UpperRun& r) { return unit < r.First; });
+  if (run == std::begin(kUpperRuns)) return c;
+  --run;
+  if (c > run->Last || (c - run->First) % run->Step != 0) return c;
+  return char16_t(c + run->Delta);
 }
 
 bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {

@@ -6,8 +6,10 @@
 
 namespace zt {
 
-// Simple (one code unit to one code unit) upper-casing, as the platform's
-// ordinal case-insensitive comparison does it.
+// Simple (one code unit to one code unit) upper-casing of the whole Basic
+// Multilingual Plane, as the platform's ordinal case-insensitive comparison
+// does it: only reversible pairs fold (not the micro sign, dotless i, long s
+// or final sigma); surrogates keep their value.
 char16_t UpperSimple(char16_t c);
 
 // The one case-insensitive equality for names: entries, attributes, message

@@ -123,8 +123,8 @@ public:
   // Opens path for reading with full sharing (others may read, write and
   // delete); null when it cannot be opened.
   virtual std::unique_ptr<SendFileReader> OpenForReading(std::u16string_view path) = 0;
-  // A readable text for a file error number (FormatMessage of the system
-  // table on Windows); may be empty.
+  // The system's text for a Win32 error number, in the user's language
+  // (FormatMessage of the system table on Windows); may be empty.
   virtual std::u16string ErrorText(std::uint32_t error) = 0;
 };
 

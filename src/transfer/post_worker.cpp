@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <string>
+#include <system_error>
 
 #include "text/ansi.h"
 #include "text/unicode.h"
@@ -73,16 +74,15 @@ public:
     return 0;
   }
 
-  void ReportUnexpected(std::u16string description, std::uint32_t error) {
-    if (description.size() > MaxDescription) description.resize(MaxDescription);
+  // A failure without a code, described in the user's language.
+  void ReportUncoded(std::uint32_t error, unsigned ownTextId) {
     if (!manager_.OnError) return;
     CZTTransException failure;
-    failure.Description = std::move(description);
+    failure.Description = UncodedFailureText(error != 0 ? files_.ErrorText(error) : std::u16string(), ownTextId);
+    if (failure.Description.size() > MaxDescription) failure.Description.resize(MaxDescription);
     failure.ErrorNumber = error;
     manager_.OnError(manager_, failure);
   }
-
-  std::u16string FileErrorText(std::uint32_t error) { return files_.ErrorText(error); }
 
 private:
   bool OpenFiles() {
@@ -211,16 +211,20 @@ std::uint32_t PostWorker(CZTTransMgr& manager, HttpExchange& exchange, FileOpene
     exitCode = run.Run();
   } catch (const FileReadFailure& failure) {
     CloseOpenFiles(&manager.OpenFiles);
-    std::u16string text = run.FileErrorText(failure.Error);
-    run.ReportUnexpected(text.empty() ? u"A file to send could not be read." : text, failure.Error);
+    run.ReportUncoded(failure.Error, uncoded_text::FileUnreadable);
     exitCode = failure.Error;
   } catch (const std::bad_alloc&) {
     CloseOpenFiles(&manager.OpenFiles);
-    run.ReportUnexpected(u"Not enough memory to send the request.", win32_error::OutOfMemory);
+    run.ReportUncoded(win32_error::OutOfMemory, uncoded_text::OutOfMemory);
     exitCode = win32_error::OutOfMemory;
-  } catch (const std::exception& failure) {
+  } catch (const std::system_error& failure) {
+    // The library's own message is English; a system error has a number.
     CloseOpenFiles(&manager.OpenFiles);
-    run.ReportUnexpected(Widen(failure.what()), 0);
+    const bool system = failure.code().category() == std::system_category();
+    run.ReportUncoded(system ? static_cast<std::uint32_t>(failure.code().value()) : 0, uncoded_text::Unexpected);
+  } catch (const std::exception&) {
+    CloseOpenFiles(&manager.OpenFiles);
+    run.ReportUncoded(0, uncoded_text::Unexpected);
   }
   CloseOpenFiles(&manager.OpenFiles);
   exchange.CloseHandles();

@@ -4,6 +4,10 @@
 
 namespace zt {
 
+std::u16string UncodedFailureText(std::u16string systemText, unsigned id) {
+  return systemText.empty() ? std::u16string(LoadText(id)) : std::move(systemText);
+}
+
 void ApplyTransErrorCode(std::u16string_view failureCode, std::u16string& errorCode,
                          std::u16string& errorDescription) {
   errorCode = std::u16string(failureCode);

@@ -30,6 +30,20 @@ constexpr char16_t QueryStatus[] = u"E04010";
 constexpr char16_t Cancelled[] = u"I04001";
 }  // namespace trans_code
 
+// The string ids of the texts of failures without a code.
+namespace uncoded_text {
+constexpr unsigned FileUnreadable = 4101;    // a file to send could not be read
+constexpr unsigned OutOfMemory = 4102;       // no memory to build or send the request
+constexpr unsigned ThreadNotStarted = 4103;  // the upload thread could not be started
+constexpr unsigned NoAgent = 4104;           // no HTTP agent to send the request
+constexpr unsigned Unexpected = 4105;        // any other failure caught during the post
+}  // namespace uncoded_text
+
+// The description of a failure without a code: the system's text for its
+// error number, which comes in the user's language, or our own text (id)
+// when the system has none.
+std::u16string UncodedFailureText(std::u16string systemText, unsigned id);
+
 // Applies a failure's code to the control's error pair: code always becomes
 // the failure's code; description becomes the text of E04001..E04009 (ids
 // 4001..4009) or I04001 (14001) and is left as it was for any other code.

@@ -66,7 +66,7 @@ void CZTTransMgr::Post(std::int32_t mode) {
   if (!Agent) {
     if (OnError) {
       CZTTransException failure;
-      failure.Description = u"No HTTP agent is available to send the request.";
+      failure.Description = UncodedFailureText({}, uncoded_text::NoAgent);
       OnError(*this, failure);
     }
     if (OnComplete) OnComplete(*this);

@@ -2,7 +2,10 @@
 // The transfer manager: everything one post needs (message fields, files to
 // send, server address, credentials, encoding switch), the callbacks through
 // which its owner follows the post, and the results. A caller creates one,
-// fills it, calls Post and deletes it afterwards.
+// fills it, calls Post and deletes it afterwards. A post through an agent
+// works on its own copy of the inputs and callbacks taken at Post; deleting
+// the manager (or a new Post) stops it, and no thread of it touches the
+// manager once that returns (wininet_agent.h).
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -70,8 +73,12 @@ public:
   std::u16string UserName;
   std::u16string Password;
   std::int16_t Utf8 = 0;  // 1: texts go out and come back as UTF-8; otherwise the ANSI code page
+  // The last post's reply, written just before its OnComplete on the thread
+  // that calls it (-1 and empty when no reply was read): read them there or later.
   std::u16string ResponseText;
   std::int32_t StatusCode = -1;
+  // Files PostWorker opened when run on this manager itself; a post through
+  // an agent keeps the files it opens to itself.
   std::vector<OpenSendFile> OpenFiles;
   std::int32_t PostMode = 0;  // 1: on the agent's worker thread; otherwise on the caller's
   void* Owner = nullptr;      // not owned; lets the callbacks reach their control or dialog
@@ -99,7 +106,8 @@ public:
   void AddSendFile(std::u16string_view path, std::u16string_view name);
 
   // Starts the post in mode (0: this thread, 1: a worker thread) through a
-  // new agent, replacing any previous one. With no agent available the post
+  // new agent, replacing (and stopping) any previous one. The post uses the
+  // inputs and callbacks as they are now. With no agent available the post
   // ends at once with a failure report and OnComplete.
   void Post(std::int32_t mode);
 

@@ -1,6 +1,7 @@
 #include "transfer/url.h"
 
 #include <limits>
+#include <string>
 
 #include "text/unicode.h"
 
@@ -53,6 +54,17 @@ ParsedUrl ParseUrl(std::u16string_view url, std::int32_t currentPort) {
   }
   parsed.MarkModified = true;
   return parsed;
+}
+
+std::u16string SavedUrl(std::u16string_view host, std::u16string_view path, std::int32_t port) {
+  if (host.empty()) return std::u16string(path);
+  std::u16string url = u"http://";
+  url += host;
+  // The scheme carries no more than its default port: the post is the same
+  // plain HTTP request either way.
+  if (port != 80 && port >= 0) url += u':' + Widen(std::to_string(port));
+  url += path;
+  return url;
 }
 
 }  // namespace zt

@@ -1,5 +1,6 @@
 #pragma once
-// Cutting the control's URL property into host, path and port.
+// Cutting the control's URL property into host, path and port, and putting
+// them together again for the control's saved state.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,5 +20,11 @@ struct ParsedUrl {
 // A URL too short or without a "/" after its host empties host and path,
 // keeps the port and does not mark the control modified.
 ParsedUrl ParseUrl(std::u16string_view url, std::int32_t currentPort);
+
+// The text the URL property is saved as. With a host, the whole address
+// "http://host[:port]/path" (the port written unless it is 80 or negative),
+// which ParseUrl cuts back into the same host, path and port; without one,
+// the bare path, as saves have always held it.
+std::u16string SavedUrl(std::u16string_view host, std::u16string_view path, std::int32_t port);
 
 }  // namespace zt

@@ -146,23 +146,31 @@ TempFolder::TempFolder() {
   CreateDirectoryW(path_.c_str(), nullptr);
 }
 
-TempFolder::~TempFolder() {
+namespace {
+
+// Removes folder (ending with "\\") with its files and subfolders.
+void RemoveTree(const std::wstring& folder) {
   WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((path_ + L"*").c_str(), &data);
+  HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
   if (find != INVALID_HANDLE_VALUE) {
     do {
-      std::wstring file = path_ + data.cFileName;
+      const std::wstring name = data.cFileName;
+      const std::wstring path = folder + name;
       if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(file.c_str());
-      } else if (std::wstring(data.cFileName) != L"." && std::wstring(data.cFileName) != L"..") {
-        RemoveDirectoryW(file.c_str());
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+      } else if (name != L"." && name != L"..") {
+        RemoveTree(path + L"\\");
       }
     } while (FindNextFileW(find, &data));
     FindClose(find);
   }
-  RemoveDirectoryW(path_.c_str());
+  RemoveDirectoryW(folder.c_str());
 }
+
+}  // namespace
+
+TempFolder::~TempFolder() { RemoveTree(path_); }
 
 std::wstring TempFolder::MakeFile(const std::wstring& name, DWORD size, DWORD attributes) const {
   std::wstring file = path_ + name;

@@ -65,7 +65,7 @@ private:
   com::ComPtr<IDispatch> control_;
 };
 
-// A folder of its own under the temporary folder, removed with its files.
+// A folder of its own under the temporary folder, removed with everything in it.
 class TempFolder {
 public:
   TempFolder();

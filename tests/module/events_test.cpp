@@ -84,6 +84,47 @@ TEST_F(EventsTest, ContainerOffersEventsAndPropertyNotifications) {
   EXPECT_EQ(connections->Next(1, &data, nullptr), S_FALSE);
 }
 
+// Containers follow property changes through IPropertyNotifySink: only a
+// sink of that interface connects, and every put that succeeds tells it.
+TEST_F(EventsTest, PropertyPutsNotifyTheirSinks) {
+  struct Notified : IPropertyNotifySink {
+    std::vector<DISPID> changed;
+    ULONG refs = 1;
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+      if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyNotifySink)) {
+        *out = this;
+        AddRef();
+        return S_OK;
+      }
+      *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }
+    STDMETHODIMP OnChanged(DISPID id) override {
+      changed.push_back(id);
+      return S_OK;
+    }
+    STDMETHODIMP OnRequestEdit(DISPID) override { return S_OK; }
+  } sink;
+  com::ComPtr<IConnectionPoint> notify;
+  ASSERT_EQ(Container()->FindConnectionPoint(IID_IPropertyNotifySink, notify.Put()), S_OK);
+  // A dispatch-only sink (an event handler of a script) cannot take these calls.
+  Advised scriptSink(control_.Get());
+  DWORD refused = 1;
+  EXPECT_EQ(notify->Advise(&scriptSink.Sink(), &refused), CONNECT_E_CANNOTCONNECT);
+  DWORD cookie = 0;
+  ASSERT_EQ(notify->Advise(&sink, &cookie), S_OK);
+
+  ASSERT_EQ(control_.Put(L"Port", Long(8080)).Hr, S_OK);
+  ASSERT_EQ(control_.Put(L"URL", Text(L"http://host/recv.asp")).Hr, S_OK);
+  EXPECT_EQ(control_.Get(L"Port").Hr, S_OK);  // reading changes nothing
+  control_.Call(L"AddVirtualFileWithSize", {Text(L"/a/b.txt"), Text(L"3M")});  // a method neither
+  EXPECT_EQ(sink.changed, (std::vector<DISPID>{control_.Id(L"Port"), control_.Id(L"URL")}));
+  EXPECT_EQ(notify->Unadvise(cookie), S_OK);
+  EXPECT_EQ(sink.refs, 1u);
+}
+
 TEST_F(EventsTest, SinkMayChangeTheListFromInsideAnEvent) {
   Advised advised(control_.Get());
   // The page removes every entry as soon as it is announced.

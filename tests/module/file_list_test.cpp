@@ -8,6 +8,8 @@
 
 #include "control_client.h"
 #include "event_sink.h"
+#include "model/formats.h"
+#include "platform/win_file_system.h"
 
 namespace zt::test {
 namespace {
@@ -245,6 +247,14 @@ TEST_F(FileListTest, DateAttributesFollowTheFileTimesInLocalTime) {
   EXPECT_EQ(control_.Call(L"GetFileAttr", {Text(L"ModifiyDate")}).Text(), L"2021-03-04 05:06:07");
   EXPECT_EQ(control_.Call(L"GetFileAttr", {Text(L"ModifyDate")}).Text(), L"");
   EXPECT_EQ(control_.Call(L"GetFileAttr", {Text(L"CreateDate")}).Text().size(), 19u);
+
+  // A file whose status cannot be read shows time 0 in local time: the
+  // tests run in Seoul's zone, nine hours east of Greenwich.
+  TIME_ZONE_INFORMATION zone;
+  GetTimeZoneInformation(&zone);
+  ASSERT_EQ(zone.Bias, -540) << "run with TZ=Asia/Seoul";
+  const CivilTime epoch = WinFileSystem().LocalEpoch();
+  EXPECT_EQ(DateText(epoch), u"1970-01-01 09:00:00");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "control_client.h"
+#include "memory_bag.h"
 #include "receiver_client.h"
 
 namespace zt::test {
@@ -141,6 +142,51 @@ TEST_F(Posting, PostFileSendsTheCurrentEntryAloneByteForByte) {
   EXPECT_EQ(control.GetLong(L"FilePos"), 1);
 }
 
+// A wildcard path written with "/" or with mixed separators names the file
+// it found: that file's bytes go out under its row, never those of a file
+// of the same name in the process's current folder or in a parent folder.
+TEST_F(Posting, WildcardPathsSendTheFileTheyFoundWhateverTheSeparators) {
+  TempFolder current;
+  WriteFileBytes(current, L"b.dat", "DECOY");
+  WriteFileBytes(folder, L"b.dat", "UPPER");
+  ASSERT_TRUE(CreateDirectoryW((folder.Path() + L"sub").c_str(), nullptr));
+  WriteFileBytes(folder, L"sub\\b.dat", "right");
+  wchar_t saved[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, saved);
+  ASSERT_TRUE(SetCurrentDirectoryW(current.Path().c_str()));
+  struct Restore {
+    const wchar_t* folder;
+    ~Restore() { SetCurrentDirectoryW(folder); }
+  } restore{saved};
+
+  std::wstring slashes = folder.Path() + L"sub/*.dat";
+  for (wchar_t& c : slashes) c = c == L'\\' ? L'/' : c;
+  const std::wstring mixed = folder.Path() + L"sub/?.dat";
+  SetUrl(base + L"/up");
+  struct Case {
+    std::wstring method, path, name;
+  };
+  const Case cases[] = {{L"AddLocalFile", slashes, L"b.dat"},
+                        {L"AddLocalFile", mixed, L"b(1).dat"},
+                        {L"AddLocalFiles", mixed, L"b(2).dat"},
+                        {L"AddLocalFiles", slashes, L"b(3).dat"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Narrow(c.method + L" " + c.path));
+    CallResult added = control.Call(c.method, {Text(c.path.c_str())});
+    ASSERT_EQ(added.Hr, S_OK);
+    EXPECT_TRUE(added.Bool());
+    // The entry keeps the folder as the page wrote it.
+    EXPECT_EQ(control.GetText(L"FilePath"), c.path.substr(0, c.path.rfind(L'/') + 1) + L"b.dat");
+    const long before = receiver.Count();
+    EXPECT_EQ(Posted(L"PostFile"), L"");
+    ASSERT_EQ(receiver.Count(), before + 1);
+    Recorded req(receiver.Raw(before + 1));
+    const std::string name = Narrow(c.name);
+    EXPECT_EQ(req.Body, FieldPart(req.Boundary, "_ZTUInfo", "Type|FileName|Size|\r\nN|" + name + "|5|\r\n") +
+                            FilePart(req.Boundary, name, "right") + "--" + req.Boundary + "--\r\n");
+  }
+}
+
 TEST_F(Posting, PostFileOfAServerEntrySendsItsRowWithoutAFile) {
   ASSERT_EQ(control.Call(L"AddVirtualFileWithSize", {Text(L"/srv/c.doc"), Text(L"77")}).Hr, S_OK);
   Add(WriteFileBytes(folder, L"a.txt", "abcde"));
@@ -152,6 +198,100 @@ TEST_F(Posting, PostFileOfAServerEntrySendsItsRowWithoutAFile) {
   ASSERT_FALSE(req.Boundary.empty());
   EXPECT_EQ(req.Body, FieldPart(req.Boundary, "_ZTUInfo", "Type|FileName|Size|\r\nV|c.doc|77|\r\n") + "--" +
                           req.Boundary + "--\r\n");
+}
+
+// How a container keeps a control: each form saves one control and loads
+// another from what it saved.
+enum class SavedForm { Stream, Storage, Bag };
+
+void SaveAndLoad(SavedForm form, IDispatch* from, IDispatch* to, MemoryBag& bag) {
+  com::ComPtr<IDispatch> source(from), target(to);
+  switch (form) {
+    case SavedForm::Stream: {
+      com::ComPtr<IStream> stream;
+      ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()), S_OK);
+      ASSERT_EQ(source.As<IPersistStreamInit>(IID_IPersistStreamInit)->Save(stream.Get(), TRUE), S_OK);
+      LARGE_INTEGER zero = {};
+      stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+      ASSERT_EQ(target.As<IPersistStreamInit>(IID_IPersistStreamInit)->Load(stream.Get()), S_OK);
+      break;
+    }
+    case SavedForm::Storage: {
+      com::ComPtr<ILockBytes> bytes;
+      com::ComPtr<IStorage> storage;
+      ASSERT_EQ(CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.Put()), S_OK);
+      ASSERT_EQ(StgCreateDocfileOnILockBytes(bytes.Get(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                                             storage.Put()),
+                S_OK);
+      ASSERT_EQ(source.As<IPersistStorage>(IID_IPersistStorage)->Save(storage.Get(), FALSE), S_OK);
+      ASSERT_EQ(target.As<IPersistStorage>(IID_IPersistStorage)->Load(storage.Get()), S_OK);
+      break;
+    }
+    case SavedForm::Bag:
+      ASSERT_EQ(source.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->Save(&bag, TRUE, TRUE), S_OK);
+      ASSERT_EQ(target.As<IPersistPropertyBag>(IID_IPersistPropertyBag)->Load(&bag, nullptr), S_OK);
+      break;
+  }
+}
+
+// A control whose URL was put keeps its server through every form of save:
+// the control loaded from it posts to the same host, port and path, and
+// reading URL still gives the path. What earlier saves and pages hold loads
+// as before: a bare path keeps no host, a page's whole URL takes a Port
+// given beside it.
+TEST_F(Posting, SavedControlPostsToTheServerItWasGiven) {
+  SetUrl(base + L"/Saved.asp?k=1");
+  const std::string hostLine = "\r\nHost: 127.0.0.1:" + std::to_string(receiver.Port()) + "\r\n";
+  for (SavedForm form : {SavedForm::Stream, SavedForm::Storage, SavedForm::Bag}) {
+    SCOPED_TRACE(static_cast<int>(form));
+    MemoryBag bag;
+    ControlClient loaded;
+    SaveAndLoad(form, control.Get(), loaded.Get(), bag);
+    if (form == SavedForm::Bag) {
+      ASSERT_EQ(bag.values[L"URL"].vt, VT_BSTR);
+      EXPECT_EQ(std::wstring(bag.values[L"URL"].bstrVal), base + L"/Saved.asp?k=1");
+    }
+    EXPECT_EQ(loaded.GetText(L"URL"), L"/Saved.asp?k=1");
+    EXPECT_EQ(loaded.GetLong(L"Port"), receiver.Port());
+    ASSERT_EQ(loaded.Call(L"AddMessage", {Text(L"a"), Text(L"b")}).Hr, S_OK);
+    const long before = receiver.Count();
+    CallResult posted = loaded.Call(L"PostMessage");
+    ASSERT_EQ(posted.Hr, S_OK) << Narrow(posted.Description());
+    EXPECT_EQ(posted.Text(), L"OK");
+    ASSERT_EQ(receiver.Count(), before + 1);
+    const std::string raw = receiver.Raw(before + 1);
+    EXPECT_EQ(raw.find("POST /Saved.asp?k=1 HTTP/1.0\r\n"), 0u) << raw;
+    EXPECT_NE(raw.find(hostLine), std::string::npos) << raw;
+  }
+
+  // Saved by earlier builds, or written by a page.
+  auto loadPage = [](const ControlClient& c, MemoryBag& page) {
+    return com::ComPtr<IDispatch>(c.Get()).As<IPersistPropertyBag>(IID_IPersistPropertyBag)->Load(&page, nullptr);
+  };
+  {
+    MemoryBag path;
+    path.Param(L"URL", L"/recv.asp");
+    path.Param(L"Port", L"8080");
+    ControlClient loaded;
+    ASSERT_EQ(loadPage(loaded, path), S_OK);
+    EXPECT_EQ(loaded.GetText(L"URL"), L"/recv.asp");
+    EXPECT_EQ(loaded.GetLong(L"Port"), 8080);
+    ASSERT_EQ(loaded.Call(L"AddMessage", {Text(L"a"), Text(L"b")}).Hr, S_OK);
+    EXPECT_EQ(loaded.Call(L"PostMessage").Exception.wCode, 1001);
+  }
+  {
+    MemoryBag page;
+    page.Param(L"URL", L"http://127.0.0.1/page.asp");
+    page.Param(L"Port", std::to_wstring(receiver.Port()).c_str());
+    ControlClient loaded;
+    ASSERT_EQ(loadPage(loaded, page), S_OK);
+    EXPECT_EQ(loaded.GetText(L"URL"), L"/page.asp");
+    ASSERT_EQ(loaded.Call(L"AddMessage", {Text(L"a"), Text(L"b")}).Hr, S_OK);
+    const long before = receiver.Count();
+    EXPECT_EQ(loaded.Call(L"PostMessage").Text(), L"OK");
+    ASSERT_EQ(receiver.Count(), before + 1);
+    EXPECT_EQ(receiver.Raw(before + 1).find("POST /page.asp HTTP/1.0\r\n"), 0u);
+  }
 }
 
 TEST_F(Posting, PostMessageSendsTheFieldsAndReturnsTheReply) {

@@ -117,15 +117,13 @@ TEST_F(PropertiesTest, RecordedOnlyFailureReturnsNormally) {
 }
 
 TEST_F(PropertiesTest, MembersNotInThisBuildFailPlainly) {
-  for (const wchar_t* name : {L"OpenFileDialog", L"OpenFolderDialog", L"OpenPostDialog", L"OpenFile"}) {
+  for (const wchar_t* name : {L"OpenFileDialog", L"OpenFolderDialog", L"OpenFile"}) {
     CallResult r = control_.Call(name);
     ASSERT_EQ(r.Hr, DISP_E_EXCEPTION);
     EXPECT_EQ(r.Exception.scode, E_NOTIMPL);
     EXPECT_EQ(r.Exception.wCode, 0);
     EXPECT_NE(r.Description().find(name), std::wstring::npos);
   }
-  CallResult post = control_.Call(L"Post", {Bool(true)});
-  EXPECT_EQ(post.Exception.scode, E_NOTIMPL);
   EXPECT_EQ(control_.GetText(L"ErrorCode"), L"");
 }
 

@@ -179,7 +179,8 @@ TEST_F(TypeLibTest, DeclaresTheMembersWithTheirNumbersAndTypes) {
     EXPECT_EQ(control.Id(m.Name), m.RunTimeId);
   }
 
-  // Colours are the standard OLE_COLOR (known to containers by its GUID).
+  // Colours are the standard OLE_COLOR, imported from the standard OLE
+  // library (stdole2) rather than a copy of our own.
   for (UINT i = 0; i < 36; ++i) {
     VARDESC* var = nullptr;
     ASSERT_EQ(info->GetVarDesc(i, &var), S_OK);
@@ -195,6 +196,13 @@ TEST_F(TypeLibTest, DeclaresTheMembersWithTheirNumbersAndTypes) {
       ASSERT_EQ(ref->GetTypeAttr(&refAttr), S_OK);
       EXPECT_TRUE(IsEqualGUID(refAttr->guid, Guid(L"{66504301-BE0F-101A-8BBB-00AA00300CAB}")));
       ref->ReleaseTypeAttr(refAttr);
+      com::ComPtr<ITypeLib> home;
+      UINT index = 0;
+      ASSERT_EQ(ref->GetContainingTypeLib(home.Put(), &index), S_OK);
+      TLIBATTR* homeAttr = nullptr;
+      ASSERT_EQ(home->GetLibAttr(&homeAttr), S_OK);
+      EXPECT_TRUE(IsEqualGUID(homeAttr->guid, Guid(L"{00020430-0000-0000-C000-000000000046}")));
+      home->ReleaseTLibAttr(homeAttr);
     }
     info->ReleaseVarDesc(var);
   }

@@ -237,6 +237,12 @@ class Answers(unittest.TestCase):
         # The challenge still reads the whole body first.
         self.assertEqual(5, self.rx.account(1, wait=0)["body_bytes"])
 
+    def test_keep_alive_off_closes_even_a_kept_alive_connection(self):
+        keep = {"Connection": "keep-alive"}
+        self.assertEqual("keep-alive", self.post(headers=keep)[1]["Connection"])
+        self.rx.control("default=1&keep_alive=0")
+        self.assertEqual("close", self.post(headers=keep)[1]["Connection"])
+
     def test_queued_rules_apply_once_then_the_default(self):
         self.rx.control("default=1&status=200&body=" + "%ED%95%9C%EA%B8%80" + "&encoding=cp949")
         self.rx.control("status=500&body=boom")

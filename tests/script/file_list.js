@@ -96,8 +96,8 @@ raises(function () { return c.FileName; }, "FileName without an entry");
 raises(function () { c.GetFileAttrs(); }, "GetFileAttrs without an entry");
 
 // Members not in this build fail plainly, and say so.
-e = raises(function () { c.OpenPostDialog(); }, "OpenPostDialog");
-check(e && e.description.indexOf("OpenPostDialog") >= 0, "OpenPostDialog names itself as not available");
+e = raises(function () { c.OpenFile(); }, "OpenFile");
+check(e && e.description.indexOf("OpenFile") >= 0, "OpenFile names itself as not available");
 
 c = null;
 CollectGarbage();

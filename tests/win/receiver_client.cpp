@@ -49,6 +49,10 @@ void ReceiverClient::Reset() {
   Exchange("POST /_control HTTP/1.0\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
 }
 
+long long ReceiverClient::BodyBytes() {
+  return JsonInt(Exchange("GET /_control/status HTTP/1.0\r\n\r\n"), "body_bytes");
+}
+
 long ReceiverClient::Count() { return static_cast<long>(JsonInt(Exchange("GET /_control/status HTTP/1.0\r\n\r\n"), "count")); }
 
 namespace {

@@ -19,6 +19,8 @@ public:
   void Reset();
   // Requests numbered so far.
   long Count();
+  // Body bytes read so far over all requests, counted as they arrive.
+  long long BodyBytes();
   // The raw bytes and the JSON account of request number, waiting until
   // the receiver has written them; empty when they never appear.
   std::string Raw(long number);

@@ -12,90 +12,24 @@
 #include <vector>
 
 #include "platform/wide_text.h"
+#include "post_helpers.h"
 #include "receiver_client.h"
 #include "transfer/trans_mgr.h"
 #include "transfer/upload_manifest.h"
 #include "transfer/win/uuid_text.h"
 #include "transfer/win/wininet_agent.h"
+#include "transfer/win/wininet_exchange.h"
 
 namespace zt {
 namespace {
 
 using test::JsonInt;
 using test::ReceiverClient;
+using test::RealFiles;
+using test::Scratch;
+using test::Utf8;
 
 const char16_t Korean[] = u"\uD55C\uAE00";  // two Hangul syllables
-
-std::string Utf8(std::u16string_view text) {
-  std::wstring wide(AsWideData(text), text.size());
-  int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &out[0], n, nullptr, nullptr);
-  return out;
-}
-
-// The receiver's view of the files: what a find-first on the path reports.
-class RealFiles final : public FileSystem {
-public:
-  std::optional<FoundFile> FindFirst(std::u16string_view path) override {
-    std::u16string p(path);
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(AsWide(p), GetFileExInfoStandard, &data)) return std::nullopt;
-    FoundFile f;
-    f.FullPath = p;
-    f.Name = p.substr(p.find_last_of(u"\\/") + 1);
-    f.Size = (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return f;
-  }
-  std::vector<FoundFile> FindAll(std::u16string_view) override { return {}; }
-  std::optional<FileTimes> Times(std::u16string_view) override { return std::nullopt; }
-};
-
-// A folder of its own for every test's files.
-class Scratch {
-public:
-  Scratch() {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    dir_ = FromWide(temp) + u"zt-wininet-" + FromWide(std::to_wstring(GetCurrentProcessId()).c_str()) + u"-" +
-           FromWide(std::to_wstring(++counter_).c_str());
-    if (!CreateDirectoryW(AsWide(dir_), nullptr)) ADD_FAILURE() << "cannot create " << Utf8(dir_);
-  }
-  ~Scratch() {
-    for (const auto& f : files_) DeleteFileW(AsWide(f));
-    RemoveDirectoryW(AsWide(dir_));
-  }
-  std::u16string Write(const std::u16string& name, const std::string& bytes) {
-    std::u16string path = dir_ + u"\\" + name;
-    HANDLE h = CreateFileW(AsWide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) ADD_FAILURE() << "cannot create " << Utf8(path) << ": " << GetLastError();
-    DWORD written = 0;
-    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(h);
-    files_.push_back(path);
-    return path;
-  }
-  // A file of size bytes that occupies (almost) no disk: only its end is written.
-  std::u16string Sparse(const std::u16string& name, std::int64_t size) {
-    std::u16string path = dir_ + u"\\" + name;
-    HANDLE h = CreateFileW(AsWide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) ADD_FAILURE() << "cannot create " << Utf8(path) << ": " << GetLastError();
-    DWORD ignored = 0;
-    DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
-    LARGE_INTEGER end;
-    end.QuadPart = size;
-    SetFilePointerEx(h, end, nullptr, FILE_BEGIN);
-    SetEndOfFile(h);
-    CloseHandle(h);
-    files_.push_back(path);
-    return path;
-  }
-
-private:
-  static inline int counter_ = 0;
-  std::u16string dir_;
-  std::vector<std::u16string> files_;
-};
 
 // What a post told its owner.
 struct Outcome {
@@ -276,16 +210,8 @@ TEST_F(WinInetPost, RepliesComeBackWhole) {
 }
 
 TEST_F(WinInetPost, NothingListeningFailsWithTheSystemText) {
-  // A port that was just free and is closed again.
-  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in addr = {};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(0, bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)));
-  int len = sizeof(addr);
-  getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
-  closesocket(s);
-  manager.Port = ntohs(addr.sin_port);
+  manager.Port = test::ClosedLoopbackPort();
+  ASSERT_NE(0, manager.Port);
   manager.SetMessage(u"a", u"b");
   manager.Post(0);
   ASSERT_EQ(1u, outcome.Errors.size());

@@ -1,11 +1,20 @@
-// Posts one file through the real control, as a page does: loads the module,
-// creates the control through its class factory and calls URL, AddLocalFile
-// and PostFile through IDispatch. Reports the time PostFile took.
-// Usage: zt_control_post <module.ocx> <port> <file>
+// Posts through the real control, as a page does: loads the module, creates
+// the control through its class factory and calls URL, AddLocalFile and a
+// posting member through IDispatch. Reports the time the post took.
+// Usage: zt_control_post <module.ocx> <port> <file> [mode [arg]]
+//   (no mode)   PostFile of the file
+//   dialog      Post(true) of the file, its dialog shown; a probe thread sends
+//               the dialog a message every 10 ms and reports the round trips
+//   rate K      Post(true) with KByteRate K
+//   multi N     <file> is a folder of f0.bin .. f<N-1>.bin: OpenPostDialog,
+//               with a thread pressing Start and, at the end, Close
 #include <windows.h>
 #include <oleauto.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -41,6 +50,73 @@ VARIANT Text(const std::wstring& s) {
   return v;
 }
 
+const wchar_t kStatusTitle[] = L"\uD30C\uC77C \uC5C5\uB85C\uB4DC \uC0C1\uD0DC \uC708\uB3C4\uC6B0";
+
+HWND WaitForDialog(const std::atomic<bool>& stop) {
+  while (!stop) {
+    if (HWND found = FindWindowW(L"#32770", kStatusTitle)) return found;
+    Sleep(5);
+  }
+  return nullptr;
+}
+
+// Round trips of a message to the dialog's thread while the post runs.
+struct Probe {
+  std::vector<double> Ms;
+  void Run(const std::atomic<bool>& stop) {
+    HWND dialog = WaitForDialog(stop);
+    LARGE_INTEGER f, a, b;
+    QueryPerformanceFrequency(&f);
+    while (!stop && dialog && IsWindow(dialog)) {
+      DWORD_PTR ignored = 0;
+      QueryPerformanceCounter(&a);
+      if (!SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored)) break;
+      QueryPerformanceCounter(&b);
+      Ms.push_back(1000.0 * double(b.QuadPart - a.QuadPart) / double(f.QuadPart));
+      Sleep(10);
+    }
+  }
+  void Print() {
+    if (Ms.empty()) {
+      std::printf("probe none\n");
+      return;
+    }
+    std::sort(Ms.begin(), Ms.end());
+    std::printf("probe n %zu p50 %.2f p99 %.2f max %.2f\n", Ms.size(), Ms[Ms.size() / 2], Ms[Ms.size() * 99 / 100],
+                Ms.back());
+  }
+};
+
+// Presses Start, waits for the Close state and presses it.
+void RunThrough(const std::atomic<bool>& stop) {
+  HWND dialog = WaitForDialog(stop);
+  if (!dialog) return;
+  PostMessageW(GetDlgItem(dialog, 222), BM_CLICK, 0, 0);
+  wchar_t caption[16] = {};
+  while (!stop && IsWindow(dialog)) {
+    GetWindowTextW(GetDlgItem(dialog, 217), caption, 16);
+    if (std::wstring(caption) == L"Close" && IsWindowEnabled(GetDlgItem(dialog, 217))) {
+      PostMessageW(GetDlgItem(dialog, 217), BM_CLICK, 0, 0);
+      return;
+    }
+    Sleep(5);
+  }
+}
+
+VARIANT Long(long n) {
+  VARIANT v;
+  V_VT(&v) = VT_I4;
+  V_I4(&v) = n;
+  return v;
+}
+
+VARIANT Bool(bool b) {
+  VARIANT v;
+  V_VT(&v) = VT_BOOL;
+  V_BOOL(&v) = b ? VARIANT_TRUE : VARIANT_FALSE;
+  return v;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -68,16 +144,38 @@ int wmain(int argc, wchar_t** argv) {
   VARIANT ignored;
   VariantInit(&ignored);
   const std::wstring url = L"http://127.0.0.1:" + std::wstring(argv[2]) + L"/post";
-  if (FAILED(Invoke(control, L"URL", DISPATCH_PROPERTYPUT, {Text(url)}, nullptr)) ||
-      FAILED(Invoke(control, L"AddLocalFile", DISPATCH_METHOD, {Text(argv[3])}, &ignored)))
+  const std::wstring mode = argc > 4 ? argv[4] : L"";
+  const long arg = argc > 5 ? _wtol(argv[5]) : 0;
+  if (FAILED(Invoke(control, L"URL", DISPATCH_PROPERTYPUT, {Text(url)}, nullptr))) return 1;
+  if (mode == L"multi") {
+    for (long i = 0; i < arg; ++i) {
+      if (FAILED(Invoke(control, L"AddLocalFile", DISPATCH_METHOD,
+                        {Text(std::wstring(argv[3]) + L"\\f" + std::to_wstring(i) + L".bin")}, &ignored)))
+        return 1;
+      VariantClear(&ignored);
+    }
+  } else if (FAILED(Invoke(control, L"AddLocalFile", DISPATCH_METHOD, {Text(argv[3])}, &ignored))) {
     return 1;
+  }
   VariantClear(&ignored);
+  if (mode == L"rate" && FAILED(Invoke(control, L"KByteRate", DISPATCH_PROPERTYPUT, {Long(arg)}, nullptr))) return 1;
 
+  std::atomic<bool> stop{false};
+  Probe probe;
+  std::thread helper;
+  if (mode == L"dialog") helper = std::thread([&] { probe.Run(stop); });
+  if (mode == L"multi") helper = std::thread([&] { RunThrough(stop); });
   LARGE_INTEGER frequency, start, end;
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&start);
-  HRESULT hr = Invoke(control, L"PostFile", DISPATCH_METHOD, {}, &ignored);
+  HRESULT hr;
+  if (mode.empty()) hr = Invoke(control, L"PostFile", DISPATCH_METHOD, {}, &ignored);
+  else if (mode == L"multi") hr = Invoke(control, L"OpenPostDialog", DISPATCH_METHOD, {}, &ignored);
+  else hr = Invoke(control, L"Post", DISPATCH_METHOD, {Bool(true)}, &ignored);
   QueryPerformanceCounter(&end);
+  stop = true;
+  if (helper.joinable()) helper.join();
+  if (mode == L"dialog") probe.Print();
   VariantClear(&ignored);
   const double seconds = double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);
 
@@ -95,5 +193,6 @@ int wmain(int argc, wchar_t** argv) {
               statusCode, failure);
   VariantClear(&code);
   control->Release();
-  return SUCCEEDED(hr) && statusCode == 200 ? 0 : 1;
+  // The multi-file dialog leaves no reply behind (-1): its success is the run's end.
+  return SUCCEEDED(hr) && (statusCode == 200 || mode == L"multi") ? 0 : 1;
 }

@@ -4,18 +4,20 @@
 
 #include "platform/bstr.h"
 #include "platform/com_ptr.h"
+#include "screenshot.h"
 
 namespace zt::host {
 namespace {
 
-enum : DISPID { kEcho = 1, kQuit, kSleep, kScreenshot };
+enum : DISPID { kEcho = 1, kQuit, kSleep, kScreenshot, kScreenshotLater };
 
 struct Member {
   const wchar_t* name;
   DISPID id;
 };
 const Member kMembers[] = {
-    {L"Echo", kEcho}, {L"Quit", kQuit}, {L"Sleep", kSleep}, {L"Screenshot", kScreenshot}};
+    {L"Echo", kEcho}, {L"Quit", kQuit}, {L"Sleep", kSleep}, {L"Screenshot", kScreenshot},
+    {L"ScreenshotLater", kScreenshotLater}};
 
 bool SameName(const wchar_t* a, const wchar_t* b) {
   for (; *a && *b; ++a, ++b) {
@@ -43,6 +45,31 @@ HRESULT ArgAsInt(DISPPARAMS* params, UINT index, LONG& out) {
   if (FAILED(hr)) return hr;
   out = v.Get()->lVal;
   return S_OK;
+}
+
+// One capture armed by ScreenshotLater: a window of this thread titled
+// Title, saved when the timer fires inside whatever loop then runs (a
+// control's modal dialog included).
+struct LaterShot {
+  std::wstring Title, Path;
+  UINT_PTR Timer = 0;
+};
+LaterShot g_later;
+
+BOOL CALLBACK FindTitled(HWND window, LPARAM lp) {
+  wchar_t text[256] = {};
+  GetWindowTextW(window, text, 256);
+  if (g_later.Title != text) return TRUE;
+  *reinterpret_cast<HWND*>(lp) = window;
+  return FALSE;
+}
+
+void CALLBACK TakeLaterShot(HWND, UINT, UINT_PTR, DWORD) {
+  KillTimer(nullptr, g_later.Timer);
+  g_later.Timer = 0;
+  HWND found = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), &FindTitled, reinterpret_cast<LPARAM>(&found));
+  if (found) SaveWindowBitmap(found, g_later.Path);
 }
 
 }  // namespace
@@ -103,6 +130,17 @@ HRESULT HostObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* para
         result->vt = VT_BOOL;
         result->boolVal = ok ? VARIANT_TRUE : VARIANT_FALSE;
       }
+      return S_OK;
+    }
+    case kScreenshotLater: {
+      if (params->cArgs != 3) return DISP_E_BADPARAMCOUNT;
+      LONG ms = 0;
+      if (FAILED(ArgAsString(params, 0, g_later.Title)) || FAILED(ArgAsString(params, 1, g_later.Path)) ||
+          FAILED(ArgAsInt(params, 2, ms)) || ms < 0) {
+        return DISP_E_TYPEMISMATCH;
+      }
+      if (g_later.Timer) KillTimer(nullptr, g_later.Timer);
+      g_later.Timer = SetTimer(nullptr, 0, static_cast<UINT>(ms), &TakeLaterShot);
       return S_OK;
     }
     default:

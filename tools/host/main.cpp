@@ -7,7 +7,8 @@
 //
 // The script sees the control as the item (default FileUpload) and an
 // output object as both `Host` and `WScript`: Echo(args...), Quit(code),
-// Sleep(ms) (runs the window's messages meanwhile), Screenshot(path).
+// Sleep(ms) (runs the window's messages meanwhile), Screenshot(path),
+// ScreenshotLater(title, path, ms).
 // Events of the control call the script's <item>_<Event> functions.
 //
 // Exit code: the code given to Quit; 0 when the script ends without Quit

@@ -27,12 +27,15 @@ A rule is a JSON object; every key is optional:
   sink          read and discard the body, do not record or parse it
   store         false: parse and hash file parts but do not keep them on disk
   record_raw    false: do not keep the N.raw copy
+  keep_alive    false: answer "Connection: close" and close, whatever the
+                client asked (so a client keeps no connection to reuse)
 Control endpoint (never recorded):
   GET  /_control?key=value...       appends one rule to the queue
   GET  /_control?default=1&key=...  replaces the default rule
   POST /_control  {"default": {...}, "queue": [{...}, ...], "reset": true}
   GET  /_control/requests           the accounts so far, as a JSON list
-  GET  /_control/status             {"count": requests numbered so far}
+  GET  /_control/status             {"count": requests numbered so far,
+                                     "body_bytes": body bytes read so far, all requests}
   GET  /_control/shutdown           stops the receiver
 """
 
@@ -306,6 +309,7 @@ class Receiver(socketserver.ThreadingTCPServer):
         self.args = args
         self.lock = threading.Lock()
         self.count = 0
+        self.body_bytes = 0      # live: grows while a body arrives
         self.accounts = []
         self.default_rule = load_default_rule(args)
         self.queue = []
@@ -361,7 +365,7 @@ def rule_from_query(query):
             rule[key] = int(value)
         elif key == "delay":
             rule[key] = float(value)
-        elif key in ("sink", "store", "record_raw", "default"):
+        elif key in ("sink", "store", "record_raw", "default", "keep_alive"):
             rule[key] = value not in ("0", "false", "")
         else:
             rule[key] = value
@@ -520,6 +524,8 @@ class Handler(socketserver.BaseRequestHandler):
         def take(data):
             nonlocal received
             received += len(data)
+            with self.server.lock:
+                self.server.body_bytes += len(data)
             if raw:
                 raw.write(data)
 
@@ -649,6 +655,7 @@ class Handler(socketserver.BaseRequestHandler):
             "text/plain; charset=%s" % ("utf-8" if encoding.lower() in ("utf-8", "utf8") else "ks_c_5601-1987"))
         keep = (hmap.get("connection", "").lower() == "keep-alive"
                 if version == "HTTP/1.0" else hmap.get("connection", "").lower() != "close")
+        keep = keep and rule.get("keep_alive", True)
         reason = {200: "OK", 401: "Unauthorized", 404: "Not Found", 500: "Internal Server Error"}.get(status, "Status")
         head = ["HTTP/1.1 %d %s" % (status, reason),
                 "Content-Type: " + ctype,
@@ -680,7 +687,7 @@ class Handler(socketserver.BaseRequestHandler):
                     reply = list(server.accounts)
             elif path == "/_control/status":
                 with server.lock:
-                    reply = {"count": server.count}
+                    reply = {"count": server.count, "body_bytes": server.body_bytes}
             elif path == "/_control/shutdown":
                 server.done.set()
             elif method == "POST":

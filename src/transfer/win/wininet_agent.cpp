@@ -1,97 +1,77 @@
 #include "transfer/win/wininet_agent.h"
 
-#include "transfer/post_worker.h"
+#include <mutex>
+#include <utility>
+
+#include "platform/message_wait.h"
+#include "platform/module_thread.h"
+#include "transfer/post_session.h"
+#include "transfer/win/send_files.h"
 #include "transfer/win/uuid_text.h"
+#include "transfer/win/wininet_exchange.h"
 
 namespace zt::win {
 
-namespace {
+// What the post's threads own together with the agent.
+struct WinInetAgent::Shared {
+  explicit Shared(CZTTransMgr& manager) : Session(manager) {}
 
-// Waits for a thread while still answering messages other threads send to
-// this one: a worker inside a callback may be waiting for this thread's window.
-bool WaitPumpingSent(HANDLE thread, DWORD timeoutMs) {
-  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-  for (;;) {
-    ULONGLONG now = GetTickCount64();
-    if (now >= deadline) return false;
-    DWORD waited = MsgWaitForMultipleObjects(1, &thread, FALSE, static_cast<DWORD>(deadline - now), QS_SENDMESSAGE);
-    if (waited == WAIT_OBJECT_0) return true;
-    if (waited != WAIT_OBJECT_0 + 1) return false;
-    MSG msg;
-    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-  }
-}
+  WinInetExchange Exchange;
+  Win32FileOpener Files;
+  PostSession Session;
 
-struct CompleteCall {
-  CZTTransMgr* Manager;
-  std::shared_ptr<const std::atomic<bool>> Killed;
+  std::mutex Lock;  // guards the completion thread's handle and id
+  UniqueKernelHandle Completion;
+  DWORD CompletionId = 0;
 };
-
-DWORD WINAPI CompleteMain(void* param) {
-  std::unique_ptr<CompleteCall> call(static_cast<CompleteCall*>(param));
-  if (*call->Killed || !call->Manager->OnComplete) return 0;
-  // A copy: the owner may delete the manager as soon as the callback has told
-  // it the post is over, while the callback itself is still returning.
-  CZTTransMgr::CompleteFn complete = call->Manager->OnComplete;
-  complete(*call->Manager);
-  return 0;
-}
-
-}  // namespace
 
 WinInetAgent::~WinInetAgent() { StopWorker(); }
 
 void WinInetAgent::Post(CZTTransMgr& manager) {
+  if (worker_) return;
+  StopWorker();  // an earlier post of this agent on the caller's thread
   if (!manager.Uuids) manager.Uuids = NewUuidText;
+  std::shared_ptr<Shared> shared = std::make_shared<Shared>(manager);
+  shared_ = shared;
   if (manager.PostMode != 1) {
-    PostWorker(manager, shared_->Exchange, shared_->Files);
+    // A callback may delete the manager and this agent with it: from here
+    // on only the local reference is used.
+    shared->Session.Run(shared->Exchange, shared->Files);
     return;
   }
-  if (worker_) return;
-  shared_->Manager = &manager;
-  // The callbacks go through wrappers so that a killed post stays silent.
-  std::shared_ptr<const std::atomic<bool>> killed(shared_, &shared_->Killed);
-  if (manager.OnProgress) {
-    manager.OnProgress = [killed, inner = manager.OnProgress](CZTTransMgr& m, std::int32_t done, std::int32_t count,
-                                                              std::uint64_t sent, std::uint64_t total) {
-      if (!*killed) inner(m, done, count, sent, total);
-    };
-  }
-  if (manager.OnError) {
-    manager.OnError = [killed, inner = manager.OnError](CZTTransMgr& m, const CZTTransException& failure) {
-      if (!*killed) inner(m, failure);
-    };
-  }
-  auto* param = new std::shared_ptr<Shared>(shared_);
-  worker_ = CreateThread(nullptr, 0, &WorkerMain, param, CREATE_SUSPENDED, nullptr);
-  if (!worker_) {
-    delete param;
+  std::optional<ModuleThread> worker = CreateModuleThread([shared] {
+    shared->Session.Run(shared->Exchange, shared->Files, [&shared] {
+      // OnComplete gets a thread of its own, so the owner hears of the end
+      // while this one leaves.
+      if (shared->Session.Released()) return;
+      std::optional<ModuleThread> completion = CreateModuleThread([shared] { shared->Session.Finish(); });
+      if (!completion) {
+        shared->Session.Finish();  // better late on this thread than never
+        return;
+      }
+      HANDLE thread = completion->Handle.Get();
+      {
+        std::lock_guard<std::mutex> guard(shared->Lock);
+        shared->Completion = std::move(completion->Handle);
+        shared->CompletionId = completion->Id;
+      }
+      ResumeThread(thread);
+    });
+  });
+  if (!worker) {
+    const DWORD error = GetLastError();
+    shared_.reset();
     // No thread, no post: the owner still hears of the failure and the end.
     CZTTransException failure;
-    failure.Description = u"The upload thread could not be started.";
-    failure.ErrorNumber = GetLastError();
+    failure.Description = UncodedFailureText(SystemErrorText(error), uncoded_text::ThreadNotStarted);
+    failure.ErrorNumber = error;
     if (manager.OnError) manager.OnError(manager, failure);
     if (manager.OnComplete) manager.OnComplete(manager);
     return;
   }
-  ResumeThread(worker_);
-}
-
-DWORD WINAPI WinInetAgent::WorkerMain(void* param) {
-  std::shared_ptr<Shared> shared = std::move(*static_cast<std::shared_ptr<Shared>*>(param));
-  delete static_cast<std::shared_ptr<Shared>*>(param);
-  std::shared_ptr<const std::atomic<bool>> killed(shared, &shared->Killed);
-  return PostWorker(*shared->Manager, shared->Exchange, shared->Files, [killed](CZTTransMgr& manager) {
-    if (*killed || !manager.OnComplete) return;
-    auto* call = new CompleteCall{&manager, killed};
-    HANDLE thread = CreateThread(nullptr, 0, &CompleteMain, call, 0, nullptr);
-    if (thread) {
-      CloseHandle(thread);
-    } else {
-      // Better late on this thread than never.
-      CompleteMain(call);
-    }
-  });
+  worker_ = std::move(worker->Handle);
+  workerId_ = worker->Id;
+  ResumeThread(worker_.Get());
 }
 
 void WinInetAgent::SuspendWorker() {
@@ -102,20 +82,57 @@ void WinInetAgent::ResumeWorker() {
   if (worker_) shared_->Exchange.Resume();
 }
 
-void WinInetAgent::KillWorker() { StopWorker(); }
-
-void WinInetAgent::StopWorker() {
-  if (!worker_) return;
-  shared_->Killed = true;
-  shared_->Exchange.Cancel();
-  // A worker that does not leave in time (a callback that blocks for good)
-  // keeps running detached on the shared state.
-  WaitPumpingSent(worker_, StopWaitMs);
-  CloseHandle(worker_);
-  worker_ = nullptr;
+void WinInetAgent::KillWorker() {
+  if (worker_) StopWorker();
 }
 
-void WinInetAgent::CloseHandles() { shared_->Exchange.CloseHandles(); }
+void WinInetAgent::CloseHandles() {
+  if (shared_) shared_->Exchange.CloseHandles();
+}
+
+void WinInetAgent::StopWorker() {
+  std::shared_ptr<Shared> shared = std::move(shared_);
+  UniqueKernelHandle worker = std::move(worker_);
+  const DWORD workerId = std::exchange(workerId_, 0);
+  if (!shared) return;
+  shared->Session.Release();
+  shared->Exchange.Cancel();
+
+  const DWORD self = GetCurrentThreadId();
+  const ULONGLONG start = GetTickCount64();
+  bool workerLeft = !worker || workerId == self;
+  bool completionLeft = false;
+  bool interrupted = false;
+  for (;;) {
+    HANDLE completion = nullptr;
+    {
+      std::lock_guard<std::mutex> guard(shared->Lock);
+      if (shared->CompletionId == self) completionLeft = true;
+      completion = shared->Completion.Get();
+    }
+    HANDLE threads[2];
+    DWORD count = 0;
+    if (!workerLeft) threads[count++] = worker.Get();
+    if (!completionLeft && completion) threads[count++] = completion;
+    const bool inCallback = shared->Session.HeldElsewhere();
+    if (count == 0 && !inCallback) return;
+    const ULONGLONG waited = GetTickCount64() - start;
+    // A callback in progress is always waited for: it holds the manager.
+    if (waited >= StopWaitMs && !inCallback) return;
+    if (!interrupted && waited >= InterruptAfterMs) {
+      shared->Exchange.Interrupt();
+      interrupted = true;
+    }
+    DWORD index = WaitAnswering(threads, count, 50);
+    if (index < count) {
+      if (threads[index] == worker.Get()) {
+        workerLeft = true;
+      } else {
+        completionLeft = true;
+      }
+    }
+  }
+}
 
 void InstallWinInetAgent() {
   SetDefaultAgentFactory([]() -> std::unique_ptr<CZTHttpAgent> { return std::make_unique<WinInetAgent>(); });

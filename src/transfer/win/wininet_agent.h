@@ -2,20 +2,33 @@
 // The Windows agent of a post: runs the post procedure over WinINet, on the
 // caller's thread or on a worker thread of its own.
 //
+// Ownership. A post's threads (the worker and the short-lived thread that
+// delivers OnComplete) share with the agent what they use: the exchange, the
+// files and a session that copied the manager's inputs and callbacks
+// (post_session.h). They reach the manager only through its callbacks,
+// behind the session's gate. Stopping (KillWorker, the destructor, a new
+// Post) shuts that gate, cancels the exchange and waits, answering sent
+// messages and COM calls, until no callback runs on another thread and both
+// threads have left. Once it returns no thread of the post touches the
+// manager again: deleting the manager afterwards is always safe.
+//
+// A callback may itself kill the post, post again or delete the manager:
+// the stop then does not wait for the thread it runs on, which finishes on
+// the state it owns. A thread that does not leave within StopWaitMs while
+// outside any callback (a platform call that a cancel could not end) is left
+// to finish the same way. Threads hold the module while they run.
+//
 // Pause and cancel are cooperative. SuspendWorker holds the worker between two
-// writes (the connection stays open); KillWorker cancels the exchange, which
-// closes the request so a blocked call returns, waits for the worker to leave
-// the post, and drops every callback the post would still make. Nothing is
-// ever suspended or terminated from outside, so no heap or WinINet lock can
-// be left held.
+// writes (the connection stays open); a cancel makes every later exchange
+// call fail and closes the handles, under a blocked call too once it has had
+// InterruptAfterMs to return. Nothing is ever suspended or terminated from
+// outside, so no heap or WinINet lock can be left held.
 #include <windows.h>
 
-#include <atomic>
 #include <memory>
 
+#include "platform/unique_handle.h"
 #include "transfer/trans_mgr.h"
-#include "transfer/win/send_files.h"
-#include "transfer/win/wininet_exchange.h"
 
 namespace zt::win {
 
@@ -32,24 +45,20 @@ public:
   void KillWorker() override;
   void CloseHandles() override;
 
-  // The longest KillWorker and the destructor wait for the worker to leave.
+  // The longest a stop waits for a thread that is outside every callback.
   static constexpr DWORD StopWaitMs = 15000;
+  // How long a stop lets a blocked exchange call return by itself before it
+  // closes the handles under it.
+  static constexpr DWORD InterruptAfterMs = 100;
 
 private:
-  // What the worker thread uses; shared so that a worker that outlives its
-  // agent (one stuck in a callback past StopWaitMs) never uses freed memory.
-  struct Shared {
-    WinInetExchange Exchange;
-    Win32FileOpener Files;
-    CZTTransMgr* Manager = nullptr;
-    std::atomic<bool> Killed{false};  // once set, the post reports nothing more
-  };
+  struct Shared;
 
-  static DWORD WINAPI WorkerMain(void* param);
   void StopWorker();
 
-  std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
-  HANDLE worker_ = nullptr;
+  std::shared_ptr<Shared> shared_;  // the current post's, if any
+  UniqueKernelHandle worker_;       // its worker thread, for a post on one
+  DWORD workerId_ = 0;
 };
 
 // Makes every manager without its own factory post through WinINet, and

@@ -16,7 +16,11 @@ constexpr DWORD CancelledError = ERROR_INTERNET_OPERATION_CANCELLED;
 // WinINet takes zero-terminated texts; the interface hands out views.
 std::u16string Terminated(std::u16string_view text) { return std::u16string(text.substr(0, text.find(u'\0'))); }
 
-CallResult LastError() { return CallResult::Failure(GetLastError()); }
+// The outcome of a WinINet call, read right after it (before any lock can
+// change the thread's last error).
+CallResult Outcome(BOOL ok) { return ok ? CallResult::Success() : CallResult::Failure(GetLastError()); }
+
+CallResult Refused(std::uint32_t error) { return CallResult::Failure(error); }
 
 }  // namespace
 
@@ -29,83 +33,91 @@ WinInetExchange::~WinInetExchange() {
   if (cancelEvent_) CloseHandle(cancelEvent_);
 }
 
+template <typename Call>
+CallResult WinInetExchange::WithHandle(InternetHandle WinInetExchange::*from, InternetHandle WinInetExchange::*into,
+                                       Call&& call) {
+  HINTERNET handle = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (cancelled_) return Refused(CancelledError);
+    if (from) {
+      handle = (this->*from).Get();
+      if (!handle) return Refused(ERROR_INVALID_HANDLE);
+    }
+    inCall_ = true;
+  }
+  HINTERNET made = nullptr;
+  CallResult result = call(handle, &made);
+  std::lock_guard<std::mutex> guard(lock_);
+  inCall_ = false;
+  if (made) (this->*into) = InternetHandle(made);
+  if (cancelled_ || closeWhenIdle_) CloseAllLocked();
+  if (made && cancelled_) return Refused(CancelledError);
+  return result;
+}
+
 std::uint64_t WinInetExchange::MaxDeclaredLength() const { return 0xFFFFFFFFu; }
 
 CallResult WinInetExchange::Open(std::u16string_view agent) {
-  if (cancelled_) return Refused(CancelledError);
   std::u16string name = Terminated(agent);
-  HINTERNET handle = InternetOpenW(AsWide(name), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-  if (!handle) return LastError();
-  std::lock_guard<std::mutex> guard(lock_);
-  internet_ = InternetHandle(handle);
-  return CallResult::Success();
+  return WithHandle(nullptr, &WinInetExchange::internet_, [&](HINTERNET, HINTERNET* made) {
+    *made = InternetOpenW(AsWide(name), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    return Outcome(*made != nullptr);
+  });
 }
 
 CallResult WinInetExchange::Connect(std::u16string_view host, std::int32_t port, std::u16string_view user,
                                     std::u16string_view password) {
-  if (cancelled_) return Refused(CancelledError);
   // INTERNET_PORT is 16 bits: a larger number would silently reach another port.
+  if (cancelled_) return Refused(CancelledError);
   if (port < 0 || port > 0xFFFF) return Refused(ERROR_INTERNET_INVALID_URL);
   std::u16string h = Terminated(host), u = Terminated(user), p = Terminated(password);
-  HINTERNET handle = InternetConnectW(internet_.Get(), AsWide(h), static_cast<INTERNET_PORT>(port), AsWide(u),
-                                      AsWide(p), INTERNET_SERVICE_HTTP, 0, 0);
-  if (!handle) return LastError();
-  std::lock_guard<std::mutex> guard(lock_);
-  connection_ = InternetHandle(handle);
-  return CallResult::Success();
+  return WithHandle(&WinInetExchange::internet_, &WinInetExchange::connection_,
+                    [&](HINTERNET internet, HINTERNET* made) {
+                      *made = InternetConnectW(internet, AsWide(h), static_cast<INTERNET_PORT>(port), AsWide(u),
+                                               AsWide(p), INTERNET_SERVICE_HTTP, 0, 0);
+                      return Outcome(*made != nullptr);
+                    });
 }
 
 CallResult WinInetExchange::OpenRequest(std::u16string_view verb, std::u16string_view path,
                                         std::u16string_view version, std::u16string_view acceptTypes) {
-  if (cancelled_) return Refused(CancelledError);
   std::u16string v = Terminated(verb), o = Terminated(path), ver = Terminated(version), a = Terminated(acceptTypes);
   // The whole list is one entry: WinINet sends it as one Accept header.
   LPCWSTR accept[] = {AsWide(a), nullptr};
-  HINTERNET handle = HttpOpenRequestW(connection_.Get(), AsWide(v), AsWide(o), AsWide(ver), L"", accept,
-                                      INTERNET_FLAG_NO_CACHE_WRITE, 0);
-  if (!handle) return LastError();
-  std::lock_guard<std::mutex> guard(lock_);
-  if (cancelled_) {
-    InternetCloseHandle(handle);
-    return Refused(CancelledError);
-  }
-  request_ = InternetHandle(handle);
-  return CallResult::Success();
-}
-
-HINTERNET WinInetExchange::RequestHandle() {
-  std::lock_guard<std::mutex> guard(lock_);
-  return cancelled_ ? nullptr : request_.Get();
+  return WithHandle(&WinInetExchange::connection_, &WinInetExchange::request_,
+                    [&](HINTERNET connection, HINTERNET* made) {
+                      *made = HttpOpenRequestW(connection, AsWide(v), AsWide(o), AsWide(ver), L"", accept,
+                                               INTERNET_FLAG_NO_CACHE_WRITE, 0);
+                      return Outcome(*made != nullptr);
+                    });
 }
 
 CallResult WinInetExchange::AddHeaders(std::string_view bytes) {
-  HINTERNET request = RequestHandle();
-  if (!request) return Refused(CancelledError);
   if (bytes.size() > INT_MAX) return Refused(ERROR_INVALID_PARAMETER);
-  if (!HttpAddRequestHeadersA(request, bytes.data(), static_cast<DWORD>(bytes.size()), HTTP_ADDREQ_FLAG_ADD))
-    return LastError();
-  return CallResult::Success();
+  return WithHandle(&WinInetExchange::request_, nullptr, [&](HINTERNET request, HINTERNET*) {
+    return Outcome(
+        HttpAddRequestHeadersA(request, bytes.data(), static_cast<DWORD>(bytes.size()), HTTP_ADDREQ_FLAG_ADD));
+  });
 }
 
 CallResult WinInetExchange::AddHeaders(std::u16string_view text) {
-  HINTERNET request = RequestHandle();
-  if (!request) return Refused(CancelledError);
   if (text.size() > INT_MAX) return Refused(ERROR_INVALID_PARAMETER);
-  if (!HttpAddRequestHeadersW(request, AsWideData(text), static_cast<DWORD>(text.size()), HTTP_ADDREQ_FLAG_ADD))
-    return LastError();
-  return CallResult::Success();
+  return WithHandle(&WinInetExchange::request_, nullptr, [&](HINTERNET request, HINTERNET*) {
+    return Outcome(
+        HttpAddRequestHeadersW(request, AsWideData(text), static_cast<DWORD>(text.size()), HTTP_ADDREQ_FLAG_ADD));
+  });
 }
 
 CallResult WinInetExchange::SendRequest(std::uint64_t totalLength) {
-  HINTERNET request = RequestHandle();
-  if (!request) return Refused(CancelledError);
   // The post refuses longer bodies; a cut-down Content-Length would corrupt the request.
   if (totalLength > MaxDeclaredLength()) return Refused(ERROR_INVALID_PARAMETER);
-  INTERNET_BUFFERSW buffers = {};
-  buffers.dwStructSize = sizeof(buffers);
-  buffers.dwBufferTotal = static_cast<DWORD>(totalLength);
-  if (!HttpSendRequestExW(request, &buffers, nullptr, HSR_INITIATE, 0)) return LastError();
-  return CallResult::Success();
+  return WithHandle(&WinInetExchange::request_, nullptr, [&](HINTERNET request, HINTERNET*) {
+    INTERNET_BUFFERSW buffers = {};
+    buffers.dwStructSize = sizeof(buffers);
+    buffers.dwBufferTotal = static_cast<DWORD>(totalLength);
+    return Outcome(HttpSendRequestExW(request, &buffers, nullptr, HSR_INITIATE, 0));
+  });
 }
 
 CallResult WinInetExchange::Write(const std::uint8_t* data, std::size_t size, std::size_t* written) {
@@ -118,13 +130,14 @@ CallResult WinInetExchange::Write(const std::uint8_t* data, std::size_t size, st
     HANDLE events[] = {cancelEvent_, running_};
     if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return Refused(CancelledError);
   }
-  HINTERNET request = RequestHandle();
-  if (!request) return Refused(CancelledError);
   // Texts larger than one DWORD can count go out in several calls.
   while (size > 0) {
     DWORD piece = static_cast<DWORD>(std::min<std::size_t>(size, 0x40000000));
     DWORD done = 0;
-    if (!InternetWriteFile(request, data, piece, &done)) return LastError();
+    CallResult wrote = WithHandle(&WinInetExchange::request_, nullptr, [&](HINTERNET request, HINTERNET*) {
+      return Outcome(InternetWriteFile(request, data, piece, &done));
+    });
+    if (!wrote) return wrote;
     *written += done;
     if (done == 0) break;
     data += done;
@@ -134,46 +147,52 @@ CallResult WinInetExchange::Write(const std::uint8_t* data, std::size_t size, st
 }
 
 CallResult WinInetExchange::EndRequest() {
-  HINTERNET request = RequestHandle();
-  if (!request) return Refused(CancelledError);
-  if (!HttpEndRequestW(request, nullptr, HSR_INITIATE, 0)) return LastError();
-  return CallResult::Success();
+  return WithHandle(&WinInetExchange::request_, nullptr, [&](HINTERNET request, HINTERNET*) {
+    return Outcome(HttpEndRequestW(request, nullptr, HSR_INITIATE, 0));
+  });
 }
 
 CallResult WinInetExchange::QueryStatusCode(std::int32_t* status) {
-  HINTERNET request = RequestHandle();
-  if (!request) return Refused(CancelledError);
   DWORD number = 0, size = sizeof(number);
-  if (!HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &number, &size, nullptr))
-    return LastError();
-  *status = static_cast<std::int32_t>(number);
-  return CallResult::Success();
+  CallResult queried = WithHandle(&WinInetExchange::request_, nullptr, [&](HINTERNET request, HINTERNET*) {
+    return Outcome(HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &number, &size, nullptr));
+  });
+  if (queried) *status = static_cast<std::int32_t>(number);
+  return queried;
 }
 
 CallResult WinInetExchange::QueryDataAvailable() {
-  HINTERNET request = RequestHandle();
-  if (!request) return Refused(CancelledError);
-  DWORD available = 0;
-  if (!InternetQueryDataAvailable(request, &available, 0, 0)) return LastError();
-  return CallResult::Success();
+  return WithHandle(&WinInetExchange::request_, nullptr, [&](HINTERNET request, HINTERNET*) {
+    DWORD available = 0;
+    return Outcome(InternetQueryDataAvailable(request, &available, 0, 0));
+  });
 }
 
 CallResult WinInetExchange::Read(std::uint8_t* buffer, std::size_t size, std::size_t* read) {
   *read = 0;
-  HINTERNET request = RequestHandle();
-  if (!request) return Refused(CancelledError);
   DWORD got = 0;
-  if (!InternetReadFile(request, buffer, static_cast<DWORD>(std::min<std::size_t>(size, 0x40000000)), &got))
-    return LastError();
-  *read = got;
-  return CallResult::Success();
+  CallResult result = WithHandle(&WinInetExchange::request_, nullptr, [&](HINTERNET request, HINTERNET*) {
+    return Outcome(
+        InternetReadFile(request, buffer, static_cast<DWORD>(std::min<std::size_t>(size, 0x40000000)), &got));
+  });
+  if (result) *read = got;
+  return result;
+}
+
+void WinInetExchange::CloseAllLocked() {
+  request_.Close();
+  connection_.Close();
+  internet_.Close();
+  closeWhenIdle_ = false;
 }
 
 void WinInetExchange::CloseHandles() {
   std::lock_guard<std::mutex> guard(lock_);
-  request_.Close();
-  connection_.Close();
-  internet_.Close();
+  if (inCall_) {
+    closeWhenIdle_ = true;
+  } else {
+    CloseAllLocked();
+  }
 }
 
 std::u16string WinInetExchange::SystemText(std::uint32_t error) {
@@ -198,11 +217,20 @@ void WinInetExchange::Resume() {
 }
 
 void WinInetExchange::Cancel() {
-  cancelled_ = true;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    cancelled_ = true;
+    // Between calls the worker takes no handle any more: close them now. A
+    // call in progress keeps its handles until it returns.
+    if (!inCall_) CloseAllLocked();
+  }
   if (cancelEvent_) SetEvent(cancelEvent_);
-  // Closing the request makes a call blocked inside WinINet return at once.
+}
+
+void WinInetExchange::Interrupt() {
   std::lock_guard<std::mutex> guard(lock_);
-  request_.Close();
+  // Closing makes the blocked call return; the worker starts no other.
+  if (cancelled_ && inCall_) CloseAllLocked();
 }
 
 }  // namespace zt::win

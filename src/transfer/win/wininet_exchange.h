@@ -1,7 +1,13 @@
 #pragma once
 // The HTTP exchange of a post over WinINet. One object serves one post on one
-// worker thread; Pause, Resume and Cancel may be called from any other thread
-// while it runs.
+// worker thread; Pause, Resume, Cancel, Interrupt and CloseHandles may be
+// called from any other thread while it runs.
+//
+// The worker takes a handle under the lock for each call and never keeps a
+// copy past it, so once a cancel or a close has forgotten the handles the
+// worker cannot pass their values again (WinINet hands a closed value out
+// anew). A cancel closes the handles at once unless a call is in progress;
+// that call keeps them until it returns, unless Interrupt ends it.
 #include <windows.h>
 
 #include <atomic>
@@ -33,26 +39,36 @@ public:
   CallResult QueryStatusCode(std::int32_t* status) override;
   CallResult QueryDataAvailable() override;
   CallResult Read(std::uint8_t* buffer, std::size_t size, std::size_t* read) override;
+  // Closes the handles now, or when the call in progress returns.
   void CloseHandles() override;
   std::u16string SystemText(std::uint32_t error) override;
 
   // Holds the next Write until Resume or Cancel; the connection stays open.
   void Pause();
   void Resume();
-  // Makes the pending call (by closing the request handle) and every later
-  // call fail with ERROR_INTERNET_OPERATION_CANCELLED.
+  // Makes every later call fail with ERROR_INTERNET_OPERATION_CANCELLED and
+  // closes the handles as soon as no call uses them.
   void Cancel();
+  // After Cancel: closes the handles under the call still in progress, the
+  // way WinINet lets one thread end another's blocking call. Meant for a
+  // call that is still blocked a while after the cancel.
+  void Interrupt();
   bool Cancelled() const { return cancelled_; }
 
 private:
-  // The request handle as it is now, or null after a cancel.
-  HINTERNET RequestHandle();
-  CallResult Refused(std::uint32_t error) const { return CallResult::Failure(error); }
+  // Runs call(handle, &made) with the handle in `from` (none when from is
+  // null), unless the exchange was cancelled or that handle closed. A handle
+  // the call makes is kept in `into`.
+  template <typename Call>
+  CallResult WithHandle(InternetHandle WinInetExchange::*from, InternetHandle WinInetExchange::*into, Call&& call);
+  void CloseAllLocked();
 
-  std::mutex lock_;  // guards the handles against Cancel from another thread
+  std::mutex lock_;  // guards the handles and the call state
   InternetHandle internet_;
   InternetHandle connection_;
   InternetHandle request_;
+  bool inCall_ = false;       // the worker is inside a WinINet call
+  bool closeWhenIdle_ = false;  // CloseHandles came during a call
   HANDLE running_ = nullptr;    // manual-reset: set while not paused
   HANDLE cancelEvent_ = nullptr;  // manual-reset: set by Cancel
   std::atomic<bool> cancelled_{false};

@@ -42,12 +42,34 @@ TEST_F(Operations, AddLocalFilesStopsAtAMissingPathKeepingWhatWasAdded) {
   EXPECT_EQ(view.events, (Events{"AfterAddFiles 0"}));
 }
 
+// A wildcard path stores the full path of the file it found, its folder as
+// written, whichever separators it uses; decoys of the same name in the
+// current folder or in a parent folder are never taken.
 TEST_F(Operations, FoldersAreRefusedAndWildcardPathsStoreTheMatchedFile) {
   fs.Add(u"C:\\d\\sub", 0, fa::Directory);
   fs.Add(u"C:\\d\\report.doc", 7);
+  fs.Add(u"C:\\d\\sub\\b.dat", 5);
+  fs.Add(u"C:\\d\\b.dat", 1);  // decoy in the parent folder
+  fs.Add(u"b.dat", 2);            // decoy in the current folder
   EXPECT_EQ(Add({u"C:\\d\\sub"}).Code, u"E01006");
   ASSERT_TRUE(Add({u"C:\\d\\rep*.doc"}).Ok());
   EXPECT_EQ(model.Current()->LocalPath, u"C:\\d\\report.doc");
+
+  const std::u16string patterns[] = {u"C:/d/sub/*.dat", u"C:\\d/sub/?.dat", u"c:/D\\sub\\b.*", u"C:/d/sub/b.dat"};
+  const std::u16string stored[] = {u"C:/d/sub/b.dat", u"C:\\d/sub/b.dat", u"c:/D\\sub\\b.dat", u"C:/d/sub/b.dat"};
+  for (int i = 0; i < 4; ++i) {
+    ASSERT_TRUE(Add({patterns[i]}).Ok()) << i;
+    EXPECT_EQ(model.Current()->LocalPath, stored[i]) << i;
+    EXPECT_EQ(model.Current()->Size, 5) << i;
+  }
+  // A pattern with no folder is the current folder's own file.
+  ASSERT_TRUE(Add({u"?.dat"}).Ok());
+  EXPECT_EQ(model.Current()->LocalPath, u"b.dat");
+  EXPECT_EQ(model.Current()->Size, 2);
+
+  // The pattern path of AddLocalFiles takes its folder the same way.
+  EXPECT_EQ(PatternMatches(fs, u"C:\\d/sub/*.dat"), (std::vector<std::u16string>{u"C:\\d/sub/b.dat"}));
+  EXPECT_EQ(PatternMatches(fs, u"C:/d/sub/*"), (std::vector<std::u16string>{u"C:/d/sub/b.dat"}));
 }
 
 TEST_F(Operations, UploadLimitCountsEveryEntryAndIsReachedAtEquality) {
@@ -89,7 +111,12 @@ TEST_F(Operations, DateAttributesTakeTheWriteTimeForMissingTimesAndTheEpochWhenU
   // 30 February has no text; the add goes on.
   EXPECT_EQ(model.FindByName(u"bad.txt")->GetAttribute(u"CreateDate"), u"2020-01-01 00:00:00");
   EXPECT_EQ(model.FindByName(u"bad.txt")->GetAttribute(u"AccessDate"), u"");
-  EXPECT_EQ(model.FindByName(u"locked.txt")->GetAttribute(u"accessdate"), u"1970-01-01 00:00:00");
+  // An unreadable status is time 0 in local time, like every other date.
+  EXPECT_EQ(model.FindByName(u"locked.txt")->GetAttribute(u"accessdate"), u"1970-01-01 09:00:00");
+  fs.localEpoch = CivilTime{1969, 12, 31, 19, 0, 0};  // five hours west
+  fs.Add(u"C:\\d\\locked2.txt", 1);
+  ASSERT_TRUE(Add({u"C:\\d\\locked2.txt"}, options).Ok());
+  EXPECT_EQ(model.Current()->GetAttribute(u"CreateDate"), u"1969-12-31 19:00:00");
 
   std::vector<std::u16string> names;
   for (const auto& info : model.AttributeNames()) names.push_back(info.Name);
@@ -111,7 +138,8 @@ TEST_F(Operations, PatternMatchesSkipFoldersAndSpecialFilesKeepHiddenAndReadOnly
   EXPECT_EQ(*paths, (std::vector<std::u16string>{u"C:\\d\\first.txt", u"C:\\d\\hidden.txt", u"C:\\d\\ro.txt"}));
 
   EXPECT_FALSE(PatternMatches(fs, u"*.txt").has_value());
-  EXPECT_FALSE(PatternMatches(fs, u"C:/d/*").has_value());
+  EXPECT_EQ(PatternMatches(fs, u"C:/d/*"),
+            (std::vector<std::u16string>{u"C:/d/first.txt", u"C:/d/hidden.txt", u"C:/d/ro.txt"}));
   EXPECT_TRUE(PatternMatches(fs, u"C:\\empty\\*")->empty());
 
   // Added as found, the pattern's files make the entries the listed paths

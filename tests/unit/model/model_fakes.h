@@ -56,17 +56,24 @@ public:
     if (all.empty()) return std::nullopt;
     return all.front();
   }
+  // Files are listed with "\"; a search may separate with "/" too, and its
+  // matches carry the folder as the search wrote it.
   std::vector<FoundFile> FindAll(std::u16string_view pattern) override {
-    const auto slash = pattern.rfind(u'\\');
+    const auto slash = pattern.find_last_of(u"\\/");
     const std::u16string dir(pattern.substr(0, slash == std::u16string_view::npos ? 0 : slash + 1));
     std::vector<FoundFile> found;
     for (const auto& [path, file] : files) {
-      if (path.size() < dir.size() || !EqualsNoCase(std::u16string_view(path).substr(0, dir.size()), dir)) continue;
+      if (path.size() < dir.size() || !SameFolder(std::u16string_view(path).substr(0, dir.size()), dir)) continue;
       const std::u16string name = path.substr(dir.size());
       if (name.find(u'\\') == std::u16string::npos && Matches(pattern.substr(dir.size()), name))
-        found.push_back({name, path, file.size, file.attributes});
+        found.push_back({name, dir + name, file.size, file.attributes});
     }
     return found;
+  }
+  static bool SameFolder(std::u16string_view listed, std::u16string_view searched) {
+    std::u16string s(searched);
+    std::replace(s.begin(), s.end(), u'/', u'\\');
+    return EqualsNoCase(listed, s);
   }
   // "*" any run, "?" one character, others ignoring case.
   static bool Matches(std::u16string_view pattern, std::u16string_view name) {
@@ -81,6 +88,9 @@ public:
       if (EqualsNoCase(p, path)) return file.times;
     return std::nullopt;
   }
+  // Seoul's: nine hours east of Greenwich.
+  CivilTime localEpoch{1970, 1, 1, 9, 0, 0};
+  CivilTime LocalEpoch() override { return localEpoch; }
 };
 
 }  // namespace zt::testing

@@ -47,6 +47,11 @@ TEST(StringTable, HoldsEveryTextExactly) {
       {4008, u8"파일 전송 중 오류가 발생했습니다."},
       {4009, u8"Request 종료 중 오류가 발생했습니다."},
       {4010, u8"응답 상태 코드를 가져올 수 없습니다."},
+      {4101, u8"전송할 파일을 읽을 수 없습니다."},
+      {4102, u8"메모리가 부족하여 요청을 보낼 수 없습니다."},
+      {4103, u8"업로드 스레드를 시작할 수 없습니다."},
+      {4104, u8"요청을 보낼 HTTP 에이전트가 없습니다."},
+      {4105, u8"전송 중 예기치 않은 오류가 발생했습니다."},
       {14001, u8"전송이 취소되었습니다."},
       {21001, u8"파일명"},
       {21002, u8"파일경로"},
@@ -69,7 +74,7 @@ TEST(StringTable, HoldsEveryTextExactly) {
 }
 
 TEST(StringTable, UnknownIdsAreEmpty) {
-  for (unsigned id : {0u, 3u, 199u, 201u, 499u, 508u, 1000u, 1011u, 4000u, 4011u, 14000u, 14002u, 21000u,
+  for (unsigned id : {0u, 3u, 199u, 201u, 499u, 508u, 1000u, 1011u, 4000u, 4011u, 4100u, 4106u, 14000u, 14002u, 21000u,
                       21012u, 32786u, 32788u, 4294967295u}) {
     SCOPED_TRACE(id);
     EXPECT_TRUE(LoadText(id).empty());

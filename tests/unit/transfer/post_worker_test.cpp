@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
+#include <system_error>
+
 #include "text/ansi.h"
 #include "transfer_fakes.h"
 
@@ -271,6 +275,53 @@ TEST_F(Post, FileReadErrorIsReportedWithoutACodeAndStillCompletes) {
   EXPECT_GE(exchange.Closes, 1);
 }
 
+// A failure without a code is described by the system's text for its
+// number (in the user's language), else by a Korean text of our own; the
+// real number is recorded whenever there is one.
+TEST_F(Post, FailuresWithoutACodeAreDescribedInTheUsersLanguage) {
+  struct Case {
+    const char* name;
+    std::exception_ptr thrown;  // from the first write; none: a file read fails with 23
+    bool systemHasText;
+    std::uint32_t number;
+    std::u16string description;
+  };
+  const Case cases[] = {
+      {"read error", nullptr, true, 23, u"file error 3"},
+      {"read error the system cannot name", nullptr, false, 23, u"전송할 파일을 읽을 수 없습니다."},
+      {"no memory", std::make_exception_ptr(std::bad_alloc()), true, 14, u"file error 4"},
+      {"no memory, no system text", std::make_exception_ptr(std::bad_alloc()), false, 14,
+       u"메모리가 부족하여 요청을 보낼 수 없습니다."},
+      {"system error", std::make_exception_ptr(std::system_error(5, std::system_category())), true, 5,
+       u"file error 5"},
+      {"library error", std::make_exception_ptr(std::length_error("vector::reserve")), true, 0,
+       u"전송 중 예기치 않은 오류가 발생했습니다."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeExchange ex;
+    FakeFiles fs;
+    CZTTransMgr m;
+    CallbackLog l;
+    l.Attach(m);
+    m.SendFiles.push_back(SendRecord(u"f", 10));
+    fs.Contents[u"f"] = std::string(10, 'x');
+    if (c.thrown) {
+      ex.ThrowOn = "Write";
+      ex.Thrown = c.thrown;
+    } else {
+      fs.ReadErrors[u"f"] = 23;
+    }
+    if (!c.systemHasText) fs.Untexted.insert(c.number);
+    PostWorker(m, ex, fs);
+    EXPECT_EQ(l.Events, (std::vector<std::string>{"error:", "complete"}));
+    ASSERT_EQ(l.Errors.size(), 1u);
+    EXPECT_EQ(l.Errors[0].ErrorNumber, c.number);
+    EXPECT_EQ(l.Errors[0].Description, c.description);
+    EXPECT_TRUE(m.OpenFiles.empty());
+  }
+}
+
 TEST_F(Post, WithoutCallbacksFailuresAreSilentAndCompletionHookWins) {
   CZTTransMgr m;
   exchange.Failures.push_back({"Connect", 12029, 1});
@@ -291,7 +342,7 @@ TEST(TransMgrPost, WithoutAnAgentThePostFailsClearlyAndCompletes) {
   l.Attach(m);
   m.Post(0);
   EXPECT_EQ(l.Events, (std::vector<std::string>{"error:", "complete"}));
-  EXPECT_FALSE(l.Errors[0].Description.empty());
+  EXPECT_EQ(l.Errors[0].Description, u"요청을 보낼 HTTP 에이전트가 없습니다.");
 }
 
 }  // namespace

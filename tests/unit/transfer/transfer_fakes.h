@@ -3,6 +3,7 @@
 // records every call and the body of each round, files held in memory, and a
 // file system for AddSendFile.
 #include <cstring>
+#include <exception>
 #include <map>
 #include <set>
 #include <string>
@@ -31,6 +32,8 @@ public:
   std::int32_t Status = 200;
   std::vector<std::string> Reply;          // successive read results; then 0 bytes
   bool ReadFailsAtEnd = false;             // after the chunks, fail instead of reading 0
+  std::string ThrowOn;                     // a step that throws Thrown instead of returning
+  std::exception_ptr Thrown;
 
   std::vector<std::string> Calls;          // step names, in order
   std::vector<std::string> Bodies;         // one per SendRequest round
@@ -115,6 +118,7 @@ private:
   static std::u16string Widen(const std::string& s) { return std::u16string(s.begin(), s.end()); }
   CallResult Call(const std::string& step) {
     Calls.push_back(step);
+    if (step == ThrowOn) std::rethrow_exception(Thrown);
     int count = 0;
     for (const auto& c : Calls) count += c == step;
     for (const Failure& f : Failures)
@@ -142,7 +146,9 @@ public:
     auto error = ReadErrors.find(key);
     return std::make_unique<Reader>(it->second, error == ReadErrors.end() ? 0 : error->second);
   }
+  std::set<std::uint32_t> Untexted;  // numbers the system has no text for
   std::u16string ErrorText(std::uint32_t error) override {
+    if (Untexted.count(error)) return {};
     return u"file error " + std::u16string(1, static_cast<char16_t>(u'0' + error % 10));
   }
 
@@ -185,6 +191,7 @@ public:
   }
   std::vector<FoundFile> FindAll(std::u16string_view) override { return {}; }
   std::optional<FileTimes> Times(std::u16string_view) override { return std::nullopt; }
+  CivilTime LocalEpoch() override { return {}; }
 };
 
 // Everything the callbacks of one post saw, in order.

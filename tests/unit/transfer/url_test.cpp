@@ -49,5 +49,35 @@ TEST(ParseUrl, SchemesHostsPortsAndPaths) {
   }
 }
 
+// What a save writes, ParseUrl (as a load applies it) cuts back into the same
+// host, path and port; without a host the path alone is saved, as before.
+TEST(SavedUrl, CutsBackIntoTheSameAddress) {
+  struct Address {
+    const char16_t* host;
+    const char16_t* path;
+    std::int32_t port;
+    const char16_t* saved;
+  };
+  const Address addresses[] = {
+      {u"Server", u"/Up/Recv.asp?x=1#f", 8080, u"http://Server:8080/Up/Recv.asp?x=1#f"},
+      {u"127.0.0.1", u"/", 80, u"http://127.0.0.1/"},
+      {u"host", u"/a/b", 443, u"http://host:443/a/b"},
+      {u"host", u"/x", 0, u"http://host:0/x"},
+      {u"\uD55C.example", u"/\uAE00", 65535, u"http://\uD55C.example:65535/\uAE00"},
+  };
+  for (const Address& a : addresses) {
+    const std::u16string saved = SavedUrl(a.host, a.path, a.port);
+    EXPECT_EQ(saved, a.saved);
+    const ParsedUrl parsed = ParseUrl(saved, 7);
+    EXPECT_EQ(parsed.Host, a.host);
+    EXPECT_EQ(parsed.Path, a.path);
+    EXPECT_EQ(parsed.Port, a.port);
+  }
+  // A port no URL can carry stays out of the text (the saved Port keeps it).
+  EXPECT_EQ(SavedUrl(u"h", u"/x", -1), u"http://h/x");
+  EXPECT_EQ(SavedUrl(u"", u"/only/path", 8080), u"/only/path");
+  EXPECT_EQ(SavedUrl(u"", u"", 80), u"");
+}
+
 }  // namespace
 }  // namespace zt

@@ -1,0 +1,38 @@
+// Post and OpenPostDialog: the control hands the post to a status dialog,
+// which reaches back only through PostOwner, and reads the outcome after
+// the dialog has ended.
+#include "control/control_errors.h"
+#include "control/ztfileupload_ctrl.h"
+#include "dialogs/win/multi_upload_dialog.h"
+#include "dialogs/win/upload_status_dialog.h"
+
+namespace zt {
+
+void CZTFileUploadCtrl::RunPostDialog(bool async) {
+  responseStatusCode_ = -1;
+  responseText_.clear();
+  // A post already running (a script called back into the control from
+  // one) keeps its manager: the new post is refused instead.
+  if (manager_) return RecordError(control_error::Busy);
+  CZTFileUploadStatusDlg dialog(*this, async);
+  dialog.Run(ControlWindow());
+}
+
+void CZTFileUploadCtrl::RunMultiPostDialog() {
+  if (manager_) return RecordError(control_error::Busy);
+  CZTMultiFileUploadStatusDlg dialog(*this);
+  dialog.Run(ControlWindow());
+}
+
+void CZTFileUploadCtrl::SetResponse(std::int32_t status, std::u16string text) {
+  responseStatusCode_ = status;
+  responseText_ = std::move(text);
+}
+
+void CZTFileUploadCtrl::RecordError(std::u16string_view code) { Record(code, ErrorText(code)); }
+
+void CZTFileUploadCtrl::RecordTransferFailure(const CZTTransException& failure) {
+  zt::RecordTransferFailure(failure, errorCode_, errorDescription_);
+}
+
+}  // namespace zt

@@ -1,0 +1,330 @@
+#include "dialogs/win/multi_upload_dialog.h"
+
+#include <commctrl.h>
+
+#include <exception>
+#include <vector>
+
+#include "dialogs/progress_texts.h"
+#include "platform/module_state.h"
+#include "platform/wide_text.h"
+#include "resource.h"
+#include "text/format.h"
+#include "transfer/upload_manifest.h"
+
+namespace zt {
+
+namespace {
+
+constexpr UINT kMessageFieldsRefused = 4007;
+constexpr char16_t kMessageFieldsRefusedCode[] = u"E04007";
+constexpr wchar_t kErrorCaption[] = L"\uC624\uB958";  // "오류"
+
+void SetItemText(HWND dialog, int id, const std::u16string& text) { SetDlgItemTextW(dialog, id, AsWide(text)); }
+
+void SetBar(HWND dialog, int id, int percent) {
+  SendDlgItemMessageW(dialog, id, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+}
+
+void SetCell(HWND list, int row, int column, const std::u16string& text) {
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = const_cast<wchar_t*>(AsWide(text));
+  SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+bool Arrived(std::int32_t status) { return status >= 200 && status < 300; }
+
+}  // namespace
+
+CZTMultiFileUploadStatusDlg::CZTMultiFileUploadStatusDlg(PostOwner& owner)
+    : owner_(owner) {}
+
+CZTMultiFileUploadStatusDlg::~CZTMultiFileUploadStatusDlg() { GiveUp(); }
+
+INT_PTR CZTMultiFileUploadStatusDlg::Run(HWND owner) {
+  return ModalDialog::Run(com::ModuleInstance(), IDD_MULTI_UPLOAD, owner);
+}
+
+bool CZTMultiFileUploadStatusDlg::OnInitDialog() {
+  HWND dialog = Window();
+  EnableWindow(Item(IDC_MULTI_PAUSE), FALSE);
+  SetWindowTextW(dialog, AsWide(progress_text::Title()));
+  SetIcons(com::ModuleInstance(), IDI_ZTFILEUPLOAD);
+  SetItemText(dialog, IDC_MULTI_SERVER, progress_text::Server(owner_.Host(), owner_.Path()));
+  SetItemText(dialog, IDC_MULTI_PORT, progress_text::Port(owner_.Port()));
+  SetItemText(dialog, IDC_MULTI_FILE_COUNT, progress_text::FileCount(0, 0));
+  SetItemText(dialog, IDC_MULTI_OVERALL_TEXT, progress_text::Kilobytes(0, 0));
+  for (int bar : {IDC_MULTI_OVERALL_BAR, IDC_MULTI_FILE_BAR}) {
+    SendDlgItemMessageW(dialog, bar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    SetBar(dialog, bar, 0);
+  }
+
+  HWND list = Item(IDC_MULTI_LIST);
+  SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+               LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP);
+  const int formats[4] = {LVCFMT_LEFT, LVCFMT_LEFT, LVCFMT_RIGHT, LVCFMT_RIGHT};
+  const int widths[4] = {100, 200, 100, 100};
+  for (int c = 0; c < 4; ++c) {
+    std::u16string title = progress_text::ColumnTitle(c);
+    LVCOLUMNW column{};
+    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    column.fmt = formats[c];
+    column.cx = widths[c];
+    column.pszText = const_cast<wchar_t*>(AsWide(title));
+    column.iSubItem = c;
+    SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column));
+  }
+  RECT bounds;
+  GetWindowRect(list, &bounds);
+  const double width = bounds.right - 5 - bounds.left;
+  const double shares[4] = {0.3, 0.3, 0.2, 0.2};
+  for (int c = 0; c < 4; ++c) {
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c), static_cast<int>(width * shares[c]));
+  }
+
+  std::vector<const CZTFileItem*> entries;
+  for (const auto& entry : owner_.Model().Files()) entries.push_back(entry.get());
+  queue_ = std::make_unique<UploadQueue>(entries);
+  const auto& jobs = queue_->Jobs();
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = static_cast<int>(i);
+    item.pszText = const_cast<wchar_t*>(AsWide(jobs[i].Name));
+    const int row = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    SetCell(list, row, 1, jobs[i].LocalPath);
+    SetCell(list, row, 2, progress_text::SizeColumn(static_cast<std::int64_t>(jobs[i].Size)));
+    SetCell(list, row, 3, progress_text::RowState(static_cast<int>(RowState::Waiting)));
+  }
+  return true;
+}
+
+bool CZTMultiFileUploadStatusDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT*) {
+  switch (msg) {
+    case WM_COMMAND:
+      switch (LOWORD(wp)) {
+        case IDC_MULTI_START:
+          if (!running_) Start();
+          return true;
+        case IDC_MULTI_PAUSE:
+          PauseOrResume();
+          return true;
+        case IDC_MULTI_CANCEL:
+        case IDCANCEL:  // Esc and the close box
+          CancelOrClose();
+          return true;
+        case IDOK:
+          return true;
+        default:
+          return false;
+      }
+    case WM_UPLOAD_PROGRESS:
+      ShowProgress(*reinterpret_cast<const FileProgressReport*>(lp));
+      return true;
+    case WM_UPLOAD_FAILURE:
+      fileFailed_ = true;
+      return true;
+    case WM_UPLOAD_COMPLETE:
+      FileEnded();
+      return true;
+    default:
+      return false;
+  }
+}
+
+void CZTMultiFileUploadStatusDlg::Start() {
+  if (!owner_.Model().Messages().empty()) {
+    // The message fields go first, on this thread, and must be taken.
+    const std::u16string_view refusal = owner_.PostMessages();
+    if (!refusal.empty() || owner_.ResponseStatusCode() != 200) {
+      owner_.RecordError(kMessageFieldsRefusedCode);
+      MessageBoxW(Window(), AsWide(FormatText(kMessageFieldsRefused)), kErrorCaption, MB_OK);
+      return;
+    }
+  }
+  running_ = true;
+  kbyteRate_ = owner_.KByteRate();
+  runClock_.Start(MonotonicMs());
+  EnableWindow(Item(IDC_MULTI_START), FALSE);
+  EnableWindow(Item(IDC_MULTI_CANCEL), FALSE);
+  EnableWindow(Item(IDC_MULTI_PAUSE), TRUE);
+  StartNextFile();
+}
+
+void CZTMultiFileUploadStatusDlg::StartNextFile() {
+  if (paused_) {
+    deferred_ = true;
+    return;
+  }
+  for (;;) {
+    const int job = queue_->StartNext();
+    if (job < 0) {
+      EnterDone();
+      return;
+    }
+    ShowRowState(job);
+    if (PostJob(job)) return;
+    FinishJob(false);
+  }
+}
+
+bool CZTMultiFileUploadStatusDlg::PostJob(int job) {
+  const UploadQueue::Job& next = queue_->Jobs()[static_cast<std::size_t>(job)];
+  const auto& files = owner_.Model().Files();
+  if (next.ListPosition < 0 || static_cast<std::size_t>(next.ListPosition) >= files.size()) return false;
+  const std::uint64_t now = MonotonicMs();
+  fileClock_.Start(now);
+  fileStartMs_ = now;
+  gate_.Reset(now);
+  lastBar_ = -1;
+  counterCurrent_ = job + 1;
+  fileFailed_ = false;
+  SetBar(Window(), IDC_MULTI_FILE_BAR, 0);
+
+  CZTTransMgr& manager = owner_.NewManager();
+  std::vector<CZTFileItem> one;
+  try {
+    one.push_back(*files[static_cast<std::size_t>(next.ListPosition)]);
+  } catch (const std::bad_alloc&) {
+    owner_.ReleaseManager();
+    return false;
+  }
+  // A file that is no longer where it was listed has nothing to send: it
+  // fails here rather than post a manifest row without its data.
+  if (!BuildUploadManifest(&one, nullptr, owner_.Model().AttributeNames(), manager) || manager.SendFiles.empty() ||
+      !owner_.FillDestination(manager)) {
+    owner_.ReleaseManager();
+    return false;
+  }
+  const HWND window = Window();
+  manager.OnProgress = [this](CZTTransMgr&, std::int32_t, std::int32_t, std::uint64_t sent, std::uint64_t size) {
+    OnProgress(sent, size);
+  };
+  manager.OnError = [window](CZTTransMgr&, const CZTTransException&) {
+    SendMessageW(window, WM_UPLOAD_FAILURE, 0, 0);
+  };
+  manager.OnComplete = [window](CZTTransMgr&) { PostMessageW(window, WM_UPLOAD_COMPLETE, 0, 0); };
+  manager.Post(1);
+  return true;
+}
+
+void CZTMultiFileUploadStatusDlg::FileEnded() {
+  CZTTransMgr* manager = owner_.CurrentManager();
+  if (!manager || queue_->Current() < 0) return;
+  const bool arrived = !fileFailed_ && Arrived(manager->StatusCode);
+  owner_.ReleaseManager();
+  FinishJob(arrived);
+  StartNextFile();
+}
+
+void CZTMultiFileUploadStatusDlg::FinishJob(bool arrived) {
+  const int job = queue_->Current();
+  queue_->FinishCurrent(arrived);
+  if (job >= 0) ShowRowState(job);
+  SetBar(Window(), IDC_MULTI_OVERALL_BAR, queue_->OverallPercent());
+}
+
+void CZTMultiFileUploadStatusDlg::EnterDone() {
+  done_ = true;
+  EnableWindow(Item(IDC_MULTI_START), FALSE);
+  EnableWindow(Item(IDC_MULTI_PAUSE), FALSE);
+  EnableWindow(Item(IDC_MULTI_CANCEL), TRUE);
+  SetDlgItemTextW(Window(), IDC_MULTI_CANCEL, L"Close");
+}
+
+void CZTMultiFileUploadStatusDlg::ShowRowState(int job) {
+  const UploadQueue::Job& changed = queue_->Jobs()[static_cast<std::size_t>(job)];
+  const std::u16string text = progress_text::RowState(static_cast<int>(changed.State));
+  for (int row : queue_->RowsNamed(changed.Name)) SetCell(Item(IDC_MULTI_LIST), row, 3, text);
+}
+
+void CZTMultiFileUploadStatusDlg::PauseOrResume() {
+  if (!running_ || done_) return;
+  CZTTransMgr* manager = owner_.CurrentManager();
+  const std::uint64_t now = MonotonicMs();
+  if (!paused_) {
+    if (manager && manager->Agent) manager->Agent->SuspendWorker();
+    fileClock_.Pause(now);
+    runClock_.Pause(now);
+    paused_ = true;
+    SetDlgItemTextW(Window(), IDC_MULTI_PAUSE, L"Resume");
+    EnableWindow(Item(IDC_MULTI_CANCEL), TRUE);
+  } else {
+    fileClock_.Resume(now);
+    runClock_.Resume(now);
+    paused_ = false;
+    if (manager && manager->Agent) manager->Agent->ResumeWorker();
+    SetDlgItemTextW(Window(), IDC_MULTI_PAUSE, L"Pause");
+    EnableWindow(Item(IDC_MULTI_CANCEL), FALSE);
+    if (deferred_) {
+      deferred_ = false;
+      StartNextFile();
+    }
+  }
+}
+
+void CZTMultiFileUploadStatusDlg::CancelOrClose() {
+  if (done_) {
+    End(IDOK);
+    return;
+  }
+  GiveUp();
+  End(IDCANCEL);
+}
+
+void CZTMultiFileUploadStatusDlg::OnProgress(std::uint64_t sent, std::uint64_t size) {
+  try {
+    const std::uint64_t now = MonotonicMs();
+    const std::uint64_t fileMs = fileClock_.Ms(now);
+    FileProgressReport report;
+    report.FileBar = PercentOf(sent, size);
+    const DisplayGate::Decision refresh = gate_.Check(now, sent, size);
+    if (refresh.Labels) {
+      report.Labels = true;
+      const std::uint64_t overall = queue_->TotalSent() + sent;
+      if (refresh.Rate) {
+        report.Rate = true;
+        // The run's pace over the run's bytes: a file's clock would not fit
+        // bytes counted since the first file.
+        report.EstimateText =
+            progress_text::Estimate(EstimateSeconds(queue_->GrandTotal(), overall, runClock_.Ms(now)));
+        report.RateText = progress_text::Rate(RateOf(sent, fileMs));
+      }
+      report.ElapsedText = progress_text::Elapsed((now - fileStartMs_) / 1000);
+      report.CounterText =
+          progress_text::FileOf(static_cast<std::int32_t>(queue_->Jobs().size()), counterCurrent_);
+      report.OverallText = progress_text::OverallKilobytes(overall, queue_->GrandTotal());
+      report.FileText = progress_text::FileKilobytes(sent, size);
+    }
+    if (refresh.Labels || report.FileBar != lastBar_) {
+      lastBar_ = report.FileBar;
+      SendMessageW(Window(), WM_UPLOAD_PROGRESS, 0, reinterpret_cast<LPARAM>(&report));
+    }
+    const std::uint64_t delay = ThrottleDelayMs(sent, fileMs, kbyteRate_);
+    throttle_.Sleep(delay);
+  } catch (const std::exception&) {
+    // A display that could not be refreshed must not stop the upload.
+  }
+}
+
+void CZTMultiFileUploadStatusDlg::ShowProgress(const FileProgressReport& report) {
+  HWND dialog = Window();
+  SetBar(dialog, IDC_MULTI_FILE_BAR, report.FileBar);
+  if (!report.Labels) return;
+  if (report.Rate) {
+    SetItemText(dialog, IDC_MULTI_ESTIMATE, report.EstimateText);
+    SetItemText(dialog, IDC_MULTI_RATE, report.RateText);
+  }
+  SetItemText(dialog, IDC_MULTI_ELAPSED, report.ElapsedText);
+  SetItemText(dialog, IDC_MULTI_FILE_COUNT, report.CounterText);
+  SetItemText(dialog, IDC_MULTI_OVERALL_TEXT, report.OverallText);
+  SetItemText(dialog, IDC_MULTI_FILE_TEXT, report.FileText);
+}
+
+void CZTMultiFileUploadStatusDlg::GiveUp() {
+  throttle_.Stop();
+  AbandonPost(owner_);
+}
+
+}  // namespace zt

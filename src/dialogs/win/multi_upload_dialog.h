@@ -1,0 +1,81 @@
+#pragma once
+// CZTMultiFileUploadStatusDlg: the modal dialog behind OpenPostDialog. It
+// lists the control's local files and, once the user presses Start, posts
+// the message fields (which must be answered with 200) and then each file in
+// a request of its own, one after the other, showing a state per file, a bar
+// for the file and one for the whole run. Each file's post runs on the
+// agent's worker; the dialog's thread starts the next one when the last has
+// ended, so Pause holds the agent between two blocks (or the next file
+// back), and Cancel gives the running post up through the agent's
+// cooperative cancel before anything further is sent.
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "dialogs/progress_meter.h"
+#include "dialogs/upload_queue.h"
+#include "dialogs/win/post_owner.h"
+#include "platform/modal_dialog.h"
+#include "platform/unique_handle.h"
+
+namespace zt {
+
+// One refresh of the multi-file display, made on the worker.
+struct FileProgressReport {
+  int FileBar = 0;
+  bool Labels = false;
+  bool Rate = false;
+  std::u16string RateText, EstimateText, ElapsedText, CounterText, OverallText, FileText;
+};
+
+class CZTMultiFileUploadStatusDlg final : public win::ModalDialog {
+public:
+  explicit CZTMultiFileUploadStatusDlg(PostOwner& owner);
+  ~CZTMultiFileUploadStatusDlg() override;
+
+  // Runs the dialog modally over owner (its window is disabled meanwhile, so
+  // the list cannot change under the run).
+  INT_PTR Run(HWND owner);
+
+private:
+  bool OnInitDialog() override;
+  bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
+
+  void Start();
+  void PauseOrResume();
+  void CancelOrClose();
+  // Starts the next file that can be sent; files that cannot be prepared
+  // fail on the spot. Reaches the done state when nothing is left.
+  void StartNextFile();
+  bool PostJob(int job);
+  void FileEnded();
+  void FinishJob(bool arrived);
+  void EnterDone();
+  void ShowRowState(int job);
+  // Stops the post for good (see AbandonPost) and wakes a throttle wait.
+  void GiveUp();
+  void OnProgress(std::uint64_t sent, std::uint64_t size);  // on the agent's worker
+  void ShowProgress(const FileProgressReport& report);
+
+  PostOwner& owner_;
+  std::unique_ptr<UploadQueue> queue_;
+  std::int32_t kbyteRate_ = 0;
+  bool running_ = false;   // Start was accepted
+  bool paused_ = false;
+  bool deferred_ = false;  // the next file waits for Resume
+  bool done_ = false;
+  std::atomic<bool> fileFailed_{false};
+  // Worker side of the display, reset for each file.
+  ActiveClock fileClock_;
+  ActiveClock runClock_;
+  std::uint64_t fileStartMs_ = 0;
+  DisplayGate gate_;
+  int lastBar_ = -1;
+  std::int32_t counterCurrent_ = 0;
+  ThrottleWait throttle_;
+};
+
+}  // namespace zt

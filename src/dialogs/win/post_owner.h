@@ -1,0 +1,81 @@
+#pragma once
+// What the status dialogs need of the control that runs them: its lists and
+// destination, its current transfer manager, and the fields a post leaves
+// behind. The control implements it; the dialogs know nothing else of it.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "model/file_model.h"
+#include "platform/unique_handle.h"
+#include "transfer/trans_error.h"
+#include "transfer/trans_mgr.h"
+
+namespace zt {
+
+class PostOwner {
+public:
+  virtual ~PostOwner() = default;
+
+  // The control's current manager, made new and filled with what all its
+  // posts share (owner, UTF8, file system, agent and the control's own
+  // callbacks); ResponseStatusCode becomes -1 and ResponseText empty.
+  virtual CZTTransMgr& NewManager() = 0;
+  virtual CZTTransMgr* CurrentManager() = 0;
+  // Deletes the current manager (its agent stops and its files close).
+  virtual void ReleaseManager() = 0;
+  // Host, path, port (80 for 0), user name and password into manager; false,
+  // with nothing set, when host or path is empty.
+  virtual bool FillDestination(CZTTransMgr& manager) = 0;
+
+  virtual const FileModel& Model() const = 0;
+  virtual std::u16string Host() const = 0;
+  virtual std::u16string Path() const = 0;
+  virtual std::int32_t Port() const = 0;
+  virtual std::int32_t KByteRate() const = 0;
+
+  virtual std::int32_t ResponseStatusCode() const = 0;
+  virtual void SetResponse(std::int32_t status, std::u16string text) = 0;
+  // The error pair: a code with its own text, a post's failure, or nothing.
+  virtual void RecordError(std::u16string_view code) = 0;
+  virtual void RecordTransferFailure(const CZTTransException& failure) = 0;
+  virtual void ClearError() = 0;
+
+  // Posts the message fields alone on this thread; the refusal's code, or
+  // empty once the post has run (its reply is then in ResponseStatusCode).
+  virtual std::u16string_view PostMessages() = 0;
+};
+
+// The messages a dialog's post sends it from other threads.
+constexpr UINT WM_UPLOAD_COMPLETE = WM_APP + 1;  // posted once the post has ended
+constexpr UINT WM_UPLOAD_PROGRESS = WM_APP + 2;  // sent with a ProgressReport*
+constexpr UINT WM_UPLOAD_FAILURE = WM_APP + 3;   // sent with a const CZTTransException*
+constexpr UINT WM_UPLOAD_ALL_SENT = WM_APP + 4;  // posted after the last byte
+
+// Gives the owner's current post up for good: the agent's cooperative cancel
+// (its worker leaves at its next step and reports nothing more), then its
+// handles, files and manager are released. Nothing of the post runs after.
+void AbandonPost(PostOwner& owner);
+
+// The rate limit's pause on the worker, cut short when the post is given up.
+class ThrottleWait {
+public:
+  ThrottleWait() : stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+  void Sleep(std::uint64_t ms);
+  void Stop();
+
+private:
+  win::UniqueKernelHandle stop_;
+};
+
+// Milliseconds of the monotonic clock the dialogs time posts with.
+inline std::uint64_t MonotonicMs() { return GetTickCount64(); }
+
+// How long a dialog waits for the reply after the last byte before it gives
+// the post up with E04009: ZTFILEUPLOAD_REPLY_TIMEOUT seconds when that
+// environment variable holds a positive number, else two minutes.
+DWORD ReplyWaitLimitMs();
+
+}  // namespace zt

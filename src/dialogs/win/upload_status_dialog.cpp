@@ -1,0 +1,318 @@
+#include "dialogs/win/upload_status_dialog.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <exception>
+#include <vector>
+
+#include "dialogs/progress_texts.h"
+#include "platform/module_state.h"
+#include "platform/wide_text.h"
+#include "resource.h"
+#include "transfer/upload_manifest.h"
+
+namespace zt {
+
+namespace {
+
+constexpr UINT_PTR kFinishTimer = 1;
+constexpr UINT_PTR kReplyTimer = 2;
+constexpr UINT kFinishDelayMs = 500;
+constexpr DWORD kWinInetTimeout = 12002;  // ERROR_INTERNET_TIMEOUT
+constexpr int kPanelTextX = 6;
+
+void SetText(HWND window, const std::u16string& text) { SetWindowTextW(window, AsWide(text)); }
+
+std::vector<CZTFileItem> Copies(const FileModel::EntryList& list) {
+  std::vector<CZTFileItem> copies;
+  copies.reserve(list.size());
+  for (const auto& entry : list) copies.push_back(*entry);
+  return copies;
+}
+
+}  // namespace
+
+CZTFileUploadStatusDlg::CZTFileUploadStatusDlg(PostOwner& owner, bool async)
+    : owner_(owner), async_(async) {}
+
+CZTFileUploadStatusDlg::~CZTFileUploadStatusDlg() { GiveUp(); }
+
+INT_PTR CZTFileUploadStatusDlg::Run(HWND parent) {
+  return ModalDialog::Run(com::ModuleInstance(), IDD_UPLOAD_STATUS, parent);
+}
+
+bool CZTFileUploadStatusDlg::OnInitDialog() {
+  const int ids[LabelCount] = {IDC_UPLOAD_TRANSFER, IDC_UPLOAD_FILE_COUNT, IDC_UPLOAD_ESTIMATE, IDC_UPLOAD_ELAPSED,
+                               IDC_UPLOAD_RATE};
+  for (int i = 0; i < LabelCount; ++i) labels_[i].Attach(Item(ids[i]));
+  stop_.Attach(Item(IDC_UPLOAD_STOP));
+  cancel_.Attach(Item(IDC_UPLOAD_CANCEL));
+
+  CZTTransMgr& manager = owner_.NewManager();
+  owner_.ClearError();
+  if (!owner_.FillDestination(manager)) {
+    // Nothing is requested without a destination.
+    owner_.ReleaseManager();
+    owner_.RecordError(u"E01001");
+    End(IDCANCEL);
+    return true;
+  }
+  std::vector<CZTFileItem> files, deleted;
+  try {
+    files = Copies(owner_.Model().Files());
+    deleted = Copies(owner_.Model().DeletedFiles());
+  } catch (const std::bad_alloc&) {
+    owner_.ReleaseManager();
+    owner_.RecordError(u"E01010");
+    End(IDCANCEL);
+    return true;
+  }
+  if (!CopyMessages(owner_.Model().Messages(), manager) ||
+      !BuildUploadManifest(&files, &deleted, owner_.Model().AttributeNames(), manager)) {
+    owner_.ReleaseManager();
+    owner_.RecordError(u"E01010");
+    End(IDCANCEL);
+    return true;
+  }
+
+  SetText(Window(), progress_text::Title());
+  HINSTANCE module = com::ModuleInstance();
+  SetIcons(module, IDI_ZTFILEUPLOAD);
+  panel_.Reset(static_cast<HBITMAP>(LoadImageW(module, MAKEINTRESOURCEW(IDB_UPLOAD_PANEL), IMAGE_BITMAP, 0, 0, 0)));
+  panelFont_.Reset(CreateFontW(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, L"\uAD74\uB9BC"));
+
+  // The labels start with zero counts; the panel paints nothing until the
+  // first report.
+  SetWindowTextW(labels_[FileCountLabel].Window(), AsWide(progress_text::FileCount(0, 0)));
+  SetWindowTextW(labels_[TransferLabel].Window(), AsWide(progress_text::Kilobytes(0, 0)));
+  SendDlgItemMessageW(Window(), IDC_UPLOAD_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+  SendDlgItemMessageW(Window(), IDC_UPLOAD_PROGRESS, PBM_SETPOS, 0, 0);
+
+  kbyteRate_ = owner_.KByteRate();
+  const HWND window = Window();
+  if (async_) {
+    manager.OnProgress = [this](CZTTransMgr&, std::int32_t done, std::int32_t count, std::uint64_t sent,
+                                std::uint64_t total) { OnProgress(done, count, sent, total); };
+  } else {
+    // Hidden: no display and no throttle, only the moment the reply wait starts.
+    manager.OnProgress = [this, window](CZTTransMgr&, std::int32_t, std::int32_t, std::uint64_t sent,
+                                        std::uint64_t total) {
+      if (sent == total && !allSent_.exchange(true)) PostMessageW(window, WM_UPLOAD_ALL_SENT, 0, 0);
+    };
+  }
+  manager.OnError = [window](CZTTransMgr&, const CZTTransException& failure) {
+    SendMessageW(window, WM_UPLOAD_FAILURE, 0, reinterpret_cast<LPARAM>(&failure));
+  };
+  manager.OnComplete = [window](CZTTransMgr&) { PostMessageW(window, WM_UPLOAD_COMPLETE, 0, 0); };
+
+  const std::uint64_t now = MonotonicMs();
+  clock_.Start(now);
+  startMs_ = now;
+  gate_.Reset(now);
+  manager.Post(1);
+  return true;
+}
+
+bool CZTFileUploadStatusDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
+  switch (msg) {
+    case WM_COMMAND:
+      switch (LOWORD(wp)) {
+        case IDC_UPLOAD_STOP:
+          StopOrResume();
+          return true;
+        case IDC_UPLOAD_CANCEL:
+          Cancel();
+          return true;
+        case IDCANCEL:  // Esc changes nothing
+        case IDOK:      // nor does Enter end the post
+          return true;
+        default:
+          return false;
+      }
+    case WM_CLOSE:
+      Close();
+      return true;
+    case WM_PAINT:
+      Paint();
+      return true;
+    case WM_TIMER:
+      if (wp == kFinishTimer) {
+        KillTimer(Window(), kFinishTimer);
+        End(IDOK);
+      } else if (wp == kReplyTimer) {
+        GiveUpWaitingForReply();
+      }
+      return true;
+    case WM_UPLOAD_PROGRESS:
+      ShowProgress(*reinterpret_cast<const ProgressReport*>(lp));
+      return true;
+    case WM_UPLOAD_FAILURE:
+      if (!Ended()) owner_.RecordTransferFailure(*reinterpret_cast<const CZTTransException*>(lp));
+      return true;
+    case WM_UPLOAD_ALL_SENT:
+      if (!finished_ && !Ended()) SetTimer(Window(), kReplyTimer, ReplyWaitLimitMs(), nullptr);
+      return true;
+    case WM_UPLOAD_COMPLETE:
+      Complete();
+      return true;
+    default:
+      return false;
+  }
+}
+
+void CZTFileUploadStatusDlg::OnProgress(std::int32_t done, std::int32_t count, std::uint64_t sent,
+                                        std::uint64_t total) {
+  try {
+    const std::uint64_t now = MonotonicMs();
+    const std::uint64_t activeMs = clock_.Ms(now);
+    totalBytes_ = total;
+    const bool last = sent == total;
+    if (last && !allSent_.exchange(true)) PostMessageW(Window(), WM_UPLOAD_ALL_SENT, 0, 0);
+    ProgressReport report;
+    report.Bar = PercentOf(sent, total);
+    const DisplayGate::Decision refresh = gate_.Check(now, sent, total);
+    if (refresh.Labels) {
+      report.Labels = true;
+      if (refresh.Rate) {
+        report.Rate = true;
+        report.EstimateText = progress_text::Estimate(EstimateSeconds(total, sent, activeMs));
+        report.RateText = progress_text::Rate(RateOf(sent, activeMs));
+      }
+      report.ElapsedText = progress_text::Elapsed((now - startMs_) / 1000);
+      report.FileCountText = progress_text::FileCount(done, count);
+      report.TransferText = progress_text::Kilobytes(sent, total);
+    }
+    // The bar changes at most a hundred times; the dialog hears of nothing else.
+    if (refresh.Labels || report.Bar != lastBar_) {
+      lastBar_ = report.Bar;
+      SendMessageW(Window(), WM_UPLOAD_PROGRESS, 0, reinterpret_cast<LPARAM>(&report));
+    }
+    const std::uint64_t delay = ThrottleDelayMs(sent, activeMs, kbyteRate_);
+    throttle_.Sleep(delay);
+  } catch (const std::exception&) {
+    // A display that could not be refreshed must not stop the upload.
+  }
+}
+
+void CZTFileUploadStatusDlg::ShowProgress(const ProgressReport& report) {
+  SendDlgItemMessageW(Window(), IDC_UPLOAD_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(report.Bar), 0);
+  if (!report.Labels) return;
+  if (report.Rate) {
+    SetLabel(EstimateLabel, report.EstimateText);
+    SetLabel(RateLabel, report.RateText);
+  }
+  SetLabel(ElapsedLabel, report.ElapsedText);
+  SetLabel(FileCountLabel, report.FileCountText);
+  SetLabel(TransferLabel, report.TransferText);
+  InvalidateRect(Window(), nullptr, TRUE);
+}
+
+void CZTFileUploadStatusDlg::SetLabel(Label label, const std::u16string& text) {
+  texts_[label] = text;
+  SetWindowTextW(labels_[label].Window(), AsWide(text));
+}
+
+void CZTFileUploadStatusDlg::Paint() {
+  win::PaintDc paint(Window());
+  if (!panel_) return;
+  BITMAP size{};
+  GetObjectW(panel_.Get(), sizeof(size), &size);
+  // The texts go on a copy of the panel, composed off screen and shown in one transfer.
+  win::UniqueHdc source(CreateCompatibleDC(paint.Get()));
+  win::SelectGuard panel(source.Get(), panel_.Get());
+  win::UniqueHdc memory(CreateCompatibleDC(paint.Get()));
+  win::UniqueHbitmap canvas(CreateCompatibleBitmap(paint.Get(), size.bmWidth, size.bmHeight));
+  win::SelectGuard bitmap(memory.Get(), canvas.Get());
+  BitBlt(memory.Get(), 0, 0, size.bmWidth, size.bmHeight, source.Get(), 0, 0, SRCCOPY);
+  {
+    win::SelectGuard font(memory.Get(), panelFont_.Get());
+    const int oldMode = SetBkMode(memory.Get(), TRANSPARENT);
+    auto draw = [&](int y, const std::u16string& text) {
+      ExtTextOutW(memory.Get(), kPanelTextX, y, ETO_CLIPPED, nullptr, AsWide(text), static_cast<UINT>(text.size()),
+                  nullptr);
+    };
+    draw(50, texts_[FileCountLabel]);
+    draw(70, progress_text::PanelTotal(totalBytes_));
+    draw(90, texts_[RateLabel]);
+    draw(ElapsedTextY(), texts_[ElapsedLabel]);
+    SetBkMode(memory.Get(), oldMode);
+  }
+  RECT client;
+  GetClientRect(Window(), &client);
+  BitBlt(paint.Get(), 0, 0, std::min<LONG>(client.right, size.bmWidth), std::min<LONG>(client.bottom, size.bmHeight),
+         memory.Get(), 0, 0, SRCCOPY);
+}
+
+int CZTFileUploadStatusDlg::ElapsedTextY() const {
+  // Between the bar and the buttons, wherever the dialog font put them.
+  constexpr int kTextHeight = 12;
+  RECT bar, stop;
+  GetWindowRect(Item(IDC_UPLOAD_PROGRESS), &bar);
+  GetWindowRect(Item(IDC_UPLOAD_STOP), &stop);
+  POINT p{0, (bar.bottom + stop.top) / 2};
+  ScreenToClient(Window(), &p);
+  return p.y - kTextHeight / 2;
+}
+
+void CZTFileUploadStatusDlg::StopOrResume() {
+  CZTTransMgr* manager = owner_.CurrentManager();
+  if (allSent_ || finished_ || !manager || !manager->Agent) return;
+  if (!paused_) {
+    manager->Agent->SuspendWorker();
+    clock_.Pause(MonotonicMs());
+    paused_ = true;
+    SetWindowTextW(stop_.Window(), L"Resume");
+  } else {
+    clock_.Resume(MonotonicMs());
+    manager->Agent->ResumeWorker();
+    paused_ = false;
+    SetWindowTextW(stop_.Window(), L"Stop");
+  }
+}
+
+void CZTFileUploadStatusDlg::Cancel() {
+  if (allSent_ || finished_) return;
+  if (owner_.ResponseStatusCode() < 0) {
+    CZTTransException cancelled;
+    cancelled.Code = trans_code::Cancelled;
+    owner_.RecordTransferFailure(cancelled);
+  }
+  Close();
+}
+
+void CZTFileUploadStatusDlg::Close() {
+  if (allSent_ || finished_ || Ended()) return;
+  GiveUp();
+  End(IDCANCEL);
+}
+
+void CZTFileUploadStatusDlg::Complete() {
+  if (finished_ || Ended()) return;
+  finished_ = true;
+  KillTimer(Window(), kReplyTimer);
+  if (CZTTransMgr* manager = owner_.CurrentManager(); manager && manager->StatusCode > 0) {
+    owner_.SetResponse(manager->StatusCode, manager->GetResponseText());
+  }
+  // The finished state stays in view for a moment; the window keeps answering meanwhile.
+  SetTimer(Window(), kFinishTimer, kFinishDelayMs, nullptr);
+}
+
+void CZTFileUploadStatusDlg::GiveUpWaitingForReply() {
+  KillTimer(Window(), kReplyTimer);
+  if (finished_ || Ended()) return;
+  CZTTransException failure;
+  failure.Code = trans_code::EndRequest;
+  failure.ErrorNumber = kWinInetTimeout;
+  owner_.RecordTransferFailure(failure);
+  GiveUp();
+  End(IDCANCEL);
+}
+
+void CZTFileUploadStatusDlg::GiveUp() {
+  throttle_.Stop();
+  AbandonPost(owner_);
+}
+
+}  // namespace zt

@@ -1,0 +1,87 @@
+#pragma once
+// CZTFileUploadStatusDlg: the modal dialog behind Post. It builds the
+// control's transfer manager from the control's lists and properties, runs
+// the post on the agent's worker and shows its progress on a painted panel:
+// file counter, total size, rate, elapsed time and a percentage bar. Stop
+// pauses the agent between two blocks, Resume lets it go on, Cancel and the
+// close box give the post up through the agent's cooperative cancel. After
+// the last byte those are ignored; the dialog then waits for the reply (at
+// most ReplyWaitLimitMs), copies it into the control and ends.
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "dialogs/progress_meter.h"
+#include "dialogs/win/post_owner.h"
+#include "platform/modal_dialog.h"
+#include "platform/unique_handle.h"
+#include "widgets/transparent_static.h"
+#include "widgets/xp_button.h"
+
+namespace zt {
+
+// One refresh of the display, computed on the worker and shown on the
+// dialog's thread.
+struct ProgressReport {
+  int Bar = 0;
+  bool Labels = false;  // the texts below are set
+  bool Rate = false;    // Rate and Estimate are set too
+  std::u16string FileCountText, TransferText, RateText, EstimateText, ElapsedText;
+};
+
+class CZTFileUploadStatusDlg final : public win::ModalDialog {
+public:
+  // async: true shows the dialog with live progress; false keeps it hidden
+  // and processes no progress.
+  CZTFileUploadStatusDlg(PostOwner& owner, bool async);
+  ~CZTFileUploadStatusDlg() override;
+
+  // Runs the whole post modally over parent.
+  INT_PTR Run(HWND parent);
+
+private:
+  enum Label { TransferLabel, FileCountLabel, EstimateLabel, ElapsedLabel, RateLabel, LabelCount };
+
+  bool OnInitDialog() override;
+  bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
+  bool Visible() const override { return async_; }
+
+  // On the agent's worker.
+  // Stops the post for good (see AbandonPost) and wakes a throttle wait.
+  void GiveUp();
+  void OnProgress(std::int32_t done, std::int32_t count, std::uint64_t sent, std::uint64_t total);
+  // On the dialog's thread.
+  void ShowProgress(const ProgressReport& report);
+  void SetLabel(Label label, const std::u16string& text);
+  void Paint();
+  int ElapsedTextY() const;
+  void StopOrResume();
+  void Cancel();
+  void Close();
+  void Complete();
+  void GiveUpWaitingForReply();
+
+  PostOwner& owner_;
+  const bool async_;
+  std::int32_t kbyteRate_ = 0;
+  CXPButton stop_;
+  CXPButton cancel_;
+  CTransparentStatic2 labels_[LabelCount];
+  std::u16string texts_[LabelCount];  // what the panel paints; dialog thread only
+  bool paused_ = false;
+  bool finished_ = false;             // the completion arrived
+  std::atomic<bool> allSent_{false};  // set by the worker at the last byte
+  std::atomic<std::uint64_t> totalBytes_{0};
+  // Worker side of the display.
+  ActiveClock clock_;
+  std::uint64_t startMs_ = 0;
+  DisplayGate gate_;
+  int lastBar_ = -1;
+  ThrottleWait throttle_;
+  win::UniqueHbitmap panel_;
+  win::UniqueHfont panelFont_;
+};
+
+}  // namespace zt

@@ -1,0 +1,111 @@
+#include "platform/modal_dialog.h"
+
+#include <commctrl.h>
+
+#include "platform/window_subclass.h"
+
+namespace zt::win {
+
+namespace {
+
+// Messages whose result a dialog procedure returns itself instead of
+// through DWLP_MSGRESULT.
+bool ReturnsDirectly(UINT msg) {
+  switch (msg) {
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_COMPAREITEM:
+    case WM_VKEYTOITEM:
+    case WM_CHARTOITEM:
+    case WM_QUERYDRAGICON:
+    case WM_INITDIALOG:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+ModalDialog::~ModalDialog() {
+  if (window_) DestroyWindow(window_);
+}
+
+INT_PTR ModalDialog::Run(HINSTANCE module, int templateId, HWND owner) {
+  ended_ = false;
+  result_ = -1;
+  // A modal dialog disables the whole window it belongs to, not one child of it.
+  if (owner) owner = GetAncestor(owner, GA_ROOT);
+  INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&classes);
+  HWND window = CreateDialogParamW(module, MAKEINTRESOURCEW(templateId), owner, &Proc, reinterpret_cast<LPARAM>(this));
+  if (!window) return -1;
+  if (!Visible()) SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER);
+  const bool disableOwner = owner && IsWindowEnabled(owner);
+  if (disableOwner) EnableWindow(owner, FALSE);
+  MSG msg;
+  while (!ended_) {
+    BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) {
+      // The thread is quitting: leave, and pass the request on to the outer loop.
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    if (got < 0) break;
+    if (!IsDialogMessageW(window_, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  if (disableOwner) EnableWindow(owner, TRUE);
+  // Activation goes back to the owner before the dialog disappears.
+  if (owner && GetActiveWindow() == window_) SetActiveWindow(owner);
+  DestroyWindow(window_);
+  window_ = nullptr;
+  return result_;
+}
+
+void ModalDialog::SetIcons(HINSTANCE module, int iconId) {
+  auto load = [&](int cx, int cy) {
+    return static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(iconId), IMAGE_ICON, GetSystemMetrics(cx),
+                                         GetSystemMetrics(cy), 0));
+  };
+  bigIcon_.Reset(load(SM_CXICON, SM_CYICON));
+  smallIcon_.Reset(load(SM_CXSMICON, SM_CYSMICON));
+  SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.Get()));
+  SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
+}
+
+void ModalDialog::End(INT_PTR result) {
+  if (ended_) return;
+  ended_ = true;
+  result_ = result;
+  // Wakes the loop if no other message is on its way.
+  if (window_) PostMessageW(window_, WM_NULL, 0, 0);
+}
+
+INT_PTR CALLBACK ModalDialog::Proc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
+  ModalDialog* self;
+  if (msg == WM_INITDIALOG) {
+    self = reinterpret_cast<ModalDialog*>(lp);
+    SetWindowLongPtrW(window, DWLP_USER, lp);
+    self->window_ = window;
+    return self->OnInitDialog() ? TRUE : FALSE;
+  }
+  self = reinterpret_cast<ModalDialog*>(GetWindowLongPtrW(window, DWLP_USER));
+  if (!self) return FALSE;
+  LRESULT result = 0;
+  bool handled = ReflectToChild(msg, wp, lp, &result) || self->OnMessage(msg, wp, lp, &result);
+  if (msg == WM_NCDESTROY) self->window_ = nullptr;
+  if (!handled) return FALSE;
+  if (ReturnsDirectly(msg)) return static_cast<INT_PTR>(result);
+  SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
+  return TRUE;
+}
+
+}  // namespace zt::win

@@ -1,0 +1,186 @@
+#include "dialog_driver.h"
+
+#include <commctrl.h>
+
+namespace zt::test {
+
+const wchar_t kStatusTitle[] = L"\uD30C\uC77C \uC5C5\uB85C\uB4DC \uC0C1\uD0DC \uC708\uB3C4\uC6B0";
+
+namespace {
+
+struct Search {
+  const wchar_t* Title;
+  HWND Found = nullptr;
+};
+
+BOOL CALLBACK Visit(HWND window, LPARAM lp) {
+  auto* search = reinterpret_cast<Search*>(lp);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process != GetCurrentProcessId()) return TRUE;
+  wchar_t cls[16] = {};
+  GetClassNameW(window, cls, 16);
+  if (std::wstring(cls) != L"#32770") return TRUE;
+  if (TextOf(window) != search->Title) return TRUE;
+  search->Found = window;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND FindDialog(const wchar_t* title, DWORD timeoutMs) {
+  Search search{title};
+  WaitUntil(
+      [&] {
+        EnumWindows(&Visit, reinterpret_cast<LPARAM>(&search));
+        return search.Found != nullptr;
+      },
+      timeoutMs);
+  return search.Found;
+}
+
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  for (;;) {
+    if (done()) return true;
+    if (GetTickCount64() >= end) return false;
+    Sleep(20);
+  }
+}
+
+bool WaitGone(HWND window, DWORD timeoutMs) {
+  return WaitUntil([&] { return !IsWindow(window); }, timeoutMs);
+}
+
+std::wstring TextOf(HWND window) {
+  wchar_t text[512] = {};
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000, &length)) {
+    return L"<no answer>";
+  }
+  return std::wstring(text, length);
+}
+
+std::wstring ItemText(HWND dialog, int id) { return TextOf(GetDlgItem(dialog, id)); }
+
+int BarPosition(HWND dialog, int id) {
+  return static_cast<int>(SendMessageW(GetDlgItem(dialog, id), PBM_GETPOS, 0, 0));
+}
+
+bool ItemEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+
+void Click(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+void PressEscape(HWND dialog) {
+  PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+  PostMessageW(dialog, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+}
+
+void PressCloseBox(HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+std::vector<std::vector<std::wstring>> ListRows(HWND list, int columns) {
+  // The list lives in this process: its texts can be asked for directly.
+  std::vector<std::vector<std::wstring>> rows;
+  const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int r = 0; r < count; ++r) {
+    std::vector<std::wstring> row;
+    for (int c = 0; c < columns; ++c) {
+      wchar_t text[260] = {};
+      LVITEMW item{};
+      item.iSubItem = c;
+      item.pszText = text;
+      item.cchTextMax = 260;
+      SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(r), reinterpret_cast<LPARAM>(&item));
+      row.emplace_back(text);
+    }
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+int Picture::DarkPixels(int x0, int y0, int x1, int y1, int threshold) const {
+  int n = 0;
+  for (int y = y0; y < y1 && y < Height; ++y) {
+    for (int x = x0; x < x1 && x < Width; ++x) {
+      std::uint32_t p = At(x, y);
+      if (((p >> 16) & 255) < static_cast<unsigned>(threshold) && ((p >> 8) & 255) < static_cast<unsigned>(threshold) &&
+          (p & 255) < static_cast<unsigned>(threshold)) {
+        ++n;
+      }
+    }
+  }
+  return n;
+}
+
+bool Picture::SaveBmp(const std::wstring& path) const {
+  BITMAPFILEHEADER file{};
+  BITMAPINFOHEADER info{};
+  info.biSize = sizeof(info);
+  info.biWidth = Width;
+  info.biHeight = -Height;
+  info.biPlanes = 1;
+  info.biBitCount = 32;
+  const DWORD bytes = static_cast<DWORD>(Pixels.size() * 4);
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof(file) + sizeof(info);
+  file.bfSize = file.bfOffBits + bytes;
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = WriteFile(h, &file, sizeof(file), &written, nullptr) && WriteFile(h, &info, sizeof(info), &written, nullptr) &&
+            WriteFile(h, Pixels.data(), bytes, &written, nullptr);
+  CloseHandle(h);
+  return ok;
+}
+
+Picture CaptureClient(HWND window) {
+  Picture picture;
+  RECT r;
+  GetClientRect(window, &r);
+  picture.Width = r.right;
+  picture.Height = r.bottom;
+  if (picture.Width <= 0 || picture.Height <= 0) return picture;
+  picture.Pixels.resize(static_cast<std::size_t>(picture.Width) * picture.Height);
+  HDC screen = GetDC(window);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = picture.Width;
+  info.bmiHeader.biHeight = -picture.Height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, dib);
+  BitBlt(memory, 0, 0, picture.Width, picture.Height, screen, 0, 0, SRCCOPY);
+  GdiFlush();
+  const auto* source = static_cast<const std::uint32_t*>(bits);
+  for (std::size_t i = 0; i < picture.Pixels.size(); ++i) picture.Pixels[i] = source[i] & 0xFFFFFF;
+  SelectObject(memory, old);
+  DeleteObject(dib);
+  DeleteDC(memory);
+  ReleaseDC(window, screen);
+  return picture;
+}
+
+std::string PatternBytes(std::uint32_t size, std::uint32_t seed) {
+  std::string bytes(size, '\0');
+  std::uint32_t state = seed * 2654435761u + 1;
+  for (std::uint32_t i = 0; i < size; ++i) {
+    state = state * 1103515245u + 12345u;
+    bytes[i] = static_cast<char>(state >> 24);
+  }
+  return bytes;
+}
+
+std::wstring MakePatternFile(const std::wstring& path, std::uint32_t size, std::uint32_t seed) {
+  const std::string bytes = PatternBytes(size, seed);
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return {};
+  DWORD written = 0;
+  if (size) WriteFile(h, bytes.data(), size, &written, nullptr);
+  CloseHandle(h);
+  return path;
+}
+
+}  // namespace zt::test

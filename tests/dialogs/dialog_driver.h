@@ -1,0 +1,54 @@
+#pragma once
+// A person at the dialogs, from a thread of the test: finds a dialog of this
+// process by its title, reads its labels, bars and list, presses buttons and
+// keys, and looks at its pixels.
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zt::test {
+
+// The title both status dialogs show.
+extern const wchar_t kStatusTitle[];
+
+// A visible or hidden dialog (#32770) of this process titled title; null
+// when none appears within timeoutMs.
+HWND FindDialog(const wchar_t* title, DWORD timeoutMs = 15000);
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 15000);
+// Waits until window is gone.
+bool WaitGone(HWND window, DWORD timeoutMs = 15000);
+
+std::wstring TextOf(HWND window);
+std::wstring ItemText(HWND dialog, int id);
+int BarPosition(HWND dialog, int id);
+bool ItemEnabled(HWND dialog, int id);
+// A click on button id, as the mouse gives it (nothing happens when disabled).
+void Click(HWND dialog, int id);
+// Esc as the keyboard gives it to the dialog.
+void PressEscape(HWND dialog);
+// The title bar's close box.
+void PressCloseBox(HWND dialog);
+
+// Rows of a report list view, each row's column texts.
+std::vector<std::vector<std::wstring>> ListRows(HWND list, int columns);
+
+// The client area of a window as the screen shows it, 0x00RRGGBB per pixel.
+struct Picture {
+  int Width = 0, Height = 0;
+  std::vector<std::uint32_t> Pixels;
+  std::uint32_t At(int x, int y) const { return Pixels[static_cast<std::size_t>(y) * Width + x]; }
+  // Pixels in [x0, x1) x [y0, y1) darker than threshold in every channel.
+  int DarkPixels(int x0, int y0, int x1, int y1, int threshold = 100) const;
+  bool SaveBmp(const std::wstring& path) const;
+};
+Picture CaptureClient(HWND window);
+
+// A file of size bytes whose content differs at every offset, so a byte out
+// of place shows; returns its full path.
+std::wstring MakePatternFile(const std::wstring& path, std::uint32_t size, std::uint32_t seed);
+std::string PatternBytes(std::uint32_t size, std::uint32_t seed);
+
+}  // namespace zt::test

@@ -1,0 +1,313 @@
+// Post through IDispatch with its status dialog, driven from a test thread
+// as a person would: the dialog is found by its title, its bar and labels
+// are read, its buttons pressed; the loopback receiver tells what arrived.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <functional>
+#include <thread>
+
+#include "control_client.h"
+#include "dialog_driver.h"
+#include "receiver_client.h"
+
+namespace zt::test {
+namespace {
+
+constexpr int kBar = 1349, kStop = 1011, kCancel = 206;
+constexpr int kFileCountLabel = 1007, kTransferLabel = 1010;
+const wchar_t kCancelledText[] = L"\uC804\uC1A1\uC774 \uCDE8\uC18C\uB418\uC5C8\uC2B5\uB2C8\uB2E4.";
+const wchar_t kReply[] = L"\uC798 \uBC1B\uC558\uC2B5\uB2C8\uB2E4";  // "잘 받았습니다"
+const char kReplyUtf8[] = "\xec\x9e\x98 \xeb\xb0\x9b\xec\x95\x98\xec\x8a\xb5\xeb\x8b\x88\xeb\x8b\xa4";
+
+std::string UrlEncode(const std::string& s) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : s) {
+    if (isalnum(c)) out += static_cast<char>(c);
+    else out += std::string("%") + hex[c >> 4] + hex[c & 15];
+  }
+  return out;
+}
+
+// Runs Post(async) on this thread while driver plays the person on another.
+struct PostRun {
+  std::wstring Result;
+  HRESULT Hr = E_FAIL;
+  double Seconds = 0;
+};
+
+class PostDialog : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(receiver.Ok()) << "run through with_receiver.sh";
+    receiver.Reset();
+    url = L"http://127.0.0.1:" + std::to_wstring(receiver.Port()) + L"/upload/recv.asp";
+  }
+
+  void Put(const wchar_t* name, VARIANT value) { ASSERT_EQ(control.Put(name, value).Hr, S_OK); }
+  void Add(const std::wstring& path) { ASSERT_EQ(control.Call(L"AddLocalFile", {Text(path.c_str())}).Hr, S_OK); }
+
+  // Without a driver nobody touches the dialog.
+  PostRun Post(bool async, const std::function<void(HWND)>& driver = nullptr) {
+    std::thread person([&] {
+      if (driver) driver(FindDialog(kStatusTitle));
+    });
+    PostRun run;
+    const ULONGLONG start = GetTickCount64();
+    CallResult r = control.Call(L"Post", {Bool(async)});
+    run.Seconds = (GetTickCount64() - start) / 1000.0;
+    person.join();
+    run.Hr = r.Hr;
+    if (r.Hr == S_OK) run.Result = r.Text();
+    return run;
+  }
+
+  // The body bytes of the request whose file part named name holds exactly bytes.
+  bool Arrived(long request, const std::string& bytes) {
+    std::string raw = receiver.Raw(request);
+    return !raw.empty() && raw.find("\r\n\r\n" + bytes + "\r\n--") != std::string::npos;
+  }
+
+  ReceiverClient receiver;
+  ControlClient control;
+  TempFolder folder;
+  std::wstring url;
+};
+
+TEST_F(PostDialog, ShowsProgressOnItsPanelAndReturnsTheReply) {
+  receiver.Rule("body=" + UrlEncode(kReplyUtf8) + "&encoding=utf-8");
+  const std::string first = PatternBytes(100000, 1), second = PatternBytes(2 << 20, 2);
+  Add(MakePatternFile(folder.Path() + L"first.bin", 100000, 1));
+  Add(MakePatternFile(folder.Path() + L"second.bin", 2 << 20, 2));
+  ASSERT_EQ(control.Call(L"AddVirtualFile", {Text(L"/srv/old.doc")}).Hr, S_OK);
+  ASSERT_EQ(control.Call(L"AddMessage", {Text(L"who"), Text(L"kim")}).Hr, S_OK);
+  Put(L"URL", Text(url.c_str()));
+  Put(L"UTF8", Long(1));
+  Put(L"KByteRate", Long(1000));  // about two seconds for 2.1 MB
+  const long before = receiver.Count();
+
+  bool visible = false;
+  std::wstring midCount, lastCount, lastTransfer;
+  int midBar = -1, lastBar = -1, panelText = 0, panelInk = 0, panelBlue = 0;
+  std::uint32_t faceTop = 0, faceBottom = 0;
+  PostRun run = Post(true, [&](HWND dialog) {
+    if (!dialog) return;
+    visible = IsWindowVisible(dialog) != FALSE;
+    WaitUntil([&] { return BarPosition(dialog, kBar) >= 30; });
+    Sleep(600);  // the labels follow within a half second
+    midBar = BarPosition(dialog, kBar);
+    midCount = ItemText(dialog, kFileCountLabel);
+    Picture shot = CaptureClient(dialog);
+    shot.SaveBmp(L"post_dialog.bmp");
+    if (shot.Width > 300 && shot.Height > 60) {
+      panelText = shot.DarkPixels(6, 50, 150, 64);   // the file counter in Korean
+      panelInk = shot.DarkPixels(200, 0, 327, 30, 160);  // LOADING
+      const std::uint32_t sky = shot.At(260, 100);
+      panelBlue = ((sky & 255) > ((sky >> 16) & 255)) ? 1 : 0;  // more blue than red
+    }
+    RECT stop;
+    GetWindowRect(GetDlgItem(dialog, kStop), &stop);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&stop), 2);
+    if (stop.bottom - 5 < shot.Height) {
+      faceTop = shot.At(stop.left + 4, stop.top + 3);
+      faceBottom = shot.At(stop.left + 4, stop.bottom - 4);
+    }
+    WaitUntil([&] { return BarPosition(dialog, kBar) == 100; });
+    WaitUntil([&] { return ItemText(dialog, kTransferLabel).find(L"2145 KB / 2145 KB") != std::wstring::npos; }, 3000);
+    lastBar = BarPosition(dialog, kBar);
+    lastCount = ItemText(dialog, kFileCountLabel);
+    lastTransfer = ItemText(dialog, kTransferLabel);
+  });
+
+  ASSERT_EQ(run.Hr, S_OK);
+  EXPECT_EQ(run.Result, kReply);
+  EXPECT_EQ(control.GetLong(L"ResponseStatusCode"), 200);
+  EXPECT_EQ(control.GetText(L"ErrorCode"), L"");
+  EXPECT_TRUE(visible);
+  EXPECT_GT(midBar, 0);
+  EXPECT_LT(midBar, 100);
+  EXPECT_EQ(midCount, L"\uD30C\uC77C\uC218 :  1 / 2 \uAC1C");  // 파일수 :  1 / 2 개
+  EXPECT_EQ(lastBar, 100);
+  EXPECT_EQ(lastCount, L"\uD30C\uC77C\uC218 :  1 / 2 \uAC1C");
+  EXPECT_EQ(lastTransfer, L"2145 KB / 2145 KB");
+  EXPECT_GT(panelText, 20) << "no text painted on the panel (see post_dialog.bmp)";
+  EXPECT_GT(panelInk, 20) << "the panel bitmap is not shown";
+  EXPECT_EQ(panelBlue, 1);
+  EXPECT_NE(faceTop, faceBottom) << "the Stop button's face has no gradient";
+  // The rate limit: 2 145 KB at 1 000 KB/s take at least 2.1 s.
+  EXPECT_GE(run.Seconds, 2.0);
+  // One request, every byte in place.
+  ASSERT_EQ(receiver.Count(), before + 1);
+  EXPECT_TRUE(Arrived(before + 1, first));
+  EXPECT_TRUE(Arrived(before + 1, second));
+  std::string account = receiver.Account(before + 1);
+  EXPECT_NE(account.find("\"who\""), std::string::npos);
+  EXPECT_NE(account.find("old.doc"), std::string::npos);
+}
+
+TEST_F(PostDialog, HiddenPostSendsTheSameBytesAndEmptyUrlIsRefusedFirst) {
+  const std::string bytes = PatternBytes(300000, 7);
+  Add(MakePatternFile(folder.Path() + L"quiet.bin", 300000, 7));
+  const long before = receiver.Count();
+
+  // No destination: refused before any request, no dialog left behind.
+  PostRun refused = Post(true);
+  ASSERT_EQ(refused.Hr, S_OK);
+  EXPECT_EQ(refused.Result, L"");
+  EXPECT_EQ(control.GetText(L"ErrorCode"), L"E01001");
+  EXPECT_EQ(control.GetLong(L"ResponseStatusCode"), -1);
+  EXPECT_EQ(receiver.Count(), before);
+
+  Put(L"URL", Text(url.c_str()));
+  bool everVisible = false;
+  int bar = -1;
+  PostRun run = Post(false, [&](HWND dialog) {
+    if (!dialog) return;
+    while (IsWindow(dialog)) {
+      everVisible = everVisible || IsWindowVisible(dialog);
+      bar = std::max(bar, BarPosition(dialog, kBar));
+      Sleep(5);
+    }
+  });
+  ASSERT_EQ(run.Hr, S_OK);
+  EXPECT_EQ(run.Result, L"OK");
+  EXPECT_EQ(control.GetText(L"ErrorCode"), L"");  // the refusal's code went with the new post
+  EXPECT_FALSE(everVisible);
+  EXPECT_EQ(bar, 0);
+  ASSERT_EQ(receiver.Count(), before + 1);
+  EXPECT_TRUE(Arrived(before + 1, bytes));
+}
+
+TEST_F(PostDialog, StopHoldsTheBodyResumeFinishesItAndEscChangesNothing) {
+  const std::uint32_t size = 6 << 20;
+  const std::string bytes = PatternBytes(size, 3);
+  Add(MakePatternFile(folder.Path() + L"held.bin", size, 3));
+  Put(L"URL", Text(url.c_str()));
+  Put(L"KByteRate", Long(2000));  // about three seconds
+  const long before = receiver.Count();
+  const long long bytesBefore = receiver.BodyBytes();
+
+  std::wstring pausedCaption, resumedCaption;
+  long long heldFrom = -1, heldTo = -2;
+  bool aliveAfterEsc = false;
+  PostRun run = Post(true, [&](HWND dialog) {
+    if (!dialog) return;
+    WaitUntil([&] { return BarPosition(dialog, kBar) >= 10; });
+    Click(dialog, kStop);
+    WaitUntil([&] { return ItemText(dialog, kStop) == L"Resume"; });
+    pausedCaption = ItemText(dialog, kStop);
+    Sleep(800);  // what was under way drains
+    heldFrom = receiver.BodyBytes() - bytesBefore;
+    Sleep(1500);
+    heldTo = receiver.BodyBytes() - bytesBefore;
+    PressEscape(dialog);
+    Sleep(300);
+    aliveAfterEsc = IsWindow(dialog) && IsWindowVisible(dialog);
+    Click(dialog, kStop);
+    WaitUntil([&] { return ItemText(dialog, kStop) == L"Stop"; });
+    resumedCaption = ItemText(dialog, kStop);
+  });
+  ASSERT_EQ(run.Hr, S_OK);
+  EXPECT_EQ(pausedCaption, L"Resume");
+  EXPECT_EQ(resumedCaption, L"Stop");
+  EXPECT_EQ(heldFrom, heldTo) << "bytes arrived while stopped";
+  EXPECT_GT(heldFrom, 0);
+  EXPECT_LT(heldFrom, static_cast<long long>(size));
+  EXPECT_TRUE(aliveAfterEsc);
+  EXPECT_EQ(run.Result, L"OK");
+  EXPECT_EQ(control.GetText(L"ErrorCode"), L"");
+  ASSERT_EQ(receiver.Count(), before + 1);
+  EXPECT_TRUE(Arrived(before + 1, bytes));
+}
+
+TEST_F(PostDialog, AfterTheLastByteCancelWaitsForTheReplyWhichHasALimit) {
+  Add(MakePatternFile(folder.Path() + L"small.bin", 50000, 9));
+  Put(L"URL", Text(url.c_str()));
+  receiver.Rule("delay=2&body=late");
+  bool stayed = false;
+  PostRun run = Post(true, [&](HWND dialog) {
+    if (!dialog) return;
+    WaitUntil([&] { return BarPosition(dialog, kBar) == 100; });
+    Click(dialog, kCancel);
+    PressCloseBox(dialog);
+    Sleep(700);
+    stayed = IsWindow(dialog) != FALSE;
+  });
+  ASSERT_EQ(run.Hr, S_OK);
+  EXPECT_TRUE(stayed);
+  EXPECT_EQ(run.Result, L"late");
+  EXPECT_EQ(control.GetText(L"ErrorCode"), L"");
+  EXPECT_EQ(control.GetLong(L"ResponseStatusCode"), 200);
+
+  // A server that never answers is given up after the reply limit.
+  SetEnvironmentVariableW(L"ZTFILEUPLOAD_REPLY_TIMEOUT", L"2");
+  receiver.Rule("delay=60");
+  PostRun silent = Post(true);
+  SetEnvironmentVariableW(L"ZTFILEUPLOAD_REPLY_TIMEOUT", nullptr);
+  ASSERT_EQ(silent.Hr, S_OK);
+  EXPECT_EQ(silent.Result, L"");
+  EXPECT_LT(silent.Seconds, 20.0);
+  EXPECT_EQ(control.GetText(L"ErrorCode"), L"E04009");
+  EXPECT_EQ(control.GetLong(L"ResponseStatusCode"), -1);
+}
+
+TEST_F(PostDialog, TransferFailureLeavesItsCodeAndText) {
+  // A port nobody listens on: bound, then let go.
+  WSADATA wsa;
+  WSAStartup(MAKEWORD(2, 2), &wsa);
+  SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof(a));
+  int len = sizeof(a);
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  closesocket(s);
+  const std::wstring closed = L"http://127.0.0.1:" + std::to_wstring(ntohs(a.sin_port)) + L"/x";
+  Add(MakePatternFile(folder.Path() + L"f.bin", 1000, 1));
+  Put(L"URL", Text(closed.c_str()));
+  PostRun run = Post(true);
+  ASSERT_EQ(run.Hr, S_OK);
+  EXPECT_EQ(run.Result, L"");
+  EXPECT_EQ(control.GetText(L"ErrorCode"), L"E04006");
+  EXPECT_EQ(control.GetText(L"ErrorDescription"), L"Request \uC804\uC1A1 \uC911 \uC624\uB958\uAC00 \uBC1C\uC0DD\uD588\uC2B5\uB2C8\uB2E4.");
+  EXPECT_EQ(control.GetLong(L"ResponseStatusCode"), -1);
+}
+
+// Last: after a cancelled body Wine's WinINet may hand the same connection
+// to the next request of the process (see the report of this change).
+TEST_F(PostDialog, CancelCutsTheBodyAndReleasesThePost) {
+  Add(folder.MakeFile(L"long.bin", 32 << 20));
+  Put(L"URL", Text(url.c_str()));
+  Put(L"KByteRate", Long(4000));  // eight seconds if nobody cancels
+  const long before = receiver.Count();
+  const long long bytesBefore = receiver.BodyBytes();
+  PostRun run = Post(true, [&](HWND dialog) {
+    if (!dialog) return;
+    WaitUntil([&] { return BarPosition(dialog, kBar) >= 5; });
+    Click(dialog, kCancel);
+  });
+  ASSERT_EQ(run.Hr, S_OK);
+  EXPECT_EQ(run.Result, L"");
+  EXPECT_LT(run.Seconds, 7.0);
+  EXPECT_EQ(control.GetText(L"ErrorCode"), L"I04001");
+  EXPECT_EQ(control.GetText(L"ErrorDescription"), kCancelledText);
+  EXPECT_EQ(control.GetLong(L"ResponseStatusCode"), -1);
+  // Nothing more of the cancelled body arrives, and it stopped short.
+  const long long cut = receiver.BodyBytes() - bytesBefore;
+  Sleep(1000);
+  EXPECT_EQ(receiver.BodyBytes() - bytesBefore, cut);
+  EXPECT_LT(cut, 32ll << 20);
+  EXPECT_EQ(receiver.Count(), before + 1);
+  // The post was released: the control is not busy (E01008) any more.
+  control.Call(L"PostMessage");
+  EXPECT_EQ(control.GetText(L"ErrorCode"), L"E01009");
+}
+
+}  // namespace
+}  // namespace zt::test
