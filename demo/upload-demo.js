@@ -54,4 +54,8 @@ show("Post(true) of " + c.FileCount + " entries");
 if (reply != c.ResponseText) failures++;
 
 Host.Echo(failures == 0 ? "demo: every post was received" : "demo: " + failures + " post(s) failed");
+// The list view (report presentation, from the page's ListType parameter)
+// draws once the script lets the window's messages run.
+Host.Echo("view: " + c.FileCount + " rows, ListType " + c.ListType);
+Host.Sleep(500);
 Host.Quit(failures == 0 ? 0 : 1);

@@ -4,7 +4,9 @@
 # ceiling under Wine) and curl, all to the loopback receiver in sink mode.
 # Then the progress dialogs: Post(true) of the same file with its dialog shown
 # (and how fast its thread answers meanwhile), the KByteRate limit, and
-# OpenPostDialog over many small files against bare requests of them. Last,
+# OpenPostDialog over many small files against bare requests of them.
+# Then the list view at scale: adding 1,000 and 10,000 files, rebuilding and
+# sorting 10,000 rows, against a bare list view given the same rows. Last,
 # the soak: handles, GDI and USER objects and private bytes over a thousand posts.
 # Usage: scripts/bench.sh [size in MiB, default 1024]
 # Environment: ZT_BUILD_ROOT (default build), ZT_BENCH_ARCH (win32 or win64, default win32).
@@ -13,7 +15,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 arch=${ZT_BENCH_ARCH:-win32}
 tree=$root/${ZT_BUILD_ROOT:-build}/$arch
 big_mib=${1:-1024}
-for exe in tools/bench/zt_control_post.exe tools/bench/wininet_loop.exe bin/ZTFileUpload.ocx; do
+for exe in tools/bench/zt_control_post.exe tools/bench/wininet_loop.exe tools/bench/zt_view_scale.exe bin/ZTFileUpload.ocx; do
   [ -f "$tree/$exe" ] || { echo "bench: $tree/$exe is missing; build the $arch tree first" >&2; exit 1; }
 done
 
@@ -24,10 +26,11 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/zt-bench.XXXXXX")
 python3 "$root/tools/receiver/receiver.py" --sink --record-dir "$work/rec" --port-file "$work/port" \
   --timeout 3600 >"$work/receiver.log" 2>&1 &
 receiver=$!
+xvfb=""
 cleanup() {
-  [ -z "${xvfb:-}" ] || kill "$xvfb" 2>/dev/null || true
   kill "$receiver" 2>/dev/null || true
   wait "$receiver" 2>/dev/null || true
+  [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -35,8 +38,7 @@ for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
 [ -s "$work/port" ] || { echo "bench: the receiver did not start" >&2; exit 1; }
 port=$(cat "$work/port")
 
-# The dialogs need a display.
-xvfb=""
+# The dialogs and the list view need a display.
 if [ -z "${DISPLAY:-}" ]; then
   n=80
   while [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
@@ -98,6 +100,20 @@ for i in $(seq 0 $((files - 1))); do cp "$work/one.bin" "$work/many/f$i.bin"; do
 multi=$(run multi "$ZT_WINE_LOADER" "$tree/tools/bench/zt_control_post.exe" "$module" "$port" "$(winpath "$work/many")" multi "$files")
 bare_each=$(run bare_each "$ZT_WINE_LOADER" "$tree/tools/bench/wininet_loop.exe" "$port" "$(winpath "$work/one.bin")" 4096 "$files")
 awk -v m="$multi" -v b="$bare_each" -v n="$files" 'BEGIN { if (n > 0 && b > 0) printf "OpenPostDialog, %d files of 1 KiB: %.2f ms a file; bare request: %.2f ms a file; ratio %.2f (wanted: at most 2)\n", n, 1000 * m / n, 1000 * b / n, m / b }'
+
+echo
+echo "== the list view at scale ($arch, report presentation)"
+for n in 1000 10000; do
+  mkdir -p "$work/files$n"
+  python3 - "$work/files$n" "$n" <<'PY'
+import os, sys
+folder, count = sys.argv[1], int(sys.argv[2])
+for i in range(count):
+    with open(os.path.join(folder, "file%05d.dat" % i), "wb") as f:
+        f.write(b"x" * (i % 3000))
+PY
+done
+"$ZT_WINE_LOADER" "$tree/tools/bench/zt_view_scale.exe" "$module" "$(winpath "$work/files1000")" "$(winpath "$work/files10000")"
 
 echo
 echo "== soak: rounds of ten PostMessage/PostFile posts and one Post(true) dialog in one process"

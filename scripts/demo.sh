@@ -39,6 +39,7 @@ port=$(cat "$out/port")
 cat >"$out/params.txt" <<PARAMS
 URL=http://127.0.0.1:$port/upload/receive.asp
 UTF8=1
+ListType=1
 PARAMS
 
 if [ -z "${DISPLAY:-}" ]; then
@@ -57,7 +58,9 @@ export ZT_DEMO_PROGRESS=$(winpath "$out/progress.bmp")
 
 echo "== the control in the script host (receiver on 127.0.0.1:$port)"
 status=0
-"$ZT_WINE_LOADER" "$host" --dll "$(winpath "$module")" --params "$(winpath "$out/params.txt")" \
+# The Korean locale, as the control's users have it: the list's Korean
+# column titles need the Korean system font.
+LANG=ko_KR.UTF-8 LC_ALL=ko_KR.UTF-8 "$ZT_WINE_LOADER" "$host" --dll "$(winpath "$module")" --params "$(winpath "$out/params.txt")" \
   --size 640x360 --screenshot "$(winpath "$out/window.bmp")" "$(winpath "$root/demo/upload-demo.js")" || status=$?
 
 echo

@@ -130,7 +130,7 @@ struct ControlMembers {
     if (c.model_.NameInUse(name)) return c.FailRecorded(call, control_error::NameExists, name);
     CZTFileItem* entry = c.model_.Current();
     if (!entry) return c.FailRecorded(call, control_error::NoSuchFile);
-    entry->Name = name;
+    c.model_.Rename(*entry, name);
     c.modified_ = true;
     c.RebuildView();
   }
@@ -192,27 +192,23 @@ struct ControlMembers {
   static void PutFileBytes(C& c, DispatchCall&) { c.modified_ = true; }
 
   // Adding and removing.
-  static AddLocalOptions LocalOptions(const C& c) {
-    AddLocalOptions options;
-    options.ByteLimit = c.saved_.max_upload_bytes;
-    options.DateAttributes = c.saved_.ex_file_attributes != 0;
-    return options;
-  }
-  static void AddLocal(C& c, DispatchCall& call, const std::vector<std::u16string>& paths) {
-    c.ClearError();
-    Outcome outcome = AddLocalFiles(c.model_, c.fileSystem_, paths, LocalOptions(c), &c);
-    if (!outcome.Ok()) {
-      // The model names the error; a date attribute may have recorded one
-      // on the way, but the failure that stopped the call is what is raised.
-      return c.FailRecorded(call, outcome.Code);
-    }
+  // Ends an add of local files: the model names the error; a date attribute
+  // may have recorded one on the way, but the failure that stopped the call
+  // is what is raised.
+  static void FinishAdd(C& c, DispatchCall& call, const Outcome& outcome) {
+    if (!outcome.Ok()) return c.FailRecorded(call, outcome.Code);
     call.ReturnBool(true);
   }
-  static void AddLocalFile(C& c, DispatchCall& call) { AddLocal(c, call, {call.TextArg(0)}); }
+  static void AddLocalFile(C& c, DispatchCall& call) {
+    c.ClearError();
+    FinishAdd(c, call, AddLocalFiles(c.model_, c.fileSystem_, {call.TextArg(0)}, c.LocalAddOptions(), &c));
+  }
   static void AddLocalFilesPattern(C& c, DispatchCall& call) {
-    std::optional<std::vector<std::u16string>> paths = PatternMatches(c.fileSystem_, call.TextArg(0));
-    if (!paths) return call.ReturnBool(false);
-    AddLocal(c, call, *paths);
+    // The search already found each file: no second look-up per file.
+    std::optional<std::vector<FoundFile>> files = PatternFiles(c.fileSystem_, call.TextArg(0));
+    if (!files) return call.ReturnBool(false);
+    c.ClearError();
+    FinishAdd(c, call, AddPatternFiles(c.model_, c.fileSystem_, *files, c.LocalAddOptions(), &c));
   }
   static void AddVirtualFile(C& c, DispatchCall& call) {
     AddServerEntry(c.model_, call.TextArg(0), u"0", &c);
@@ -235,8 +231,10 @@ struct ControlMembers {
   static void FindFilePos(C& c, DispatchCall& call) { call.ReturnLong(c.model_.FindPosByName(call.TextArg(0))); }
 
   // Selection lives in the list view; without one nothing is selected.
-  static void GetSelectedCount(C&, DispatchCall& call) { call.ReturnLong(0); }
-  static void GetSelectedFileName(C&, DispatchCall& call) { call.ReturnText(u""); }
+  static void GetSelectedCount(C& c, DispatchCall& call) { call.ReturnLong(c.view_ ? c.view_->GetSelectedCount() : 0); }
+  static void GetSelectedFileName(C& c, DispatchCall& call) {
+    call.ReturnText(c.view_ ? c.view_->GetSelectedFileName(call.LongArg(0)) : std::u16string());
+  }
 
   // Attributes of the current entry (deleted == false) or the current
   // deleted entry.

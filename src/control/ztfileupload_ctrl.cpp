@@ -11,6 +11,7 @@
 #include "text/format.h"
 #include "text/unicode.h"
 #include "transfer/url.h"
+#include "view/view_rules.h"
 
 namespace zt {
 
@@ -19,7 +20,6 @@ namespace {
 constexpr DISPID kEventAfterAddFile = 3;
 constexpr DISPID kEventAfterDeleteFile = 4;
 constexpr DISPID kEventAfterAddFiles = 5;
-constexpr WORD kRebuildViewCommand = 501;
 }  // namespace
 
 CZTFileUploadCtrl::CZTFileUploadCtrl() {
@@ -27,7 +27,7 @@ CZTFileUploadCtrl::CZTFileUploadCtrl() {
   propertyNotify_ = &AddConnectionPoint(Identity(), IID_IPropertyNotifySink, false);
 }
 
-CZTFileUploadCtrl::~CZTFileUploadCtrl() = default;
+CZTFileUploadCtrl::~CZTFileUploadCtrl() { DestroyView(); }
 
 void* CZTFileUploadCtrl::QueryExtra(REFIID iid) {
   if (IsEqualIID(iid, DIID__DZTFileUpload)) return static_cast<IDispatch*>(this);
@@ -85,10 +85,12 @@ bool CZTFileUploadCtrl::OnWindowCreated(HWND) {
   return true;
 }
 
-// Command 501 asks for the list view to be rebuilt; every other message
-// takes the window's default handling.
-bool CZTFileUploadCtrl::OnWindowMessage(HWND, UINT msg, WPARAM wp, LPARAM, LRESULT* result) {
-  if (msg != WM_COMMAND || LOWORD(wp) != kRebuildViewCommand) return false;
+// Command 501 asks for the list view to be rebuilt, and the list's
+// notifications come back to the view; every other message takes the
+// window's default handling.
+bool CZTFileUploadCtrl::OnWindowMessage(HWND, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
+  if (msg == WM_NOTIFY && view_) return view_->HandleNotify(*reinterpret_cast<const NMHDR*>(lp), result);
+  if (msg != WM_COMMAND || LOWORD(wp) != view::command::RebuildView) return false;
   RebuildView();
   *result = 0;
   return true;

@@ -21,13 +21,16 @@
 #include "platform/persist_properties.h"
 #include "platform/win_file_system.h"
 #include "transfer/trans_mgr.h"
+#include "view/file_list_view.h"
+#include "view/list_view_owner.h"
 
 namespace zt {
 
 class CZTFileUploadCtrl final
     : public com::ComObject<IDispatch, IProvideClassInfo2, com::ConnectionPointContainerImpl, ole::OleControl>,
       private FileListObserver,
-      private PostOwner {
+      private PostOwner,
+      private view::ListViewOwner {
 public:
   CZTFileUploadCtrl();
   ~CZTFileUploadCtrl() override;
@@ -60,6 +63,8 @@ protected:
   // ole::OleControl: the control's own window.
   bool OnWindowCreated(HWND window) override;
   bool OnWindowMessage(HWND window, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
+  void OnWindowResized(HWND window, int width, int height) override;
+  void OnWindowDestroying(HWND window) override;
 
 private:
   friend struct ControlMembers;
@@ -77,10 +82,30 @@ private:
   // A member whose view, dialog or network part is not in this build.
   void FailUnavailable(com::DispatchCall& call, std::u16string_view member);
 
-  // The list view, when there is one, follows the model.
-  void RebuildView() {}
+  // The list view (control_view.cpp). Rebuilding replaces the view window
+  // with a new one built from the model and the settings; without a control
+  // window there is nothing to build yet.
+  void RebuildView();
+  void DestroyView();
+  // How the add operations treat local files.
+  AddLocalOptions LocalAddOptions() const;
 
-  // FileListObserver: the model's events become the control's events.
+  // ListViewOwner: what the view reads and does through the control.
+  FileModel& Model() override { return model_; }
+  view::ViewSettings Settings() const override;
+  view::SortRecord& RecordedSort() override { return sort_; }
+  void FireItemClick(std::int32_t fileIndex) override;
+  void FireItemDblClick(const std::u16string& fileName) override;
+  bool DeleteEntryNamed(const std::u16string& name) override;
+  void ChooseListType(std::int16_t listType) override;
+  bool OpenFileCommand() override;
+  bool OpenFolderCommand() override;
+  bool AddDroppedFiles(const std::vector<std::u16string>& paths) override;
+  std::u16string ErrorDescription() const override { return errorDescription_; }
+
+  // FileListObserver: the model's events become the control's events, and
+  // each added entry gets its row.
+  void InsertRow(const CZTFileItem& entry) override;
   void AfterAddFile(std::int32_t fileIndex) override;
   void AfterAddFiles(std::int32_t fileCount) override;
   void AfterDeleteFile(const std::u16string& fileName, const std::u16string& filePath) override;
@@ -136,6 +161,10 @@ private:
   std::u16string errorCode_;
   std::u16string errorDescription_;
   bool modified_ = false;
+
+  // The list view and what outlives its rebuilds.
+  std::unique_ptr<view::CZTFileUploadListCtrl> view_;
+  view::SortRecord sort_;
 };
 
 }  // namespace zt

@@ -19,7 +19,34 @@ std::u16string Decimal(unsigned long long n) {
 
 }  // namespace
 
+std::u16string FileModel::NameKey(std::u16string_view name) {
+  std::u16string key(name);
+  for (char16_t& c : key) c = UpperSimple(c);
+  return key;
+}
+
+void FileModel::IndexName(CZTFileItem& entry) { byName_.emplace(NameKey(entry.Name), &entry); }
+
+void FileModel::UnindexName(const CZTFileItem& entry) {
+  const std::u16string key = NameKey(entry.Name);
+  auto found = byName_.find(key);
+  if (found == byName_.end() || found->second != &entry) return;
+  byName_.erase(found);
+  // Names are unique, unless a caller appended a clash: the next one wins.
+  for (const auto& other : files_)
+    if (other.get() != &entry && NameKey(other->Name) == key) {
+      byName_.emplace(key, other.get());
+      break;
+    }
+}
+
+void FileModel::SetRowView(RowView* view) {
+  SettleIndices();  // against the rows it was asked for
+  view_ = view;
+}
+
 CZTFileItem* FileModel::FindByIndex(std::int32_t index) const {
+  const_cast<FileModel*>(this)->SettleIndices();
   if (index < 0 || index >= FileCount()) return nullptr;
   for (const auto& entry : files_)
     if (entry->Index == index) return entry.get();
@@ -27,12 +54,12 @@ CZTFileItem* FileModel::FindByIndex(std::int32_t index) const {
 }
 
 CZTFileItem* FileModel::FindByName(std::u16string_view name) const {
-  for (const auto& entry : files_)
-    if (EqualsNoCase(entry->Name, name)) return entry.get();
-  return nullptr;
+  auto found = byName_.find(NameKey(name));
+  return found == byName_.end() ? nullptr : found->second;
 }
 
 std::int32_t FileModel::FindPosByName(std::u16string_view name) const {
+  const_cast<FileModel*>(this)->SettleIndices();
   const CZTFileItem* entry = FindByName(name);
   return entry ? entry->Index : -1;
 }
@@ -77,35 +104,59 @@ CZTFileItem& FileModel::Append(std::unique_ptr<CZTFileItem> entry) {
   CZTFileItem& added = *entry;
   added.Index = FileCount();
   files_.push_back(std::move(entry));
-  Reindex();
+  IndexName(added);
+  // The re-index of the previous append, if still pending, is wholly
+  // replaced by this one: only rows inserted at the top came between, so
+  // this one gives every row's entry its Index anew. Its FilePos step is
+  // replaced by the line below.
+  pendingRows_ = view_ ? view_->RowCount() : 0;
   filePos_ = added.Index;
   return added;
 }
 
-void FileModel::Reindex() {
-  CZTFileItem* current = filePos_ != -1 ? FindByIndex(filePos_) : nullptr;
+void FileModel::SettleIndices() {
+  if (pendingRows_ < 0) return;
+  const int rowsThen = pendingRows_;
+  pendingRows_ = -1;
+  const int rowsNow = view_ ? view_->RowCount() : 0;
+  MatchRows(rowsNow >= rowsThen ? rowsNow - rowsThen : 0);
+}
 
+void FileModel::MatchRows(int skipped) {
   // A row the view does not have matches nothing: an entry whose name is
   // empty must not be taken for it.
-  const int rows = view_ ? std::min(view_->RowCount(), FileCount()) : 0;
+  const int rows = view_ ? std::min(view_->RowCount() - skipped, FileCount()) : 0;
   for (int row = 0; row < rows; ++row) {
-    if (CZTFileItem* entry = FindByName(view_->RowText(row))) entry->Index = row;
+    if (CZTFileItem* entry = FindByName(view_->RowText(row + skipped))) entry->Index = row;
   }
+}
 
+void FileModel::Reindex() {
+  SettleIndices();
+  CZTFileItem* current = filePos_ != -1 ? FindByIndex(filePos_) : nullptr;
+  MatchRows(0);
   if (current)
     filePos_ = current->Index;
   else if (!files_.empty())
     filePos_ = 0;
 }
 
+void FileModel::Rename(CZTFileItem& entry, std::u16string_view name) {
+  UnindexName(entry);
+  entry.Name.assign(name);
+  IndexName(entry);
+}
+
 RemovedEntry FileModel::Remove(CZTFileItem& entry) {
   auto found = std::find_if(files_.begin(), files_.end(), [&](const auto& e) { return e.get() == &entry; });
   if (found == files_.end()) return {};  // not ours: nothing to remove
 
+  SettleIndices();
   const std::int32_t removedIndex = entry.Index;
   if (view_) view_->DeleteRowNamed(entry.Name);
   std::unique_ptr<CZTFileItem> owned = std::move(*found);
   files_.erase(found);
+  UnindexName(*owned);
   for (auto& other : files_)
     if (other->Index > removedIndex) --other->Index;
 

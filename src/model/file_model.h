@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "model/records.h"
@@ -24,6 +25,8 @@ public:
   // Deletes the first row, from the top, whose column-0 text equals name
   // ignoring case, then re-arranges the view. No such row: nothing happens.
   virtual void DeleteRowNamed(std::u16string_view name) = 0;
+  // Rows are only ever inserted at the top. Whoever moves rows otherwise
+  // (a sort) calls FileModel::SettleIndices first.
 };
 
 // What is left of a removed entry for the AfterDeleteFile event.
@@ -37,7 +40,7 @@ public:
   using EntryList = std::vector<std::unique_ptr<CZTFileItem>>;
 
   // The view whose row order re-index follows; nullptr detaches it.
-  void SetRowView(RowView* view) { view_ = view; }
+  void SetRowView(RowView* view);
   RowView* GetRowView() const { return view_; }
 
   // The lists, in their own orders.
@@ -84,11 +87,21 @@ public:
 
   // Gives entry Index = FileCount, appends it, re-indexes and points FilePos
   // at it. The entry's row is not in the view yet, so it keeps that Index.
+  //
+  // The re-index is done when an index is next read, as it would have been
+  // done now: rows inserted at the top in the meantime are skipped. A page
+  // adding thousands of files so costs one re-index, not one per file.
   CZTFileItem& Append(std::unique_ptr<CZTFileItem> entry);
 
   // Resynchronises every entry's Index with the view's row order and
   // re-points FilePos.
   void Reindex();
+  // Performs the re-index an append left pending (see Append). The view
+  // calls this before it moves rows.
+  void SettleIndices();
+
+  // Renames a file-list entry (the caller has checked the name is free).
+  void Rename(CZTFileItem& entry, std::u16string_view name);
 
   // Takes entry (which must be in the file list) out of the list and the
   // view: a local entry is destroyed, a server entry moves with its
@@ -101,7 +114,19 @@ public:
   void ClearMessages() { messages_.clear(); }
 
 private:
+  // The index of file-list names, folded to upper case: names are unique
+  // ignoring case, so a name finds its entry without a walk.
+  static std::u16string NameKey(std::u16string_view name);
+  void IndexName(CZTFileItem& entry);
+  void UnindexName(const CZTFileItem& entry);
+  // Index = row for every entry with a row, from row `skipped` on (rows
+  // above it were inserted after the re-index was asked for).
+  void MatchRows(int skipped);
+
   EntryList files_;
+  std::unordered_map<std::u16string, CZTFileItem*> byName_;
+  // The view's row count when an append's re-index was left pending.
+  int pendingRows_ = -1;
   EntryList deleted_;
   std::vector<CZTFileAttrInfo> attributeNames_;
   std::vector<CZTTransData> messages_;

@@ -44,50 +44,84 @@ void SetDateAttributes(FileModel& model, FileSystem& fs, CZTFileItem& entry) {
   model.SetRegisteredAttribute(entry, date_attribute::Accessed, DateText(accessed));
 }
 
+namespace {
+
+// Adds one found file as a new entry whose Local path is path.
+Outcome AddFound(FileModel& model, FileSystem& fs, const FoundFile& found, std::u16string path,
+                 const AddLocalOptions& options, FileListObserver* observer) {
+  // A folder cannot be sent: taking it would only fail the whole post later.
+  if (found.Attributes & file_attribute::Directory) return Outcome::Failure(model_error::NoSuchFile);
+
+  if (options.ByteLimit != 0) {
+    // Unsigned and wrapping on purpose: sizes a script put may be negative.
+    std::uint64_t total = static_cast<std::uint64_t>(found.Size);
+    for (const auto& entry : model.Files()) total += static_cast<std::uint64_t>(entry->Size);
+    if (total >= static_cast<std::uint64_t>(options.ByteLimit)) return Outcome::Failure(model_error::TotalSizeExceeded);
+  }
+
+  auto entry = std::make_unique<CZTFileItem>();
+  entry->Name = model.UniqueName(found.Name);
+  entry->LocalPath = std::move(path);
+  entry->Size = found.Size;
+  CZTFileItem& current = model.Append(std::move(entry));
+
+  if (options.DateAttributes) SetDateAttributes(model, fs, current);
+  if (observer) observer->InsertRow(current);
+  if (observer) observer->AfterAddFile(model.FilePos());
+  return Outcome::Success();
+}
+
+}  // namespace
+
 Outcome AddLocalFiles(FileModel& model, FileSystem& fs, const std::vector<std::u16string>& paths,
                       const AddLocalOptions& options, FileListObserver* observer) {
   std::int32_t added = 0;
   for (const std::u16string& path : paths) {
     const std::optional<FoundFile> found = fs.FindFirst(path);
-    // A folder cannot be sent: taking it would only fail the whole post later.
-    if (!found || (found->Attributes & file_attribute::Directory)) return Outcome::Failure(model_error::NoSuchFile);
-
-    if (options.ByteLimit != 0) {
-      // Unsigned and wrapping on purpose: sizes a script put may be negative.
-      std::uint64_t total = static_cast<std::uint64_t>(found->Size);
-      for (const auto& entry : model.Files()) total += static_cast<std::uint64_t>(entry->Size);
-      if (total >= static_cast<std::uint64_t>(options.ByteLimit)) return Outcome::Failure(model_error::TotalSizeExceeded);
-    }
-
-    auto entry = std::make_unique<CZTFileItem>();
-    entry->Name = model.UniqueName(found->Name);
+    if (!found) return Outcome::Failure(model_error::NoSuchFile);
     // The path as given, unless its last component is a wildcard pattern:
     // then the full path of the file found and measured, so that the entry
     // (its dates, its icon, the file a post sends) stays that file.
-    entry->LocalPath = HasWildcard(LastComponent(path)) ? found->FullPath : path;
-    entry->Size = found->Size;
-    CZTFileItem& current = model.Append(std::move(entry));
-
-    if (options.DateAttributes) SetDateAttributes(model, fs, current);
-    if (observer) observer->InsertRow(current);
-    if (observer) observer->AfterAddFile(model.FilePos());
+    std::u16string localPath = HasWildcard(LastComponent(path)) ? found->FullPath : path;
+    const Outcome outcome = AddFound(model, fs, *found, std::move(localPath), options, observer);
+    if (!outcome.Ok()) return outcome;
     ++added;
   }
   if (observer) observer->AfterAddFiles(added);
   return Outcome::Success();
 }
 
-std::optional<std::vector<std::u16string>> PatternMatches(FileSystem& fs, std::u16string_view pattern) {
+Outcome AddPatternFiles(FileModel& model, FileSystem& fs, const std::vector<FoundFile>& files,
+                        const AddLocalOptions& options, FileListObserver* observer) {
+  std::int32_t added = 0;
+  for (const FoundFile& file : files) {
+    const Outcome outcome = AddFound(model, fs, file, file.FullPath, options, observer);
+    if (!outcome.Ok()) return outcome;
+    ++added;
+  }
+  if (observer) observer->AfterAddFiles(added);
+  return Outcome::Success();
+}
+
+std::optional<std::vector<FoundFile>> PatternFiles(FileSystem& fs, std::u16string_view pattern) {
   // A pattern without a folder would search the process's current folder.
   if (pattern.find_first_of(kSeparators) == std::u16string_view::npos) return std::nullopt;
   constexpr std::uint32_t skipped =
       file_attribute::Directory | file_attribute::System | file_attribute::Temporary | file_attribute::Offline;
-  std::vector<std::u16string> paths;
-  for (const FoundFile& match : fs.FindAll(pattern)) {
+  std::vector<FoundFile> files;
+  for (FoundFile& match : fs.FindAll(pattern)) {
     if (match.Attributes & skipped) continue;
     if (match.Name == u"." || match.Name == u"..") continue;
-    paths.push_back(match.FullPath);
+    files.push_back(std::move(match));
   }
+  return files;
+}
+
+std::optional<std::vector<std::u16string>> PatternMatches(FileSystem& fs, std::u16string_view pattern) {
+  std::optional<std::vector<FoundFile>> files = PatternFiles(fs, pattern);
+  if (!files) return std::nullopt;
+  std::vector<std::u16string> paths;
+  for (FoundFile& file : *files) paths.push_back(std::move(file.FullPath));
   return paths;
 }
 

@@ -73,6 +73,14 @@ inline constexpr std::u16string_view RegisteredWritten = u"ModifyDate";
 Outcome AddLocalFiles(FileModel& model, FileSystem& fs, const std::vector<std::u16string>& paths,
                       const AddLocalOptions& options, FileListObserver* observer);
 
+// AddLocalFiles for files a search has already found (PatternFiles): each
+// file's entry takes its FullPath, without a second look-up per file.
+Outcome AddPatternFiles(FileModel& model, FileSystem& fs, const std::vector<FoundFile>& files,
+                        const AddLocalOptions& options, FileListObserver* observer);
+
+// The files PatternMatches lists, as found, FullPath set to the listed path.
+std::optional<std::vector<FoundFile>> PatternFiles(FileSystem& fs, std::u16string_view pattern);
+
 // The paths AddLocalFiles takes for a pattern such as "C:\dir\*.txt": the
 // full path of each matching plain file (the folder part as the pattern
 // writes it, up to its last "\" or "/"), in file-system order. Folders, "."

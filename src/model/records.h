@@ -28,6 +28,8 @@ struct CZTFileItem {
   std::u16string ServerPath;
   std::int64_t Size = 0;
   std::int32_t Updated = 0;
+  // A file-list entry's Index is read through FileModel (FindByIndex,
+  // FindPosByName), which brings it up to date first.
   std::int32_t Index = -1;
   std::u16string OpenedCopyTime;
   std::vector<CZTTransData> Attributes;  // at most one pair per name, ignoring case

@@ -5,8 +5,6 @@
 namespace zt::ole {
 namespace {
 
-const wchar_t kSelfProperty[] = L"ZTOleControl";
-
 bool IsWithin(HWND window, HWND ancestor) {
   for (HWND w = window; w; w = GetParent(w)) {
     if (w == ancestor) return true;
@@ -128,7 +126,10 @@ bool OleControl::CreateControlWindow(HWND parent, const RECT& pos) {
                            pos.left, pos.top, pos.right - pos.left, pos.bottom - pos.top, parent, nullptr,
                            nullptr, nullptr);
   if (!w) return false;
-  SetPropW(w, kSelfProperty, this);
+  // The control is found from its window through the window's user slot:
+  // a window property would cost a trip to the Wine server per message,
+  // and the list inside sends one notification per row it inserts.
+  SetWindowLongPtrW(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   static_proc_ = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&OleControl::WindowProc)));
   window_ = w;
@@ -150,7 +151,7 @@ void OleControl::DestroyControlWindow() {
 }
 
 LRESULT CALLBACK OleControl::WindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
-  auto* self = static_cast<OleControl*>(GetPropW(window, kSelfProperty));
+  auto* self = reinterpret_cast<OleControl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (!self) return DefWindowProcW(window, msg, wp, lp);
   return self->HandleMessage(msg, wp, lp);
 }
@@ -173,7 +174,7 @@ LRESULT OleControl::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NCDESTROY: {
       WNDPROC proc = static_proc_;
       SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
-      RemovePropW(w, kSelfProperty);
+      SetWindowLongPtrW(w, GWLP_USERDATA, 0);
       window_ = nullptr;
       return CallWindowProcW(proc, w, msg, wp, lp);
     }

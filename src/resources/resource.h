@@ -14,6 +14,17 @@
 #define IDD_PROPPAGE_ZTFILEUPLOAD 200
 #define IDS_ZTFILEUPLOAD_PPG_CAPTION 200
 
+// The file list view: its context menu and the strip of menu images.
+#define IDR_LIST_MENU 207
+#define IDB_MENU_IMAGES 220
+#define ID_LIST_OPEN_FILE 32770
+#define ID_LIST_OPEN_FOLDER 32771
+#define ID_LIST_DELETE_FILES 32773
+#define ID_LIST_ICON_VIEW 32780
+#define ID_LIST_SIMPLE_VIEW 32781
+#define ID_LIST_DETAIL_VIEW 32782
+#define ID_LIST_ATTRIBUTE_VIEW 32783
+
 // The single-transfer status dialog, its panel bitmap and its controls.
 #define IDD_UPLOAD_STATUS 102
 #define IDB_UPLOAD_PANEL 235

@@ -10,7 +10,6 @@
 namespace zt::widgets {
 namespace {
 
-constexpr UINT_PTR kSubclassId = 0x5A54;  // "ZT"
 constexpr int kSkinHeight = 16;
 constexpr int kEdgeWidth = 2;
 
@@ -59,25 +58,42 @@ private:
 
 CZTSkinHeaderCtrl::~CZTSkinHeaderCtrl() { Detach(); }
 
+// Subclassed through the header's own slots (its user data and window
+// procedure): SetWindowSubclass keeps its data in a window property, and
+// under Wine every property look-up is a trip to the server, on every
+// message the list sends its header (several for each row it inserts).
 bool CZTSkinHeaderCtrl::Attach(HWND header) {
   Detach();
-  if (!IsWindow(header)) return false;
-  if (!SetWindowSubclass(header, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) return false;
+  if (!IsWindow(header) || GetWindowLongPtrW(header, GWLP_USERDATA) != 0) return false;
+  SetWindowLongPtrW(header, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  header_proc_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(header, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CZTSkinHeaderCtrl::WindowProc)));
+  if (!header_proc_) {
+    SetWindowLongPtrW(header, GWLP_USERDATA, 0);
+    return false;
+  }
   header_ = header;
   InvalidateRect(header_, nullptr, TRUE);
   return true;
 }
 
-void CZTSkinHeaderCtrl::Detach() {
-  if (!header_) return;
-  RemoveWindowSubclass(header_, SubclassProc, kSubclassId);
-  if (IsWindow(header_)) InvalidateRect(header_, nullptr, TRUE);
+void CZTSkinHeaderCtrl::Unhook(HWND header) {
+  SetWindowLongPtrW(header, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(header_proc_));
+  SetWindowLongPtrW(header, GWLP_USERDATA, 0);
   header_ = nullptr;
 }
 
-LRESULT CALLBACK CZTSkinHeaderCtrl::SubclassProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
-                                                 UINT_PTR id, DWORD_PTR self) {
-  auto* skin = reinterpret_cast<CZTSkinHeaderCtrl*>(self);
+void CZTSkinHeaderCtrl::Detach() {
+  if (!header_) return;
+  HWND header = header_;
+  Unhook(header);
+  if (IsWindow(header)) InvalidateRect(header, nullptr, TRUE);
+}
+
+LRESULT CALLBACK CZTSkinHeaderCtrl::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* skin = reinterpret_cast<CZTSkinHeaderCtrl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!skin) return DefWindowProcW(window, message, wparam, lparam);
+  const WNDPROC header_proc = skin->header_proc_;
   switch (message) {
     case WM_PAINT:
       skin->Paint();
@@ -85,11 +101,10 @@ LRESULT CALLBACK CZTSkinHeaderCtrl::SubclassProc(HWND window, UINT message, WPAR
     case WM_ERASEBKGND:
       return 0;  // the paint covers the whole client area
     case WM_NCDESTROY:
-      RemoveWindowSubclass(window, SubclassProc, id);
-      skin->header_ = nullptr;
+      skin->Unhook(window);
       break;
   }
-  return DefSubclassProc(window, message, wparam, lparam);
+  return CallWindowProcW(header_proc, window, message, wparam, lparam);
 }
 
 void CZTSkinHeaderCtrl::Paint() {

@@ -30,11 +30,12 @@ protected:
   virtual void DrawItem(const DRAWITEMSTRUCT& item) {}
 
 private:
-  static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
-                                       UINT_PTR id, DWORD_PTR self);
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  void Unhook(HWND header);
   void Paint();
 
   HWND header_ = nullptr;
+  WNDPROC header_proc_ = nullptr;  // the header's own window procedure
 };
 
 }  // namespace zt::widgets

@@ -61,6 +61,41 @@ TEST_F(Model, RowsInsertedAtTheTopDecideTheIndices) {
   EXPECT_EQ(model.FilePos(), 0);
 }
 
+// The re-index of an append is done when an index is next read; whenever
+// that is, it gives what doing it at once would have given.
+TEST_F(Model, LateReadsSeeWhatAnImmediateReindexGave) {
+  model.SetRowView(&view);
+  auto positions = [&](std::initializer_list<const char16_t*> names) {
+    std::vector<std::int32_t> out;
+    for (auto n : names) out.push_back(model.FindPosByName(n));
+    return out;
+  };
+  for (auto name : {u"A", u"B", u"C"}) Server(name);
+  EXPECT_EQ(positions({u"A", u"B", u"C"}), (std::vector<std::int32_t>{1, 0, 2}));
+  for (auto name : {u"D", u"E"}) Server(name);  // rows E D C B A
+  EXPECT_EQ(positions({u"A", u"B", u"C", u"D", u"E"}), (std::vector<std::int32_t>{3, 2, 1, 0, 4}));
+  EXPECT_EQ(model.FilePos(), 4);
+
+  // Read between two appends: the first one's re-index, not the second's.
+  Server(u"F");  // rows F E D C B A
+  EXPECT_EQ(model.FindByIndex(5)->Name, u"F");
+  Server(u"G");  // rows G F E D C B A
+  EXPECT_EQ(positions({u"F", u"E", u"A", u"G"}), (std::vector<std::int32_t>{0, 1, 5, 6}));
+
+  // A removal settles first, then re-indexes by the remaining rows.
+  Server(u"H");  // rows H G F E D C B A; H keeps 7 until its re-index is read
+  ASSERT_TRUE(DeleteByName(model, u"g", &view).Ok());
+  EXPECT_EQ(positions({u"H", u"F", u"A"}), (std::vector<std::int32_t>{0, 1, 6}));
+  EXPECT_EQ(model.FilePos(), 0);
+
+  // Renaming keeps the name look-up whole; the old name is free again.
+  model.Rename(*model.FindByName(u"h"), u"Zed");
+  EXPECT_EQ(model.FindByName(u"H"), nullptr);
+  EXPECT_EQ(model.FindByName(u"ZED")->Name, u"Zed");
+  EXPECT_EQ(model.UniqueName(u"h"), u"h");
+  EXPECT_EQ(model.UniqueName(u"zed"), u"zed(1).");
+}
+
 TEST_F(Model, ReindexOnEmptyListKeepsFilePosAndAbsentRowsMatchNoEmptyName) {
   model.SetFilePos(5);
   model.Reindex();

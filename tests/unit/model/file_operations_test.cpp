@@ -141,6 +141,27 @@ TEST_F(Operations, PatternMatchesSkipFoldersAndSpecialFilesKeepHiddenAndReadOnly
   EXPECT_EQ(PatternMatches(fs, u"C:/d/*"),
             (std::vector<std::u16string>{u"C:/d/first.txt", u"C:/d/hidden.txt", u"C:/d/ro.txt"}));
   EXPECT_TRUE(PatternMatches(fs, u"C:\\empty\\*")->empty());
+
+  // Added as found, the pattern's files make the entries the listed paths
+  // make, with the same events, and under the byte limit alike.
+  FileModel listed;
+  testing::TopInsertingView listedView;
+  ASSERT_TRUE(AddLocalFiles(listed, fs, *paths, {}, &listedView).Ok());
+  const auto files = PatternFiles(fs, u"c:\\D\\*");
+  ASSERT_TRUE(files.has_value());
+  ASSERT_TRUE(AddPatternFiles(model, fs, *files, {}, &view).Ok());
+  ASSERT_EQ(model.FileCount(), listed.FileCount());
+  for (std::int32_t i = 0; i < model.FileCount(); ++i) {
+    EXPECT_EQ(model.Files()[i]->Name, listed.Files()[i]->Name);
+    EXPECT_EQ(model.Files()[i]->Size, listed.Files()[i]->Size);
+  }
+  EXPECT_EQ(model.Files()[2]->LocalPath, u"c:\\D\\ro.txt");  // the pattern's directory, the file's name
+  EXPECT_EQ(view.events, listedView.events);
+  AddLocalOptions limited;
+  limited.ByteLimit = 9;  // first.txt and hidden.txt make 3 bytes; ro.txt's 6 more reach the limit
+  FileModel small;
+  EXPECT_EQ(AddPatternFiles(small, fs, *files, limited, nullptr).Code, u"E01004");
+  EXPECT_EQ(small.FileCount(), 2);
 }
 
 TEST_F(Operations, ServerEntryNamedAfterTheLastSlashWithParsedSize) {
