@@ -69,7 +69,7 @@ std::u16string BuildHeaderBlock(std::u16string_view boundary, int utf8) {
   block += boundary;
   block += u"\r\n";
   block += utf8 == 1 ? u"Accept-Language: utf-8\r\n" : u"Accept-Language: ko\r\n";
-  block += u"Connection: Keep-Alive\r\n";
+  block += u"Connection: close\r\n";
   return block;
 }
 

@@ -36,7 +36,10 @@ std::string EncodeText(std::u16string_view text, int utf8);
 std::u16string EscapedName(std::u16string_view name);
 
 // The header lines the upload adds: content type with boundary,
-// Accept-Language (utf-8 or ko) and Connection: Keep-Alive, each with CR LF.
+// Accept-Language (utf-8 or ko) and Connection: close, each with CR LF. Every
+// post has a connection of its own: a post cancelled or failed half way
+// through its body leaves no connection for WinINet to hand the next post
+// (Wine's pool did, and the next request went into the old body).
 std::u16string BuildHeaderBlock(std::u16string_view boundary, int utf8);
 
 // Every message field as a text part, each ended by CR LF after its value.

@@ -79,7 +79,7 @@ TEST(RequestFormat, WorkedExampleByteForByte) {
   EXPECT_EQ(r.exchange.Declared[0], 427u);
   EXPECT_EQ(body.size(), 427u);
   EXPECT_EQ(r.exchange.HeaderBytes, "Content-Type: multipart/form-data; boundary=" + B +
-                                        "\r\nAccept-Language: utf-8\r\nConnection: Keep-Alive\r\n");
+                                        "\r\nAccept-Language: utf-8\r\nConnection: close\r\n");
   EXPECT_TRUE(r.exchange.HeaderText.empty());
   EXPECT_EQ(r.exchange.Verb, u"POST");
   EXPECT_EQ(r.exchange.Version, u"HTTP/1.0");
@@ -96,7 +96,7 @@ TEST(RequestFormat, MessagesOnlyEndWithTheDelimiterRightAfterTheLastValue) {
   // ANSI posts hand the header block over as text for the platform to convert.
   EXPECT_TRUE(r.exchange.HeaderBytes.empty());
   EXPECT_EQ(r.exchange.HeaderText, u"Content-Type: multipart/form-data; boundary=" + std::u16string(kBoundary) +
-                                       u"\r\nAccept-Language: ko\r\nConnection: Keep-Alive\r\n");
+                                       u"\r\nAccept-Language: ko\r\nConnection: close\r\n");
 }
 
 // A name cannot end its quotes, add a parameter, a header line or a part,
