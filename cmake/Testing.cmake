@@ -30,9 +30,14 @@ endfunction()
 # side: it starts through tests/win/with_receiver.sh (which then runs it in
 # the Wine emulator) instead of the tree's emulator. Tests named *Large* (the
 # multi-GiB posts) form a second test labelled `slow`; WHOLE registers the
-# program as one test instead.
+# program as one test instead; TLS has the receiver serve TLS as well
+# (with_receiver.sh).
 function(zt_add_receiver_gtest target)
-  cmake_parse_arguments(ARG "WHOLE" "" "LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "WHOLE;TLS" "" "LABELS" ${ARGN})
+  set(tls "")
+  if(ARG_TLS)
+    set(tls ";ZT_RECEIVER_TLS=1;ZT_TRUST_TOOL=$<TARGET_FILE:trust_authority>")
+  endif()
   if(ARG_WHOLE)
     set(kinds whole)
   else()
@@ -53,6 +58,6 @@ function(zt_add_receiver_gtest target)
       COMMAND ${PROJECT_SOURCE_DIR}/tests/win/with_receiver.sh ${ZT_WINE_ARCH} $<TARGET_FILE:${target}>
               --gtest_filter=${filter} --gtest_output=xml:${CMAKE_BINARY_DIR}/test-reports/${target}_${kind}.xml)
     set_tests_properties(${target}_${kind} PROPERTIES TIMEOUT ${ZT_TEST_TIMEOUT}
-      ENVIRONMENT "LANG=ko_KR.UTF-8;LC_ALL=ko_KR.UTF-8" LABELS "${labels}")
+      ENVIRONMENT "LANG=ko_KR.UTF-8;LC_ALL=ko_KR.UTF-8${tls}" LABELS "${labels}")
   endforeach()
 endfunction()

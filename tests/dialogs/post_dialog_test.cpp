@@ -279,8 +279,8 @@ TEST_F(PostDialog, TransferFailureLeavesItsCodeAndText) {
   EXPECT_EQ(control.GetLong(L"ResponseStatusCode"), -1);
 }
 
-// Last: after a cancelled body Wine's WinINet may hand the same connection
-// to the next request of the process (see the report of this change).
+// Last, as a guard: a cancelled body on a kept connection once reached the
+// next request of the process through Wine's pool (posts now close theirs).
 TEST_F(PostDialog, CancelCutsTheBodyAndReleasesThePost) {
   Add(folder.MakeFile(L"long.bin", 32 << 20));
   Put(L"URL", Text(url.c_str()));

@@ -12,6 +12,14 @@ namespace zt::test {
 ReceiverClient::ReceiverClient() {
   if (const char* port = std::getenv("ZT_RECEIVER_PORT")) port_ = std::atoi(port);
   if (const char* dir = std::getenv("ZT_RECEIVER_DIR")) dir_ = dir;
+  if (const char* ports = std::getenv("ZT_RECEIVER_TLS_PORTS")) {
+    std::istringstream list(ports);
+    std::string port;
+    for (int& slot : tlsPorts_) {
+      if (std::getline(list, port, ',')) slot = std::atoi(port.c_str());
+    }
+  }
+  if (const char* ca = std::getenv("ZT_RECEIVER_TLS_CA")) authority_ = ca;
   WSADATA data;
   WSAStartup(MAKEWORD(2, 2), &data);
 }
@@ -52,6 +60,8 @@ void ReceiverClient::Reset() {
 long long ReceiverClient::BodyBytes() {
   return JsonInt(Exchange("GET /_control/status HTTP/1.0\r\n\r\n"), "body_bytes");
 }
+
+int ReceiverClient::TlsPort(Certificate which) const { return tlsPorts_[static_cast<int>(which)]; }
 
 long ReceiverClient::Count() { return static_cast<long>(JsonInt(Exchange("GET /_control/status HTTP/1.0\r\n\r\n"), "count")); }
 

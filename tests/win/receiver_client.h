@@ -21,6 +21,13 @@ public:
   long Count();
   // Body bytes read so far over all requests, counted as they arrive.
   long long BodyBytes();
+  // The TLS ports (0 when the receiver serves none): a certificate the
+  // authority of TlsAuthority() signed for localhost, one from an authority
+  // nobody trusts, and a trusted one made out to another name.
+  enum class Certificate { Trusted, Stranger, OtherName };
+  int TlsPort(Certificate which) const;
+  // The authority's certificate (DER) as a Windows path; empty without TLS.
+  const std::string& TlsAuthority() const { return authority_; }
   // The raw bytes and the JSON account of request number, waiting until
   // the receiver has written them; empty when they never appear.
   std::string Raw(long number);
@@ -30,6 +37,8 @@ private:
   std::string Exchange(const std::string& request);
   std::string dir_;
   int port_ = 0;
+  int tlsPorts_[3] = {};
+  std::string authority_;
 };
 
 // The integer that follows "key": at or after from in a JSON text; -1 when absent.

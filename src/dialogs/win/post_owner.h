@@ -10,6 +10,7 @@
 
 #include "model/file_model.h"
 #include "platform/unique_handle.h"
+#include "transfer/win/reply_limit.h"
 #include "transfer/trans_error.h"
 #include "transfer/trans_mgr.h"
 
@@ -74,8 +75,7 @@ private:
 inline std::uint64_t MonotonicMs() { return GetTickCount64(); }
 
 // How long a dialog waits for the reply after the last byte before it gives
-// the post up with E04009: ZTFILEUPLOAD_REPLY_TIMEOUT seconds when that
-// environment variable holds a positive number, else two minutes.
-DWORD ReplyWaitLimitMs();
+// the post up with E04009.
+using win::ReplyWaitLimitMs;
 
 }  // namespace zt
