@@ -1,9 +1,9 @@
-// The soak: one host process posts a thousand times through PostMessage and
+// The soak: one host process posts hundreds of times through PostMessage and
 // PostFile and shows a hundred Post(true) dialogs, in rounds of ten posts and
 // one dialog, and reads its handles, GDI and USER objects and private bytes
 // after warming up, half way and at the end. Whatever a post keeps would
 // grow with the number of posts; the second half may add only a small
-// constant. ZT_SOAK_ROUNDS changes the number of rounds (100).
+// constant. The suite runs 40 rounds; the bench sets ZT_SOAK_ROUNDS=100.
 #include <winsock2.h>
 #include <windows.h>
 
@@ -34,7 +34,7 @@ TEST(Soak, ThousandsOfPostsAndHundredsOfDialogsLeaveNothingBehind) {
   ReceiverClient receiver;
   ASSERT_TRUE(receiver.Ok()) << "run through with_receiver.sh";
   const char* rounds_text = std::getenv("ZT_SOAK_ROUNDS");
-  const int rounds = rounds_text ? std::atoi(rounds_text) : 100;
+  const int rounds = rounds_text ? std::atoi(rounds_text) : 40;
   ASSERT_GE(rounds, 4);
   TempFolder folder;
   const std::wstring file = MakePatternFile(folder.Path() + L"soak.bin", 20000, 7);
@@ -70,11 +70,12 @@ TEST(Soak, ThousandsOfPostsAndHundredsOfDialogsLeaveNothingBehind) {
   EXPECT_EQ(failures, 0);
   EXPECT_EQ(control.GetLong(L"FileCount"), 1);
   // Half the run is hundreds of posts: a leak of anything per post shows as
-  // hundreds here, while caches and pools settle within a small constant.
+  // hundreds here (a kept copy of the 20 kB file as over 4 MiB), while caches
+  // and pools settle within a small constant.
   EXPECT_LE(end.Handles - middle.Handles, 24);
   EXPECT_LE(end.Gdi - middle.Gdi, 8);
   EXPECT_LE(end.User - middle.User, 8);
-  EXPECT_LE(end.PrivateKib - middle.PrivateKib, 6 * 1024);
+  EXPECT_LE(end.PrivateKib - middle.PrivateKib, 3 * 1024);
 }
 
 }  // namespace
