@@ -57,8 +57,14 @@ int CALLBACK BrowseCallback(HWND browser, UINT msg, LPARAM lp, LPARAM) {
   if (msg == BFFM_INITIALIZED) {
     std::vector<wchar_t> current(kLongestFolder);
     const DWORD length = GetCurrentDirectoryW(kLongestFolder, current.data());
-    if (length > 0 && length < kLongestFolder)
-      SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(current.data()));
+    // Selected as an item of the shell's namespace: Wine's browser does not
+    // always find a path handed over as text. Its tree is still being filled
+    // when it reports itself initialised, and a selection made at once is
+    // lost; a short pause lets the filling end (a posted or timed selection
+    // is lost as well).
+    UniquePidl start(length > 0 && length < kLongestFolder ? ILCreateFromPathW(current.data()) : nullptr);
+    Sleep(100);
+    if (start) SendMessageW(browser, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(start.Get()));
   } else if (msg == BFFM_SELCHANGED) {
     const std::u16string path = FolderPath(reinterpret_cast<LPCITEMIDLIST>(lp));
     if (!path.empty()) SendMessageW(browser, BFFM_SETSTATUSTEXTW, 0, reinterpret_cast<LPARAM>(AsWide(path)));

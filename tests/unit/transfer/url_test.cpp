@@ -100,7 +100,7 @@ TEST(CutServerUrl, OnePortTheOverrideTheURLsOrTheSchemes) {
       {u"http://hostonly", 0, u""},
       {u"http://:8080/a", 0, u""},
       {u"ftp://host/a", 0, u""},
-      {u"\\server\share\a.pdf", 0, u""},
+      {u"\\\\server\\share\\a.pdf", 0, u""},
       {u"http://host:70000/a", 0, u""},
       {u"http://host/a", -1, u""},
       {u"http://host/a", 65536, u""},
