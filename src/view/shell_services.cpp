@@ -53,20 +53,48 @@ std::u16string FolderPath(LPCITEMIDLIST pidl) {
   return FromWide(path.data());
 }
 
+// The browse of this thread (one at a time): the folder it opens at and
+// the folder last reported selected.
+struct BrowseStart {
+  std::u16string folder;
+  std::u16string selected;
+  int triesLeft = 30;
+};
+thread_local BrowseStart* currentBrowse = nullptr;
+
+constexpr UINT_PTR kSelectStartTimer = 0x5A54;
+constexpr UINT kSelectStartPeriodMs = 100;
+
+void SelectStart(HWND browser) {
+  // Selected as an item of the shell's namespace: Wine's browser does not
+  // always find a path handed over as text.
+  UniquePidl start(ILCreateFromPathW(AsWide(currentBrowse->folder)));
+  if (start) SendMessageW(browser, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(start.Get()));
+}
+
+// Wine's browser is still filling its tree when it reports itself ready and
+// may lose a selection made then: it is made again until the browser
+// reports the start folder selected (or a few seconds have passed).
+void CALLBACK KeepSelectingStart(HWND browser, UINT, UINT_PTR timer, DWORD) {
+  if (!currentBrowse || currentBrowse->selected == currentBrowse->folder || --currentBrowse->triesLeft <= 0) {
+    KillTimer(browser, timer);
+    return;
+  }
+  SelectStart(browser);
+}
+
 int CALLBACK BrowseCallback(HWND browser, UINT msg, LPARAM lp, LPARAM) {
   if (msg == BFFM_INITIALIZED) {
+    if (!currentBrowse) return 0;
     std::vector<wchar_t> current(kLongestFolder);
     const DWORD length = GetCurrentDirectoryW(kLongestFolder, current.data());
-    // Selected as an item of the shell's namespace: Wine's browser does not
-    // always find a path handed over as text. Its tree is still being filled
-    // when it reports itself initialised, and a selection made at once is
-    // lost; a short pause lets the filling end (a posted or timed selection
-    // is lost as well).
-    UniquePidl start(length > 0 && length < kLongestFolder ? ILCreateFromPathW(current.data()) : nullptr);
-    Sleep(100);
-    if (start) SendMessageW(browser, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(start.Get()));
+    if (length == 0 || length >= kLongestFolder) return 0;
+    currentBrowse->folder = FromWide(current.data(), length);
+    SelectStart(browser);
+    SetTimer(browser, kSelectStartTimer, kSelectStartPeriodMs, &KeepSelectingStart);
   } else if (msg == BFFM_SELCHANGED) {
     const std::u16string path = FolderPath(reinterpret_cast<LPCITEMIDLIST>(lp));
+    if (currentBrowse) currentBrowse->selected = path;
     if (!path.empty()) SendMessageW(browser, BFFM_SETSTATUSTEXTW, 0, reinterpret_cast<LPARAM>(AsWide(path)));
   }
   return 0;
@@ -99,7 +127,11 @@ std::u16string ChooseFolder(HWND owner) {
   info.lpfn = &BrowseCallback;
   // The browser's own answer, not a copy of the last status text: a choice
   // that has no path adds nothing rather than an earlier folder.
+  BrowseStart start;
+  BrowseStart* const outer = currentBrowse;
+  currentBrowse = &start;
   UniquePidl chosen(SHBrowseForFolderW(&info));
+  currentBrowse = outer;
   return chosen ? FolderPath(chosen.Get()) : std::u16string();
 }
 

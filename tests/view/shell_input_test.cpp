@@ -186,8 +186,14 @@ TEST_F(ShellInputTest, TheFolderBrowserAddsAFoldersOwnFilesAndStartsWhereTheLast
   r = CallWithPerson(L"OpenFolderDialog", [&] {
     HWND browser = FindFolderBrowser();
     ASSERT_NE(browser, nullptr);
-    SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(empty.c_str()));
+    // Once the browser shows where it starts, the person picks the folder
+    // (again, should the still-busy browser lose the first pick).
     EXPECT_TRUE(WaitUntil([&] {
+      const Texts texts = StaticTexts(browser);
+      return std::find(texts.begin(), texts.end(), elsewhere) != texts.end();
+    }, 5000));
+    EXPECT_TRUE(WaitUntil([&] {
+      SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(empty.c_str()));
       const Texts texts = StaticTexts(browser);
       return std::find(texts.begin(), texts.end(), empty) != texts.end();
     }, 5000));
