@@ -252,7 +252,7 @@ TEST_F(PostDialog, AfterTheLastByteCancelWaitsForTheReplyWhichHasALimit) {
   ASSERT_EQ(silent.Hr, S_OK);
   EXPECT_EQ(silent.Result, L"");
   EXPECT_LT(silent.Seconds, 20.0);
-  EXPECT_EQ(control.GetText(L"ErrorCode"), L"E04009");
+  EXPECT_EQ(control.GetText(L"ErrorCode"), L"E04010");
   EXPECT_EQ(control.GetLong(L"ResponseStatusCode"), -1);
 }
 
