@@ -339,8 +339,7 @@ std::vector<std::pair<std::string, std::map<Way, Outcome>>> FaultMatrix::table;
 
 const std::wstring kNoCode;
 
-TEST_F(FaultMatrix, ServerAndNetworkFaults) {
-  const std::string hundredMegabytes = "body=" + std::string(1000, 'x') + "&repeat=104858";
+TEST_F(FaultMatrix, ConnectionFaults) {
   RunRows({
       {"nothing listening", "", true, FileFault::None, Person::Nothing, false, 1, {L"E04006"}, -1, 0},
       // Fails at the step it reached; or, should WinINet send it again on a
@@ -351,6 +350,16 @@ TEST_F(FaultMatrix, ServerAndNetworkFaults) {
        {L"E04007", L"E04008", L"E04009", kNoCode}, -2},
       {"closed after the body, no status", "hangup=1", false, FileFault::None, Person::Nothing, false, 1,
        {L"E04009", L"E04010"}, -1, 0},
+      // After the reply limit, the request's receive timeout: the status line
+      // never came, whichever thread waits for it.
+      {"accepts and never answers", "delay=3600", false, FileFault::None, Person::Nothing, false, 1,
+       {L"E04010"}, -1, 0},
+  });
+}
+
+TEST_F(FaultMatrix, ReplyFaults) {
+  const std::string hundredMegabytes = "body=" + std::string(1000, 'x') + "&repeat=104858";
+  RunRows({
       {"500 with a body", "status=500&body=boom", false, FileFault::None, Person::Nothing, false, 1, {kNoCode}, 500,
        4, L"boom"},
       {"redirect (302)", "status=302&location=/elsewhere&body=moved", false, FileFault::None, Person::Nothing, false,
@@ -367,10 +376,6 @@ TEST_F(FaultMatrix, ServerAndNetworkFaults) {
        1, {kNoCode}, 200, 7, L"closing"},
       {"reply ended by closing, no length", "no_length=1&body=closing", false, FileFault::None, Person::Nothing,
        false, 1, {kNoCode}, 200, 7, L"closing"},
-      // After the reply limit, the request's receive timeout: the status line
-      // never came, whichever thread waits for it.
-      {"accepts and never answers", "delay=3600", false, FileFault::None, Person::Nothing, false, 1,
-       {L"E04010"}, -1, 0},
   });
 }
 
