@@ -27,10 +27,14 @@ void CZTFileUploadCtrl::RebuildView() {
   RECT client = {};
   GetClientRect(window, &client);
   view_ = view::CZTFileUploadListCtrl::Create(*this, window, client);
-  if (view_) model_.SetRowView(view_.get());
+  if (!view_) return;
+  model_.SetRowView(view_.get());
+  dropTarget_->Register(*view_);
 }
 
 void CZTFileUploadCtrl::DestroyView() {
+  // No drop may reach a window on its way out.
+  dropTarget_->Revoke();
   model_.SetRowView(nullptr);
   view::CZTFileUploadListCtrl::Retire(std::move(view_));
 }
@@ -101,25 +105,6 @@ bool CZTFileUploadCtrl::DeleteEntryNamed(const std::u16string& name) {
 void CZTFileUploadCtrl::ChooseListType(std::int16_t listType) {
   saved_.list_type = listType;
   if (HWND window = ControlWindow()) PostMessageW(window, WM_COMMAND, view::command::RebuildView, 0);
-}
-
-bool CZTFileUploadCtrl::OpenFileCommand() {
-  Record(u"", u"OpenFileDialog is not available in this build of ZTFileUpload.");
-  return false;
-}
-
-bool CZTFileUploadCtrl::OpenFolderCommand() {
-  Record(u"", u"OpenFolderDialog is not available in this build of ZTFileUpload.");
-  return false;
-}
-
-bool CZTFileUploadCtrl::AddDroppedFiles(const std::vector<std::u16string>& paths) {
-  com::ComPtr<IUnknown> keepAlive(Identity());
-  ClearError();
-  const Outcome outcome = AddLocalFiles(model_, fileSystem_, paths, LocalAddOptions(), this);
-  if (outcome.Ok()) return true;
-  Record(outcome.Code, ErrorText(outcome.Code));
-  return false;
 }
 
 }  // namespace zt

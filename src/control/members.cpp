@@ -310,9 +310,13 @@ struct ControlMembers {
   }
   static void ClearMessage(C& c, DispatchCall&) { c.model_.ClearMessages(); }
 
-  // Members whose dialog, view or network part is not in this build.
-  static void OpenFileDialog(C& c, DispatchCall& call) { c.FailUnavailable(call, u"OpenFileDialog"); }
-  static void OpenFolderDialog(C& c, DispatchCall& call) { c.FailUnavailable(call, u"OpenFolderDialog"); }
+  // The menu's commands; a failed add fails the call with the recorded error.
+  static void OpenFileDialog(C& c, DispatchCall& call) {
+    if (!c.OpenFileCommand()) c.RaiseRecorded(call);
+  }
+  static void OpenFolderDialog(C& c, DispatchCall& call) {
+    if (!c.OpenFolderCommand()) c.RaiseRecorded(call);
+  }
   // The reply comes back as the result; refusals and transfer failures are
   // read from the error pair (nothing is raised).
   static void Post(C& c, DispatchCall& call) {
@@ -332,7 +336,8 @@ struct ControlMembers {
     call.ReturnText(u"");
   }
   static void OpenPostDialog(C& c, DispatchCall&) { c.RunMultiPostDialog(); }
-  static void OpenFile(C& c, DispatchCall& call) { c.FailUnavailable(call, u"OpenFile"); }
+  // A failure is told to the user and left in the error pair; nothing is raised.
+  static void OpenFile(C& c, DispatchCall&) { c.OpenCurrentFile(); }
 
   static const DispatchMember<C> kTable[kControlMemberCount];
 };

@@ -22,7 +22,7 @@ constexpr DISPID kEventAfterDeleteFile = 4;
 constexpr DISPID kEventAfterAddFiles = 5;
 }  // namespace
 
-CZTFileUploadCtrl::CZTFileUploadCtrl() {
+CZTFileUploadCtrl::CZTFileUploadCtrl() : dropTarget_(new view::COleListBoxDropTarget) {
   events_ = &AddConnectionPoint(Identity(), DIID__DZTFileUploadEvents, true);
   propertyNotify_ = &AddConnectionPoint(Identity(), IID_IPropertyNotifySink, false);
 }
@@ -185,10 +185,6 @@ void CZTFileUploadCtrl::FailRaised(com::DispatchCall& call, std::uint16_t number
 void CZTFileUploadCtrl::FailRaisedNamed(com::DispatchCall& call, std::uint16_t number, std::u16string_view name) {
   // A text formatted with a name carries no help context.
   call.Raise(number, FormatText(number, {name}), 0);
-}
-
-void CZTFileUploadCtrl::FailUnavailable(com::DispatchCall& call, std::u16string_view member) {
-  call.RaiseScode(E_NOTIMPL, std::u16string(member) + u" is not available in this build of ZTFileUpload.");
 }
 
 void CZTFileUploadCtrl::AfterAddFile(std::int32_t fileIndex) {

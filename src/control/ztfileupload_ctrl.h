@@ -15,6 +15,7 @@
 #include "model/file_operations.h"
 #include "dialogs/win/post_owner.h"
 #include "platform/com_object.h"
+#include "platform/com_ptr.h"
 #include "platform/connection_points.h"
 #include "platform/dispatch.h"
 #include "platform/ole_control.h"
@@ -22,6 +23,7 @@
 #include "platform/win_file_system.h"
 #include "transfer/trans_mgr.h"
 #include "view/file_list_view.h"
+#include "view/list_drop_target.h"
 #include "view/list_view_owner.h"
 
 namespace zt {
@@ -77,8 +79,6 @@ private:
   // Form 2: raise number with its text; the pair is untouched.
   void FailRaised(com::DispatchCall& call, std::uint16_t number);
   void FailRaisedNamed(com::DispatchCall& call, std::uint16_t number, std::u16string_view name);
-  // A member whose view, dialog or network part is not in this build.
-  void FailUnavailable(com::DispatchCall& call, std::u16string_view member);
 
   // The list view (control_view.cpp). Rebuilding replaces the view window
   // with a new one built from the model and the settings; without a control
@@ -87,6 +87,20 @@ private:
   void DestroyView();
   // How the add operations treat local files.
   AddLocalOptions LocalAddOptions() const;
+
+  // The shell's dialogs and drops (control_shell.cpp). Dialogs are owned by
+  // the window the control sits in, so the page waits for them.
+  HWND DialogOwner() const;
+  // Records a failed add; true when it succeeded.
+  bool FinishShellAdd(const Outcome& outcome);
+
+  // OpenFile (control_download.cpp): the current server entry is fetched
+  // and opened or saved as the user chooses.
+  void OpenCurrentFile();
+  // Records E04006 and shows its text with the failure's own.
+  void ReportDownloadFailure(const std::u16string& systemText);
+  // A message box with the stop icon over the control.
+  void ShowError(const std::u16string& text);
 
   // ListViewOwner: what the view reads and does through the control.
   FileModel& Model() override { return model_; }
@@ -161,6 +175,7 @@ private:
   // The list view and what outlives its rebuilds.
   std::unique_ptr<view::CZTFileUploadListCtrl> view_;
   view::SortRecord sort_;
+  com::ComPtr<view::COleListBoxDropTarget> dropTarget_;
 };
 
 }  // namespace zt

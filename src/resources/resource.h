@@ -58,3 +58,10 @@
 #define IDB_SKIN_BAND 228        // 1 x 16: the band and every item's body
 #define IDB_SKIN_LEFT_EDGE 229   // 2 x 16: left edge of the leftmost item
 #define IDB_SKIN_RIGHT_EDGE 230  // 2 x 16: right edge of every item
+
+// The question after a download: open the copy or save it.
+#define IDD_DOWNLOAD_CONFIRM 236
+#define IDC_CONFIRM_SAVE 32784
+#define IDC_CONFIRM_OPEN 32785
+#define IDC_CONFIRM_TEXT 32786
+#define IDS_DOWNLOAD_CONFIRM 32787

@@ -67,4 +67,27 @@ std::u16string SavedUrl(std::u16string_view host, std::u16string_view path, std:
   return url;
 }
 
+std::optional<ServerAddress> CutServerUrl(std::u16string_view url, std::int32_t portOverride) {
+  for (char16_t c : url)
+    if (c < 0x20 || c == 0x7F) return std::nullopt;
+  // Port 0 stands for "not named": the scheme's port follows.
+  const ParsedUrl parsed = ParseUrl(url, 0);
+  if (parsed.Host.empty() || parsed.Path.empty()) return std::nullopt;
+  ServerAddress address;
+  address.Secure = EqualsNoCase(url.substr(0, 8), u"https://");
+  address.Host = parsed.Host;
+  address.Path = parsed.Path;
+  address.Port = portOverride != 0 ? portOverride : parsed.Port != 0 ? parsed.Port : (address.Secure ? 443 : 80);
+  if (address.Port < 1 || address.Port > 0xFFFF) return std::nullopt;
+  return address;
+}
+
+std::u16string AddressText(const ServerAddress& address) {
+  std::u16string text = address.Secure ? u"https://" : u"http://";
+  text += address.Host;
+  text += u':' + Widen(std::to_string(address.Port));
+  text += address.Path;
+  return text;
+}
+
 }  // namespace zt

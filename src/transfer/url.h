@@ -2,6 +2,7 @@
 // Cutting the control's URL property into host, path and port, and putting
 // them together again for the control's saved state.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,5 +27,25 @@ ParsedUrl ParseUrl(std::u16string_view url, std::int32_t currentPort);
 // which ParseUrl cuts back into the same host, path and port; without one,
 // the bare path, as saves have always held it.
 std::u16string SavedUrl(std::u16string_view host, std::u16string_view path, std::int32_t port);
+
+// Where a server file is fetched from.
+struct ServerAddress {
+  bool Secure = false;  // the https scheme
+  std::u16string Host;
+  std::int32_t Port = 0;
+  std::u16string Path;  // from the first "/" after the host
+};
+
+// Cuts a server entry's path "http[s]://host[:port]/path" for its download:
+// the scheme ignores case, host and path keep theirs. The port is
+// portOverride when that is not 0, else the port the URL names, else the
+// scheme's (80, 443): one port, never a second one after the URL's own.
+// std::nullopt for another scheme, no host, no "/" after the host, a port
+// outside 1..65535, or a control character anywhere (it could end the
+// request line).
+std::optional<ServerAddress> CutServerUrl(std::u16string_view url, std::int32_t portOverride);
+
+// The address a fetch opens: "http://host:port/path" or "https://...".
+std::u16string AddressText(const ServerAddress& address);
 
 }  // namespace zt

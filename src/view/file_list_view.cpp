@@ -1,7 +1,6 @@
 #include "view/file_list_view.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 #include <windowsx.h>
 
 #include "platform/module_state.h"
@@ -11,6 +10,7 @@
 #include "view/view_rules.h"
 #include "view/list_view_rows.h"
 #include "view/menu_xp.h"
+#include "view/shell_services.h"
 
 namespace zt::view {
 
@@ -402,7 +402,11 @@ void CZTFileUploadListCtrl::OnCommand(unsigned id) {
 
 void CZTFileUploadListCtrl::OnEnable(bool enabled) {
   if (!enabled || pendingDrop_.empty()) return;
-  if (!owner_->AddDroppedFiles(pendingDrop_) && !Orphaned()) ShowRecordedError();
+  // Taken, not kept: a later enabling of the window must not add the same
+  // files again.
+  const std::vector<std::u16string> paths = std::move(pendingDrop_);
+  pendingDrop_.clear();
+  if (!owner_->AddDroppedFiles(paths) && !Orphaned()) ShowRecordedError();
 }
 
 void CZTFileUploadListCtrl::ShowRecordedError() {
@@ -449,12 +453,7 @@ void CZTFileUploadListCtrl::OnDoubleClick() {
   // A server entry has no file here: the shell is given no empty path. A
   // page opens it from its ItemDblClick handler (OpenFile).
   if (path.empty()) return;
-  SHELLEXECUTEINFOW info = {};
-  info.cbSize = sizeof info;
-  info.fMask = SEE_MASK_FLAG_DDEWAIT;
-  info.lpFile = AsWide(path);
-  info.nShow = SW_SHOW;
-  ShellExecuteExW(&info);
+  OpenWithShell(window_, path);
 }
 
 void CZTFileUploadListCtrl::OnColumnClick(int column) {

@@ -61,7 +61,7 @@ public:
   // result in *result.
   bool HandleNotify(const NMHDR& header, LRESULT* result);
 
-  // Files of the last drop, added when the window is next enabled.
+  // Files of the last drop, added (once) when the window is next enabled.
   void SetPendingDrop(std::vector<std::u16string> paths) { pendingDrop_ = std::move(paths); }
 
   // Sorts rows first..last (-1: the last row) by column.

@@ -9,7 +9,7 @@ const wchar_t kStatusTitle[] = L"\uD30C\uC77C \uC5C5\uB85C\uB4DC \uC0C1\uD0DC \u
 namespace {
 
 struct Search {
-  const wchar_t* Title;
+  const std::function<bool(HWND)>* Match;
   HWND Found = nullptr;
 };
 
@@ -21,15 +21,26 @@ BOOL CALLBACK Visit(HWND window, LPARAM lp) {
   wchar_t cls[16] = {};
   GetClassNameW(window, cls, 16);
   if (std::wstring(cls) != L"#32770") return TRUE;
-  if (TextOf(window) != search->Title) return TRUE;
+  if (!(*search->Match)(window)) return TRUE;
   search->Found = window;
   return FALSE;
 }
 
+bool HasChildOfClass(HWND window, const wchar_t* className) {
+  return FindWindowExW(window, nullptr, className, nullptr) != nullptr;
+}
+
+// The file name field: an edit of its own, or the edit of a combo box.
+constexpr int kFileNameEdit = 0x480, kFileNameCombo = 0x47C;
+
 }  // namespace
 
 HWND FindDialog(const wchar_t* title, DWORD timeoutMs) {
-  Search search{title};
+  return FindDialogWhere([&](HWND window) { return TextOf(window) == title; }, timeoutMs);
+}
+
+HWND FindDialogWhere(const std::function<bool(HWND)>& match, DWORD timeoutMs) {
+  Search search{&match};
   WaitUntil(
       [&] {
         EnumWindows(&Visit, reinterpret_cast<LPARAM>(&search));
@@ -37,6 +48,47 @@ HWND FindDialog(const wchar_t* title, DWORD timeoutMs) {
       },
       timeoutMs);
   return search.Found;
+}
+
+HWND FindFileDialog(DWORD timeoutMs) {
+  return FindDialogWhere(
+      [](HWND window) {
+        return IsWindowVisible(window) && (GetDlgItem(window, kFileNameEdit) || GetDlgItem(window, kFileNameCombo));
+      },
+      timeoutMs);
+}
+
+void TypeFileName(HWND dialog, const std::wstring& text) {
+  HWND field = GetDlgItem(dialog, kFileNameEdit);
+  if (!field) field = GetDlgItem(dialog, kFileNameCombo);
+  SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+HWND FindFolderBrowser(DWORD timeoutMs) {
+  return FindDialogWhere(
+      [](HWND window) { return IsWindowVisible(window) && HasChildOfClass(window, L"SysTreeView32"); }, timeoutMs);
+}
+
+std::vector<std::wstring> StaticTexts(HWND window) {
+  std::vector<std::wstring> texts;
+  for (HWND child = FindWindowExW(window, nullptr, L"Static", nullptr); child;
+       child = FindWindowExW(window, child, L"Static", nullptr))
+    texts.push_back(TextOf(child));
+  return texts;
+}
+
+std::wstring MessageBoxText(HWND box) {
+  // The message box's text is its static child 0xFFFF.
+  return ItemText(box, 0xFFFF);
+}
+
+bool ShowsStopIcon(HWND box) {
+  const HICON stop = LoadIconW(nullptr, IDI_HAND);
+  for (HWND child = FindWindowExW(box, nullptr, L"Static", nullptr); child;
+       child = FindWindowExW(box, child, L"Static", nullptr)) {
+    if (reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0)) == stop) return true;
+  }
+  return false;
 }
 
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {

@@ -17,6 +17,21 @@ extern const wchar_t kStatusTitle[];
 // A visible or hidden dialog (#32770) of this process titled title; null
 // when none appears within timeoutMs.
 HWND FindDialog(const wchar_t* title, DWORD timeoutMs = 15000);
+// The same for the first dialog that match accepts.
+HWND FindDialogWhere(const std::function<bool(HWND)>& match, DWORD timeoutMs = 15000);
+
+// The shell's open or save dialog (the one with a file name field), and
+// typing into that field.
+HWND FindFileDialog(DWORD timeoutMs = 15000);
+void TypeFileName(HWND dialog, const std::wstring& text);
+// The shell's folder browser (the one with a folder tree).
+HWND FindFolderBrowser(DWORD timeoutMs = 15000);
+// The texts of a window's STATIC children.
+std::vector<std::wstring> StaticTexts(HWND window);
+
+// A message box: its text, and whether it shows the stop icon.
+std::wstring MessageBoxText(HWND box);
+bool ShowsStopIcon(HWND box);
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 15000);
 // Waits until window is gone.
 bool WaitGone(HWND window, DWORD timeoutMs = 15000);

@@ -116,15 +116,20 @@ TEST_F(PropertiesTest, RecordedOnlyFailureReturnsNormally) {
   EXPECT_EQ(control_.GetText(L"ErrorDescription"), kText1006);
 }
 
-TEST_F(PropertiesTest, MembersNotInThisBuildFailPlainly) {
-  for (const wchar_t* name : {L"OpenFileDialog", L"OpenFolderDialog", L"OpenFile"}) {
-    CallResult r = control_.Call(name);
-    ASSERT_EQ(r.Hr, DISP_E_EXCEPTION);
-    EXPECT_EQ(r.Exception.scode, E_NOTIMPL);
-    EXPECT_EQ(r.Exception.wCode, 0);
-    EXPECT_NE(r.Description().find(name), std::wstring::npos);
-  }
+// OpenFile has nothing to fetch without a current entry or for a local one:
+// it shows nothing, asks no server, raises nothing and records nothing.
+TEST_F(PropertiesTest, OpenFileWithoutAServerEntryDoesNothing) {
+  ASSERT_EQ(control_.Put(L"FilePos", Long(5)).Hr, DISP_E_EXCEPTION);  // records E01006
+  CallResult r = control_.Call(L"OpenFile");
+  EXPECT_EQ(r.Hr, S_OK);
+  EXPECT_EQ(control_.GetText(L"ErrorCode"), L"E01006");
+
+  TempFolder folder;
+  const std::wstring path = folder.MakeFile(L"here.txt", 3);
+  ASSERT_TRUE(control_.Call(L"AddLocalFile", {Text(path.c_str())}).Bool());
+  EXPECT_EQ(control_.Call(L"OpenFile").Hr, S_OK);
   EXPECT_EQ(control_.GetText(L"ErrorCode"), L"");
+  EXPECT_EQ(control_.GetText(L"FilePath"), path);
 }
 
 }  // namespace

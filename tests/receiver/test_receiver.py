@@ -254,6 +254,26 @@ class Answers(unittest.TestCase):
         self.assertEqual("\ud55c\uae00".encode("cp949"), text)
         self.assertIn("ks_c_5601-1987", headers["Content-Type"])
 
+    def test_a_file_is_served_for_its_path_in_slow_pieces(self):
+        self.rx.control("path=/files/a.bin&pattern=70000&seed=7&piece=1000&piece_delay=0.002")
+        c = http.client.HTTPConnection("127.0.0.1", self.rx.port, timeout=10)
+        try:
+            c.request("GET", "/files/other.bin")  # not its path: the default answers
+            self.assertEqual(401, c.getresponse().status)
+            c.close()
+            started = time.monotonic()
+            c.request("GET", "/files/a.bin")
+            r = c.getresponse()
+            data = r.read()
+            took = time.monotonic() - started
+        finally:
+            c.close()
+        self.assertEqual((200, "application/octet-stream", "70000"),
+                         (r.status, r.getheader("Content-Type"), r.getheader("Content-Length")))
+        self.assertEqual(receiver.pattern_bytes(70000, 7), data)
+        self.assertGreater(took, 0.1)  # 70 pieces, 2 ms apart
+        self.assertNotEqual(receiver.pattern_bytes(64, 7), receiver.pattern_bytes(64, 8))
+
     def test_close_after_drops_the_connection_unanswered(self):
         self.rx.control("default=1&close_after=1000")
         body = b"z" * (4 << 20)

@@ -10,9 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "control_client.h"
-#include "control_site.h"
-#include "event_sink.h"
+#include "embedded_control.h"
 #include "picture.h"
 #include "widgets/gradient_stripes.h"
 #include "view_window.h"
@@ -20,79 +18,9 @@
 namespace zt::test {
 namespace {
 
-using Texts = std::vector<std::wstring>;
 constexpr DISPID kItemDblClick = 1, kItemClick = 2, kAfterDeleteFile = 4;
 
-class ListViewTest : public ::testing::Test {
-protected:
-  void SetUp() override {
-    OleInitialize(nullptr);
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"ZTViewTestPage";
-    RegisterClassW(&wc);
-    page_ = CreateWindowW(wc.lpszClassName, L"page", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 1100,
-                          500, nullptr, nullptr, wc.hInstance, nullptr);
-    ASSERT_NE(page_, nullptr);
-    site_ = new host::ControlSite(page_, L"FileUpload");
-    site_->AddRef();
-    Embed(601, 300);
-  }
-  void TearDown() override {
-    advised_.reset();
-    if (site_) {
-      site_->Unembed();
-      site_->Release();
-    }
-    control_ = ControlClient(com::ComPtr<IDispatch>());
-    DestroyWindow(page_);
-    Pump();
-  }
-
-  void Embed(int width, int height) {
-    control_ = ControlClient();
-    ASSERT_TRUE(control_.Get());
-    std::wstring step;
-    ASSERT_EQ(site_->Embed(control_.Get(), nullptr, RECT{0, 0, width, height}, &step), S_OK) << step;
-    advised_ = std::make_unique<Advised>(control_.Get());
-    Pump();
-  }
-  HWND ControlWindow() const {
-    auto in_place = com::ComPtr<IDispatch>(control_.Get()).As<IOleInPlaceObject>(IID_IOleInPlaceObject);
-    HWND w = nullptr;
-    if (in_place) in_place->GetWindow(&w);
-    return w;
-  }
-  HWND List() const { return FindListView(ControlWindow()); }
-  void Put(const wchar_t* name, long value) {
-    ASSERT_EQ(control_.Put(name, Long(value)).Hr, S_OK) << name;
-    Pump();
-  }
-  std::vector<FiredEvent>& Events() { return advised_->Sink().Events; }
-  std::vector<std::wstring> EventArgs(DISPID id) {
-    std::vector<std::wstring> args;
-    for (const FiredEvent& e : Events())
-      if (e.Id == id) args.push_back(e.Args.empty() ? L"" : e.Args[0]);
-    return args;
-  }
-  void AddFiles(const std::vector<std::pair<std::wstring, DWORD>>& files) {
-    for (const auto& [name, size] : files)
-      ASSERT_TRUE(control_.Call(L"AddLocalFile", {Text(folder_.MakeFile(name, size).c_str())}).Bool()) << name;
-  }
-  void AddServer(const wchar_t* path, const wchar_t* size = L"0") {
-    ASSERT_TRUE(control_.Call(L"AddVirtualFileWithSize", {Text(path), Text(size)}).Bool());
-  }
-  // ListType is a 16-bit property.
-  long ListType() { return V_I2(control_.Get(L"ListType").Value.Get()); }
-  long FindFilePos(const wchar_t* name) { return control_.Call(L"FindFilePos", {Text(name)}).Long(); }
-
-  HWND page_ = nullptr;
-  host::ControlSite* site_ = nullptr;
-  ControlClient control_{com::ComPtr<IDispatch>()};
-  std::unique_ptr<Advised> advised_;
-  TempFolder folder_;
-};
+class ListViewTest : public EmbeddedControlTest {};
 
 TEST_F(ListViewTest, EachPresentationIsAFreshListWindowWithTheEntriesNewestFirst) {
   AddFiles({{L"k0.bin", 1023}, {L"k1.bin", 1024}});

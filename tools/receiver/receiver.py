@@ -29,6 +29,11 @@ A rule is a JSON object; every key is optional:
   record_raw    false: do not keep the N.raw copy
   keep_alive    false: answer "Connection: close" and close, whatever the
                 client asked (so a client keeps no connection to reuse)
+  pattern       serve a file: the body is this many bytes of the test pattern
+                (application/octet-stream), as pattern_bytes(size, seed) makes
+  seed          the pattern's seed (0)
+  piece         send the reply in pieces of this many bytes ...
+  piece_delay   ... with this many seconds between them (a slow server)
 Control endpoint (never recorded):
   GET  /_control?key=value...       appends one rule to the queue
   GET  /_control?default=1&key=...  replaces the default rule
@@ -296,6 +301,17 @@ class Part:
             self.file = None
 
 
+def pattern_bytes(size, seed):
+    """A file's bytes that differ at every offset, so a byte out of place
+    shows; the tests' own generator makes the same bytes."""
+    state = (seed * 2654435761 + 1) & 0xFFFFFFFF
+    out = bytearray(size)
+    for i in range(size):
+        state = (state * 1103515245 + 12345) & 0xFFFFFFFF
+        out[i] = state >> 24
+    return bytes(out)
+
+
 def decode(data, charset):
     return data.decode(charset, errors="replace")
 
@@ -361,9 +377,9 @@ def rule_from_query(query):
     rule = {}
     for key, values in urllib.parse.parse_qs(query, keep_blank_values=True).items():
         value = values[-1]
-        if key in ("status", "close_after", "repeat"):
+        if key in ("status", "close_after", "repeat", "pattern", "seed", "piece"):
             rule[key] = int(value)
-        elif key == "delay":
+        elif key in ("delay", "piece_delay"):
             rule[key] = float(value)
         elif key in ("sink", "store", "record_raw", "default", "keep_alive"):
             rule[key] = value not in ("0", "false", "")
@@ -511,7 +527,7 @@ class Handler(socketserver.BaseRequestHandler):
             delay = float(rule.get("delay") or 0)
             if delay > 0:
                 time.sleep(min(delay, 3600))
-            self.send(reply)
+            self.send_in_pieces(reply, rule)
         server.finished(account)
         return reply is not None and keep
 
@@ -646,7 +662,10 @@ class Handler(socketserver.BaseRequestHandler):
                 extra.append("WWW-Authenticate: Basic realm=\"%s\"" % realm)
                 rule = {"body": "authorization required"}
         encoding = rule.get("encoding") or "utf-8"
-        if "body_b64" in rule:
+        if "pattern" in rule:
+            body = pattern_bytes(int(rule["pattern"]), int(rule.get("seed", 0)))
+            rule = dict(rule, content_type=rule.get("content_type") or "application/octet-stream")
+        elif "body_b64" in rule:
             body = base64.b64decode(rule["body_b64"])
         else:
             body = (rule.get("body") or "").encode(encoding)
@@ -663,6 +682,16 @@ class Handler(socketserver.BaseRequestHandler):
                 "Connection: " + ("keep-alive" if keep else "close")] + extra
         account["answer"] = {"status": status, "body_bytes": len(body)}
         return ("\r\n".join(head) + "\r\n\r\n").encode("latin-1") + body, keep
+
+    def send_in_pieces(self, data, rule):
+        piece = int(rule.get("piece") or 0)
+        if piece <= 0:
+            return self.send(data)
+        pause = float(rule.get("piece_delay") or 0)
+        for start in range(0, len(data), piece):
+            if start and pause > 0:
+                time.sleep(pause)
+            self.send(data[start:start + piece])
 
     def send(self, data):
         try:

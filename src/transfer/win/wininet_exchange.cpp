@@ -195,16 +195,7 @@ void WinInetExchange::CloseHandles() {
   }
 }
 
-std::u16string WinInetExchange::SystemText(std::uint32_t error) {
-  HMODULE wininet = GetModuleHandleA("wininet.dll");
-  if (!wininet) return {};
-  char text[4096] = {};
-  // No inserts are supplied, so none may be expanded from a stray argument list.
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS, wininet, error, 0, text,
-                                sizeof(text) - 1, nullptr);
-  if (length == 0) return {};
-  return FromAnsi(std::string_view(text, std::min<DWORD>(length, sizeof(text) - 1)));
-}
+std::u16string WinInetExchange::SystemText(std::uint32_t error) { return WinInetErrorText(error); }
 
 void WinInetExchange::Pause() {
   if (running_) ResetEvent(running_);
@@ -231,6 +222,18 @@ void WinInetExchange::Interrupt() {
   std::lock_guard<std::mutex> guard(lock_);
   // Closing makes the blocked call return; the worker starts no other.
   if (cancelled_ && inCall_) CloseAllLocked();
+}
+
+std::u16string WinInetErrorText(std::uint32_t error) {
+  HMODULE wininet = GetModuleHandleA("wininet.dll");
+  if (!wininet) return {};
+  char text[4096] = {};
+  // No inserts are supplied, so none may be expanded from a stray argument list.
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS, wininet, error, 0, text,
+                                sizeof(text) - 1, nullptr);
+  length = std::min<DWORD>(length, sizeof(text) - 1);
+  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ')) --length;
+  return FromAnsi(std::string_view(text, length));
 }
 
 }  // namespace zt::win

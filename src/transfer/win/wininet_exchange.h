@@ -75,4 +75,9 @@ private:
   std::atomic<bool> paused_{false};
 };
 
+// The text of a WinINet error number from WinINet's own message table
+// (ANSI-converted), without its trailing line end; empty when the table has
+// none.
+std::u16string WinInetErrorText(std::uint32_t error);
+
 }  // namespace zt::win

@@ -79,5 +79,48 @@ TEST(SavedUrl, CutsBackIntoTheSameAddress) {
   EXPECT_EQ(SavedUrl(u"", u"", 80), u"");
 }
 
+// A server entry's path as its download reads it: one port, whichever wins.
+TEST(CutServerUrl, OnePortTheOverrideTheURLsOrTheSchemes) {
+  struct Case {
+    const char16_t* url;
+    std::int32_t portOverride;
+    const char16_t* address;  // empty: the URL cannot be fetched
+  };
+  const Case cases[] = {
+      {u"http://files.example/a/Report.pdf", 0, u"http://files.example:80/a/Report.pdf"},
+      {u"HTTPS://Files.Example/A.pdf", 0, u"https://Files.Example:443/A.pdf"},
+      // A port in the URL is used, not followed by a second one...
+      {u"http://host:8080/a.pdf", 0, u"http://host:8080/a.pdf"},
+      // ...unless the control names one, which replaces it, whatever the scheme.
+      {u"http://host:8080/a.pdf", 9090, u"http://host:9090/a.pdf"},
+      {u"https://host/a.pdf", 8080, u"https://host:8080/a.pdf"},
+      {u"http://host:/a", 0, u"http://host:80/a"},
+      {u"http://host/q?x=1&y=%20#f", 0, u"http://host:80/q?x=1&y=%20#f"},
+      // Nothing a fetch can use.
+      {u"http://hostonly", 0, u""},
+      {u"http://:8080/a", 0, u""},
+      {u"ftp://host/a", 0, u""},
+      {u"\\\\server\\share\\a.pdf", 0, u""},
+      {u"http://host:70000/a", 0, u""},
+      {u"http://host/a", -1, u""},
+      {u"http://host/a", 65536, u""},
+      {u"http://host/a\r\nHost: evil", 0, u""},
+      {u"http://ho\tst/a", 0, u""},
+  };
+  for (const Case& c : cases) {
+    const std::optional<ServerAddress> address = CutServerUrl(c.url, c.portOverride);
+    const std::u16string wide(c.url);
+    SCOPED_TRACE(std::string(wide.begin(), wide.end()));
+    EXPECT_EQ(address ? AddressText(*address) : u"", c.address);
+  }
+  const std::optional<ServerAddress> secure = CutServerUrl(u"hTTps://h:444/p", 0);
+  ASSERT_TRUE(secure);
+  EXPECT_TRUE(secure->Secure);
+  EXPECT_EQ(secure->Host, u"h");
+  EXPECT_EQ(secure->Port, 444);
+  EXPECT_EQ(secure->Path, u"/p");
+  EXPECT_FALSE(CutServerUrl(u"http://h/p", 0)->Secure);
+}
+
 }  // namespace
 }  // namespace zt

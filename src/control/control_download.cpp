@@ -1,0 +1,93 @@
+// OpenFile: the current server entry is fetched into a temporary file, and
+// the user chooses to open that copy (it becomes the entry's local copy) or
+// to save it somewhere (the entry stays as it was). A failure is told to the
+// user and left in the error pair, and leaves no file behind.
+#include "control/control_errors.h"
+#include "control/ztfileupload_ctrl.h"
+#include "dialogs/win/download_confirm_dialog.h"
+#include "model/formats.h"
+#include "platform/com_ptr.h"
+#include "platform/wide_text.h"
+#include "text/string_table.h"
+#include "transfer/download.h"
+#include "transfer/win/file_download.h"
+#include "transfer/win/send_files.h"
+#include "view/shell_services.h"
+
+namespace zt {
+
+namespace {
+
+constexpr unsigned kErrorCaption = 1;
+
+bool Listed(const FileModel& model, const CZTFileItem* entry) {
+  for (const auto& listed : model.Files())
+    if (listed.get() == entry) return true;
+  return false;
+}
+
+}  // namespace
+
+void CZTFileUploadCtrl::OpenCurrentFile() {
+  com::ComPtr<IUnknown> keepAlive(Identity());  // the page runs while the dialogs are open
+  CZTFileItem* entry = model_.Current();
+  // Nothing to fetch without a current entry, nor for one whose file is here.
+  if (!entry || !entry->LocalPath.empty()) return;
+
+  CZTFileDownload download;
+  download.Url = entry->ServerPath;
+  if (saved_.port != 0) download.Port = saved_.port;
+  std::u16string copy = download.Download();
+  if (copy.empty()) return ReportDownloadFailure(download.FailureText());
+
+  // Named with the entry's extension, so that the shell knows what it is.
+  const std::u16string named = CopyPathWithExtension(copy, entry->Extension());
+  if (named != copy) {
+    if (!MoveFileW(AsWide(copy), AsWide(named))) {
+      const DWORD error = GetLastError();
+      DeleteFileW(AsWide(copy));
+      return ReportDownloadFailure(win::SystemErrorText(error));
+    }
+    copy = named;
+  }
+
+  CZTFileDownloadConfirm question;
+  const INT_PTR answer = question.Run(ControlWindow());
+  if (answer == IDOK) {
+    // The page may have removed the entry meanwhile: the copy still opens.
+    if (Listed(model_, entry)) {
+      entry->LocalPath = copy;
+      const std::optional<FileTimes> times = fileSystem_.Times(copy);
+      entry->OpenedCopyTime = DateText(times && times->Written ? *times->Written : fileSystem_.LocalEpoch());
+    }
+    view::OpenWithShell(ControlWindow(), copy);
+    return;
+  }
+  // SAVE, or the question dismissed: the copy moves where the user says and
+  // nothing is opened (the user asked to keep the file, not to run it).
+  const std::u16string target = answer == IDCANCEL ? view::ChooseSaveTarget(DialogOwner()) : std::u16string();
+  if (target.empty()) {
+    DeleteFileW(AsWide(copy));
+    return;
+  }
+  // The save dialog has asked before an existing file is replaced.
+  if (!MoveFileExW(AsWide(copy), AsWide(target), MOVEFILE_COPY_ALLOWED | MOVEFILE_REPLACE_EXISTING)) {
+    const DWORD error = GetLastError();
+    DeleteFileW(AsWide(copy));
+    ShowError(win::SystemErrorText(error));
+  }
+}
+
+void CZTFileUploadCtrl::ReportDownloadFailure(const std::u16string& systemText) {
+  RecordError(trans_code::SendRequest);
+  std::u16string text = errorDescription_;
+  if (!systemText.empty()) text += u"\n\n" + systemText;
+  ShowError(text);
+}
+
+void CZTFileUploadCtrl::ShowError(const std::u16string& text) {
+  const std::u16string caption(LoadText(kErrorCaption));
+  MessageBoxW(ControlWindow(), AsWide(text), AsWide(caption), MB_OK | MB_ICONSTOP);
+}
+
+}  // namespace zt

@@ -1,0 +1,88 @@
+#pragma once
+// The download of one server file into a new temporary file, written against
+// a small fetch interface (WinINet on Windows, a scripted fake in tests) and
+// the file it fills. A download either brings the whole file or fails and
+// leaves no file behind.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "transfer/http_exchange.h"
+#include "transfer/url.h"
+
+namespace zt {
+
+namespace download_error {
+// LastError values that are not Win32 error numbers.
+constexpr std::int32_t BadUrl = -1;      // the URL cannot be cut into host and path
+constexpr std::int32_t HttpStatus = -2;  // the server answered, but not with the file (see HttpStatus)
+// The reply ended before the length it declared: WinINet's "connection aborted".
+constexpr std::uint32_t ConnectionAborted = 12030;
+}  // namespace download_error
+
+namespace download_request {
+constexpr std::uint32_t ConnectTimeoutMs = 30000;
+constexpr std::size_t ReadSize = 64 * 1024;  // bytes asked of each read
+}  // namespace download_request
+
+// One fetch over the platform's internet session. Calls come in this order:
+// Open, OpenUrl, QueryStatusCode, ContentLength, Read until it reads 0 bytes
+// or fails; Close may come after any step.
+class DownloadExchange {
+public:
+  virtual ~DownloadExchange() = default;
+  // InternetOpenW(agent, INTERNET_OPEN_TYPE_PRECONFIG, no proxy, 0), then its
+  // connect timeout.
+  virtual CallResult Open(std::u16string_view agent, std::uint32_t connectTimeoutMs) = 0;
+  // InternetOpenUrlW of AddressText(address), no headers, a fresh copy from
+  // the server that is not kept in the cache, over TLS for a secure address.
+  virtual CallResult OpenUrl(const ServerAddress& address) = 0;
+  virtual CallResult QueryStatusCode(std::int32_t* status) = 0;
+  // The length the reply declares, if it declares one.
+  virtual std::optional<std::uint64_t> ContentLength() = 0;
+  // One InternetReadFile of at most size bytes; *read is 0 at the end.
+  virtual CallResult Read(std::uint8_t* buffer, std::size_t size, std::size_t* read) = 0;
+  // Closes the URL and internet handles that are open.
+  virtual void Close() = 0;
+};
+
+// The temporary file a download fills.
+class DownloadTarget {
+public:
+  virtual ~DownloadTarget() = default;
+  // Makes a new, empty temporary file.
+  virtual CallResult Create() = 0;
+  virtual CallResult Write(const std::uint8_t* data, std::size_t size) = 0;
+  // Closes the complete file.
+  virtual CallResult Finish() = 0;
+  // Closes and deletes the file, if one was made.
+  virtual void Discard() = 0;
+};
+
+struct DownloadOutcome {
+  // 0 on success; otherwise the Win32 error of the failing step, or one of
+  // download_error's own values.
+  std::int32_t LastError = 0;
+  std::int32_t HttpStatus = 0;  // the reply's status, once known
+  bool Ok() const { return LastError == 0; }
+};
+
+// Fetches url (a server entry's path; portOverride as CutServerUrl takes it)
+// into the target. The file is made only once the server has answered 2xx,
+// every byte is read until the server has sent all (a short read is not the
+// end), and a reply shorter than its declared length fails. On any failure
+// the target is discarded.
+DownloadOutcome RunDownload(DownloadExchange& exchange, DownloadTarget& target, std::u16string_view url,
+                            std::int32_t portOverride);
+
+// The path a downloaded copy of an entry takes: copyPath followed by "." and
+// the entry's extension, so the shell opens it with the right program.
+// copyPath alone when the extension is empty or could not end a file name
+// where the copy lies (a separator, a colon, a wildcard, a control character,
+// a trailing space): a name given by the server never moves the copy
+// elsewhere.
+std::u16string CopyPathWithExtension(std::u16string_view copyPath, std::u16string_view extension);
+
+}  // namespace zt

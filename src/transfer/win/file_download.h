@@ -1,0 +1,44 @@
+#pragma once
+// CZTFileDownload: fetches one server file over HTTP into a new temporary
+// file named "ZTF....tmp" in the platform's temporary folder. A failed
+// download leaves no file behind.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "platform/unique_handle.h"
+
+namespace zt {
+
+class CZTFileDownload {
+public:
+  // Reads the temporary folder once.
+  CZTFileDownload();
+
+  // The port to fetch from; 0: the one the URL names, else the scheme's.
+  std::int32_t Port = 0;
+  // The entry's server path: a whole URL.
+  std::u16string Url;
+  // 0 after a successful download; otherwise the Win32 error of the failing
+  // step or one of download_error's values (the URL cannot be cut, the
+  // server did not answer with the file).
+  std::int32_t LastError = 0;
+  // The reply's status code, once the server answered.
+  std::int32_t HttpStatus = 0;
+  // The temporary file of the last download; empty before and after a failure.
+  std::u16string TempFile;
+  std::u16string TempDir;
+
+  // The path of the downloaded file, or empty on failure.
+  std::u16string Download();
+  // Makes a new, empty temporary file with the prefix "ZTFILE" in TempDir
+  // (GetTempFileNameW makes the name unique), opened for writing and not
+  // shared, and sets TempFile to its path; none when it cannot be made.
+  win::UniqueFile CreateTempFile();
+  // What the user is told of the last failure: the system's text for its
+  // error, or the server's status; empty when there is none.
+  std::u16string FailureText() const;
+};
+
+}  // namespace zt

@@ -1,0 +1,210 @@
+// OpenFile on server entries against the loopback receiver, answered as a
+// person answers: the open-or-save question, the save dialog, the message
+// box of a failure; what lands on disk read back byte by byte.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "dialog_driver.h"
+#include "embedded_control.h"
+#include "receiver_client.h"
+
+namespace zt::test {
+namespace {
+
+const wchar_t kQuestionTitle[] = L"Open Attached File";
+const wchar_t kErrorCaption[] = L"ZTFILEUPLOAD Control";
+// The shell's own box when no program opens a file type ("오류").
+const wchar_t kShellErrorTitle[] = L"\uC624\uB958";
+constexpr int kSaveButton = 32784, kOpenButton = 32785;
+
+// The receiver's test pattern (tools/receiver: pattern_bytes).
+std::string PatternBytes(std::size_t size, std::uint32_t seed) {
+  std::uint32_t state = seed * 2654435761u + 1;
+  std::string out(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) {
+    state = state * 1103515245u + 12345u;
+    out[i] = static_cast<char>(state >> 24);
+  }
+  return out;
+}
+
+std::string Narrow(const std::wstring& text) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string out(n > 0 ? n - 1 : 0, '\0');
+  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+std::wstring TemporaryFolder() {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  return temp;
+}
+
+// The names of the control's temporary copies in the temporary folder (the
+// system keeps three letters of the "ZTFILE" prefix).
+std::vector<std::wstring> TemporaryCopies() {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((TemporaryFolder() + L"ZTF*.tmp*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do names.push_back(data.cFileName);
+  while (FindNextFileW(find, &data));
+  FindClose(find);
+  return names;
+}
+
+class OpenFileTest : public EmbeddedControlTest {
+protected:
+  void SetUp() override {
+    EmbeddedControlTest::SetUp();
+    ASSERT_TRUE(receiver_.Ok()) << "runs beside the loopback receiver";
+    receiver_.Reset();
+    // Copies a killed earlier run may have left would count as ours.
+    for (const std::wstring& name : TemporaryCopies()) DeleteFileW((TemporaryFolder() + name).c_str());
+    // The port each server path names is used.
+    Put(L"Port", 0);
+  }
+  std::wstring ServerUrl(const std::string& path, int port = 0) {
+    return L"http://127.0.0.1:" + std::to_wstring(port ? port : receiver_.Port()) +
+           std::wstring(path.begin(), path.end());
+  }
+  // Adds the server entry and makes it current.
+  void AddCurrent(const std::wstring& url) {
+    AddServer(url.c_str());
+    ASSERT_EQ(control_.Put(L"FilePos", Long(FindFilePos(url.substr(url.rfind(L'/') + 1).c_str()))).Hr, S_OK);
+  }
+  // OpenFile while person answers on another thread.
+  CallResult OpenWithPerson(const std::function<void()>& person) {
+    std::thread other(person);
+    CallResult r = control_.Call(L"OpenFile");
+    other.join();
+    Pump();
+    return r;
+  }
+
+  ReceiverClient receiver_;
+};
+
+// The person answers the open-or-save question with button (or Esc).
+void Answer(int button) {
+  HWND question = FindDialog(kQuestionTitle);
+  ASSERT_NE(question, nullptr) << "no open-or-save question";
+  if (button == IDCANCEL)
+    SendMessageW(question, WM_COMMAND, IDCANCEL, 0);
+  else
+    Click(question, button);
+  EXPECT_TRUE(WaitGone(question));
+}
+
+// The person at the save dialog: types target (or cancels when empty).
+void SaveAs(const std::wstring& target) {
+  HWND dialog = FindFileDialog();
+  ASSERT_NE(dialog, nullptr) << "no save dialog";
+  if (!target.empty()) TypeFileName(dialog, target);
+  SendMessageW(dialog, WM_COMMAND, target.empty() ? IDCANCEL : IDOK, 0);
+  EXPECT_TRUE(WaitGone(dialog));
+}
+
+TEST_F(OpenFileTest, AServerFileArrivesWholeThenOpensAsTheEntrysCopyOrMovesWhereTheUserSaves) {
+  // A 1 MiB file sent in small, slow pieces arrives whole; OPEN makes the
+  // copy the entry's local file, named with the entry's extension, and hands
+  // it to the shell, which opens it (notepad) or says it cannot (its own
+  // error box); the person closes whichever appears.
+  const std::size_t size = 1 << 20;
+  receiver_.Rule("path=/files/report.txt&pattern=" + std::to_string(size) + "&seed=3&piece=1000&piece_delay=0.001");
+  AddCurrent(ServerUrl("/files/report.txt"));
+  bool opened = false;
+  CallResult r = OpenWithPerson([&] {
+    Answer(kOpenButton);
+    HWND shown = nullptr;
+    opened = WaitUntil([&] {
+      shown = FindWindowW(L"Notepad", nullptr);
+      if (!shown) shown = FindDialog(kShellErrorTitle, 0);
+      return shown != nullptr;
+    }, 20000);
+    if (shown) PostMessageW(shown, WM_CLOSE, 0, 0);
+  });
+  EXPECT_EQ(r.Hr, S_OK);
+  EXPECT_TRUE(opened) << "the copy was not handed to the shell";
+  // The copy stays in the temporary folder, named with the extension.
+  const std::vector<std::wstring> copies = TemporaryCopies();
+  ASSERT_EQ(copies.size(), 1u);
+  const std::wstring copy = TemporaryFolder() + copies[0];
+  EXPECT_EQ(copy.substr(copy.size() - 4), L".txt");
+  const std::string got = ReadWholeFile(Narrow(copy));
+  EXPECT_EQ(got.size(), size);
+  EXPECT_TRUE(got == PatternBytes(size, 3)) << "the copy differs from the server's file";
+  EXPECT_EQ(control_.GetText(L"ErrorCode"), L"");
+  // The entry now has that local copy: opening it again asks the server
+  // nothing and shows nothing.
+  const long requests = receiver_.Count();
+  EXPECT_EQ(control_.Call(L"OpenFile").Hr, S_OK);
+  EXPECT_EQ(receiver_.Count(), requests);
+  DeleteFileW(copy.c_str());
+
+  // SAVE moves the copy where the save dialog says; the entry stays a server
+  // entry and nothing is left in the temporary folder. The control's Port,
+  // when set, replaces the port the path names.
+  const std::wstring target = folder_.Path() + L"kept.bin";
+  receiver_.Rule("path=/files/b.bin&pattern=5000&seed=4");
+  AddCurrent(ServerUrl("/files/b.bin", 1));
+  Put(L"Port", receiver_.Port());
+  r = OpenWithPerson([&] {
+    Answer(kSaveButton);
+    SaveAs(target);
+  });
+  EXPECT_EQ(r.Hr, S_OK);
+  EXPECT_TRUE(ReadWholeFile(Narrow(target)) == PatternBytes(5000, 4)) << "the saved file differs";
+  EXPECT_EQ(control_.GetText(L"FilePath"), ServerUrl("/files/b.bin", 1));
+  EXPECT_TRUE(TemporaryCopies().empty());
+
+  // Esc answers like SAVE; cancelling the save dialog then keeps nothing.
+  Put(L"Port", 0);
+  receiver_.Rule("path=/files/c.bin&pattern=300&seed=5");
+  AddCurrent(ServerUrl("/files/c.bin"));
+  r = OpenWithPerson([&] {
+    Answer(IDCANCEL);
+    SaveAs(L"");
+  });
+  EXPECT_EQ(r.Hr, S_OK);
+  EXPECT_EQ(control_.GetText(L"FilePath"), ServerUrl("/files/c.bin"));
+  EXPECT_TRUE(TemporaryCopies().empty());
+}
+
+TEST_F(OpenFileTest, AFailedFetchAsksNothingLeavesNothingAndIsToldInABoxAndTheErrorPair) {
+  // A file the server does not have, then a server that is not there.
+  receiver_.Rule("default=1&status=404");
+  const int deadPort = 1;  // nothing listens on port 1
+  for (const std::wstring& url : {ServerUrl("/files/missing.pdf"), ServerUrl("/files/gone.pdf", deadPort)}) {
+    AddCurrent(url);
+    std::wstring shown;
+    bool asked = false;
+    CallResult r = OpenWithPerson([&] {
+      HWND box = FindDialog(kErrorCaption, 40000);
+      ASSERT_NE(box, nullptr) << "no message box";
+      asked = FindDialog(kQuestionTitle, 0) != nullptr;
+      shown = MessageBoxText(box);
+      EXPECT_TRUE(ShowsStopIcon(box));
+      Click(box, IDOK);
+      WaitGone(box);
+    });
+    EXPECT_EQ(r.Hr, S_OK) << "the call itself raises nothing";
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(control_.GetText(L"ErrorCode"), L"E04006");
+    const std::wstring description = control_.GetText(L"ErrorDescription");
+    EXPECT_FALSE(description.empty());
+    EXPECT_EQ(shown.substr(0, description.size()), description);
+    EXPECT_EQ(control_.GetText(L"FilePath"), url) << "the entry is unchanged";
+    EXPECT_TRUE(TemporaryCopies().empty());
+  }
+}
+
+}  // namespace
+}  // namespace zt::test

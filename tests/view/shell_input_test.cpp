@@ -1,0 +1,291 @@
+// Files added through the shell as a person adds them: the open-file dialog
+// and the folder browser driven from a thread of the test (fields typed,
+// buttons pressed), the menu's commands, and files dragged onto the list
+// through OLE's own drag loop.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <functional>
+#include <shlobj.h>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "dialog_driver.h"
+#include "drag_drop.h"
+#include "embedded_control.h"
+
+namespace zt::test {
+namespace {
+
+constexpr DISPID kAfterAddFile = 3, kAfterAddFiles = 5;
+const wchar_t kNoSuchFile[] = L"\uD574\uB2F9 \uD30C\uC77C\uC774 \uC874\uC7AC\uD558\uC9C0 \uC54A\uC2B5\uB2C8\uB2E4.";
+const wchar_t kErrorCaption[] = L"ZTFILEUPLOAD Control";
+
+class ShellInputTest : public EmbeddedControlTest {
+protected:
+  // Runs act on this thread (it returns when the dialogs it opens are
+  // closed) while person plays the user on another thread.
+  template <typename Act>
+  auto WithPerson(Act act, const std::function<void()>& person) {
+    std::thread other(person);
+    auto result = act();
+    other.join();
+    Pump();
+    return result;
+  }
+  CallResult CallWithPerson(const wchar_t* method, const std::function<void()>& person) {
+    return WithPerson([&] { return control_.Call(method); }, person);
+  }
+  // The entries' paths in the order of their indices.
+  Texts Paths() {
+    Texts paths;
+    const long count = control_.GetLong(L"FileCount");
+    for (long i = 0; i < count; ++i) {
+      control_.Put(L"FilePos", Long(i));
+      paths.push_back(control_.GetText(L"FilePath"));
+    }
+    return paths;
+  }
+  // The local path of the entry named name.
+  std::wstring PathOf(const wchar_t* name) {
+    const long pos = FindFilePos(name);
+    if (pos < 0) return L"<no entry " + std::wstring(name) + L">";
+    control_.Put(L"FilePos", Long(pos));
+    return control_.GetText(L"FilePath");
+  }
+  std::wstring Folder(const std::wstring& name) {
+    const std::wstring path = folder_.Path() + name;
+    CreateDirectoryW(path.c_str(), nullptr);
+    return path;
+  }
+};
+
+// The person at a file dialog: types text and presses Open (or Cancel).
+void AnswerFileDialog(const std::vector<std::wstring>& typed, int button = IDOK) {
+  HWND dialog = FindFileDialog();
+  ASSERT_NE(dialog, nullptr) << "no file dialog";
+  for (const std::wstring& text : typed) {
+    TypeFileName(dialog, text);
+    SendMessageW(dialog, WM_COMMAND, button, 0);
+  }
+  if (typed.empty()) SendMessageW(dialog, WM_COMMAND, button, 0);
+  EXPECT_TRUE(WaitGone(dialog));
+}
+
+// The person at a stop-icon message box: reads it and presses OK.
+std::wstring AnswerErrorBox() {
+  HWND box = FindDialog(kErrorCaption);
+  if (!box) return L"<no message box>";
+  std::wstring text = MessageBoxText(box);
+  if (!ShowsStopIcon(box)) text += L" <without the stop icon>";
+  Click(box, IDOK);
+  WaitGone(box);
+  return text;
+}
+
+TEST_F(ShellInputTest, TheOpenFileDialogAddsOneOrManyFilesAndReportsANameThatIsNotThere) {
+  AddFiles({{L"one.txt", 10}});
+  const std::wstring one = folder_.Path() + L"one.txt";
+  ASSERT_TRUE(control_.Call(L"DeleteFile2", {Text(L"one.txt")}).Bool());
+  Events().clear();
+
+  // One file, typed as a whole path.
+  CallResult r = CallWithPerson(L"OpenFileDialog", [&] { AnswerFileDialog({one}); });
+  EXPECT_EQ(r.Hr, S_OK);
+  EXPECT_EQ(Paths(), (Texts{one}));
+  EXPECT_EQ(EventArgs(kAfterAddFile), (Texts{L"0"}));
+  EXPECT_EQ(EventArgs(kAfterAddFiles), (Texts{L"1"}));
+
+  // Forty files with long names, far beyond 260 units together: the person
+  // goes to their folder, then types all their names.
+  const std::wstring many = Folder(L"many") + L"\\";
+  std::wstring names;
+  Texts expected{one};
+  for (int i = 0; i < 40; ++i) {
+    const std::wstring name = std::wstring(90, L'a' + i % 26) + L"-" + std::to_wstring(i) + L".dat";
+    folder_.MakeFile(L"many\\" + name, 1);
+    names += L"\"" + name + L"\" ";
+    expected.push_back(many + name);
+  }
+  Events().clear();
+  r = CallWithPerson(L"OpenFileDialog", [&] { AnswerFileDialog({many, names}); });
+  EXPECT_EQ(r.Hr, S_OK);
+  Texts paths = Paths();
+  EXPECT_EQ(paths.size(), expected.size());
+  std::sort(paths.begin(), paths.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(paths, expected);
+  EXPECT_EQ(EventArgs(kAfterAddFile).size(), 40u);
+  EXPECT_EQ(EventArgs(kAfterAddFiles), (Texts{L"40"}));
+
+  // Cancel adds nothing and reports nothing.
+  Events().clear();
+  r = CallWithPerson(L"OpenFileDialog", [&] { AnswerFileDialog({}, IDCANCEL); });
+  EXPECT_EQ(r.Hr, S_OK);
+  EXPECT_EQ(control_.GetLong(L"FileCount"), 41);
+  EXPECT_TRUE(Events().empty());
+
+  // A typed name that does not exist: the script call fails with E01006...
+  const std::wstring missing = folder_.Path() + L"not-there.txt";
+  r = CallWithPerson(L"OpenFileDialog", [&] { AnswerFileDialog({missing}); });
+  EXPECT_EQ(r.Hr, DISP_E_EXCEPTION);
+  EXPECT_EQ(r.Exception.wCode, 1006);
+  EXPECT_EQ(r.Description(), kNoSuchFile);
+  EXPECT_EQ(control_.GetText(L"ErrorCode"), L"E01006");
+  // ...and through the menu's "파일열기" the same error shows in a box.
+  control_.Call(L"ClearMessage");
+  std::wstring shown;
+  WithPerson(
+      [&] { return RightClickMenu(List(), {VK_DOWN, VK_RETURN}).opened; },
+      [&] {
+        AnswerFileDialog({missing});
+        shown = AnswerErrorBox();
+      });
+  EXPECT_EQ(shown, kNoSuchFile);
+  EXPECT_EQ(control_.GetLong(L"FileCount"), 41);
+}
+
+TEST_F(ShellInputTest, TheFolderBrowserAddsAFoldersOwnFilesAndStartsWhereTheLastBrowseEnded) {
+  const std::wstring a = Folder(L"a"), empty = Folder(L"empty"), elsewhere = Folder(L"elsewhere");
+  Folder(L"a\\sub");
+  folder_.MakeFile(L"a\\first.txt", 1);
+  folder_.MakeFile(L"a\\second.txt", 2);
+  folder_.MakeFile(L"a\\hidden.txt", 3, FILE_ATTRIBUTE_HIDDEN);
+  folder_.MakeFile(L"a\\system.txt", 4, FILE_ATTRIBUTE_SYSTEM);
+  folder_.MakeFile(L"a\\sub\\inner.txt", 5);
+  wchar_t before[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, before);
+
+  // The browser opens at the current directory, its path as the status text.
+  ASSERT_TRUE(SetCurrentDirectoryW(a.c_str()));
+  Texts status;
+  CallResult r = CallWithPerson(L"OpenFolderDialog", [&] {
+    HWND browser = FindFolderBrowser();
+    ASSERT_NE(browser, nullptr);
+    WaitUntil([&] {
+      status = StaticTexts(browser);
+      return std::find(status.begin(), status.end(), a) != status.end();
+    }, 5000);
+    SendMessageW(browser, WM_COMMAND, IDOK, 0);
+  });
+  EXPECT_EQ(r.Hr, S_OK);
+  EXPECT_NE(std::find(status.begin(), status.end(), a), status.end()) << "the browser did not start at " << a;
+  Texts paths = Paths();
+  std::sort(paths.begin(), paths.end());
+  // Hidden files are taken; system files, sub-folders and their files are not.
+  EXPECT_EQ(paths, (Texts{a + L"\\first.txt", a + L"\\hidden.txt", a + L"\\second.txt"}));
+  EXPECT_EQ(EventArgs(kAfterAddFiles), (Texts{L"3"}));
+
+  // The person picks an empty folder elsewhere: nothing is added or reported,
+  // and it becomes the current directory.
+  ASSERT_TRUE(SetCurrentDirectoryW(elsewhere.c_str()));
+  Events().clear();
+  r = CallWithPerson(L"OpenFolderDialog", [&] {
+    HWND browser = FindFolderBrowser();
+    ASSERT_NE(browser, nullptr);
+    // Once the browser shows where it starts, the person picks the folder
+    // (again, should the still-busy browser lose the first pick).
+    EXPECT_TRUE(WaitUntil([&] {
+      const Texts texts = StaticTexts(browser);
+      return std::find(texts.begin(), texts.end(), elsewhere) != texts.end();
+    }, 5000));
+    EXPECT_TRUE(WaitUntil([&] {
+      SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(empty.c_str()));
+      const Texts texts = StaticTexts(browser);
+      return std::find(texts.begin(), texts.end(), empty) != texts.end();
+    }, 5000));
+    SendMessageW(browser, WM_COMMAND, IDOK, 0);
+  });
+  EXPECT_EQ(r.Hr, S_OK);
+  EXPECT_TRUE(Events().empty());
+  EXPECT_EQ(control_.GetText(L"ErrorCode"), L"");
+  wchar_t current[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, current);
+  EXPECT_EQ(std::wstring(current), empty);
+
+  // So the next browse starts there; Cancel adds nothing.
+  bool startedThere = false;
+  r = CallWithPerson(L"OpenFolderDialog", [&] {
+    HWND browser = FindFolderBrowser();
+    ASSERT_NE(browser, nullptr);
+    startedThere = WaitUntil([&] {
+      const Texts texts = StaticTexts(browser);
+      return std::find(texts.begin(), texts.end(), empty) != texts.end();
+    }, 5000);
+    SendMessageW(browser, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_TRUE(startedThere);
+  EXPECT_EQ(control_.GetLong(L"FileCount"), 3);
+  SetCurrentDirectoryW(before);
+}
+
+TEST_F(ShellInputTest, DroppedFilesAreAddedInOrderWholeAndOnceThroughTheViewsDropTarget) {
+  // Three files of one name from three folders: the numbers their names get
+  // show the order they were added in.
+  Texts dropped;
+  for (const wchar_t* from : {L"p", L"q", L"r"}) {
+    Folder(from);
+    dropped.push_back(folder_.MakeFile(std::wstring(from) + L"\\n.txt", 1));
+  }
+  Put(L"ListType", 1);
+
+  // Three AfterAddFile, one AfterAddFiles, and the copy effect: nothing
+  // tells the source to delete them.
+  EXPECT_EQ(DropOn(List(), FileListData(dropped).Get()), static_cast<DWORD>(DROPEFFECT_COPY));
+  EXPECT_EQ((Texts{PathOf(L"n.txt"), PathOf(L"n(1).txt"), PathOf(L"n(2).txt")}), dropped);
+  EXPECT_EQ(EventArgs(kAfterAddFile).size(), 3u);
+  EXPECT_EQ(EventArgs(kAfterAddFiles), (Texts{L"3"}));
+  EXPECT_EQ(ColumnTexts(List(), 0).size(), 3u);
+
+  // The rebuilt view is a drop target too. A name already listed is
+  // numbered again, and a path far longer than 260 characters is read whole.
+  Put(L"ListType", 0);
+  std::wstring deep = folder_.Path();
+  for (int i = 0; i < 3; ++i) {
+    deep += std::wstring(100, L'd' + i) + L"\\";
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  }
+  const std::wstring longPath = deep + L"far.txt";
+  HANDLE f = CreateFileW((L"\\\\?\\" + longPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  CloseHandle(f);
+  ASSERT_GT(longPath.size(), 300u);
+  Events().clear();
+  EXPECT_EQ(DropOn(List(), FileListData({dropped[2], longPath}).Get()), static_cast<DWORD>(DROPEFFECT_COPY));
+  EXPECT_EQ(EventArgs(kAfterAddFiles), (Texts{L"2"}));
+  EXPECT_EQ(PathOf(L"n(3).txt"), dropped[2]);
+  EXPECT_EQ(PathOf(L"far.txt"), longPath);
+  EXPECT_EQ(control_.GetText(L"ErrorCode"), L"");
+
+  // Data without a file list is refused: no effect, nothing added.
+  Events().clear();
+  EXPECT_EQ(DropOn(List(), TextOnlyData(dropped[0]).Get()), static_cast<DWORD>(DROPEFFECT_NONE));
+  EXPECT_TRUE(Events().empty());
+  // Nor does anything add the last drop's files again when the view is
+  // enabled later.
+  EnableWindow(List(), FALSE);
+  EnableWindow(List(), TRUE);
+  EXPECT_EQ(control_.GetLong(L"FileCount"), 5);
+
+  // A folder is not a file to send: the files before it stay, none of its
+  // own are taken, and the failure shows in a box with the stop icon.
+  const std::wstring box = Folder(L"box");
+  folder_.MakeFile(L"box\\inside.txt", 1);
+  const std::wstring w = folder_.MakeFile(L"w.txt", 4);
+  std::wstring shown;
+  const DWORD effect = WithPerson(
+      [&] { return DropOn(List(), FileListData({w, box}).Get()); },
+      [&] { shown = AnswerErrorBox(); });
+  EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
+  EXPECT_EQ(shown, kNoSuchFile);
+  EXPECT_EQ(control_.GetLong(L"FileCount"), 6);
+  EXPECT_EQ(PathOf(L"w.txt"), w);
+  EXPECT_EQ(FindFilePos(L"inside.txt"), -1);
+  EXPECT_EQ(control_.GetText(L"ErrorCode"), L"E01006");
+}
+
+}  // namespace
+}  // namespace zt::test
