@@ -64,8 +64,8 @@ struct Fault {
   const wchar_t* TextHas = nullptr;            // a text the reply must hold
 };
 
-long ThreadCount() { return MeasureProcess().Threads; }
-long HandleCount() { return MeasureProcess().Handles; }
+long ThreadCount() { return figures_detail::Threads(); }
+long HandleCount() { return figures_detail::OpenHandles(); }
 
 long TempFileCount() {
   wchar_t dir[MAX_PATH];
@@ -282,10 +282,18 @@ protected:
     // The multi-file dialog marks failed files in its list; the error pair
     // speaks only for its fields request.
     if (way == Way::MultiDialog) return;
-    if (!f.Codes.empty()) EXPECT_TRUE(f.Codes.count(o.Code)) << "ErrorCode " << Narrow(o.Code);
-    if (f.Status != -2) EXPECT_EQ(o.Status, f.Status);
-    if (f.TextLength != std::string::npos) EXPECT_EQ(o.TextLength, f.TextLength);
-    if (f.TextHas) EXPECT_NE(o.Text.find(f.TextHas), std::wstring::npos) << Narrow(o.Text.substr(0, 40));
+    if (!f.Codes.empty()) {
+      EXPECT_TRUE(f.Codes.count(o.Code)) << "ErrorCode " << Narrow(o.Code);
+    }
+    if (f.Status != -2) {
+      EXPECT_EQ(o.Status, f.Status);
+    }
+    if (f.TextLength != std::string::npos) {
+      EXPECT_EQ(o.TextLength, f.TextLength);
+    }
+    if (f.TextHas) {
+      EXPECT_NE(o.Text.find(f.TextHas), std::wstring::npos) << Narrow(o.Text.substr(0, 40));
+    }
   }
 
   static void PrintTable() {
@@ -358,7 +366,10 @@ TEST_F(FaultMatrix, ConnectionFaults) {
 }
 
 TEST_F(FaultMatrix, ReplyFaults) {
-  const std::string hundredMegabytes = "body=" + std::string(1000, 'x') + "&repeat=104858";
+  // Once: closing a request, Wine's WinINet reads on through what remains of
+  // a reply, so each 100 MB reply costs seconds, and the multi-file dialog
+  // makes three requests.
+  const std::string hundredMegabytes = "queue:body=" + std::string(1000, 'x') + "&repeat=104858";
   RunRows({
       {"500 with a body", "status=500&body=boom", false, FileFault::None, Person::Nothing, false, 1, {kNoCode}, 500,
        4, L"boom"},
