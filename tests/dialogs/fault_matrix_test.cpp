@@ -5,7 +5,6 @@
 // as it was, no thread or temporary file is left behind, and the next post
 // to the same server works. The outcome of each cell is printed as a table;
 // docs/reliability.md keeps the same table.
-#include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -86,19 +85,6 @@ std::string Narrow(const std::wstring& w) {
   std::string out(static_cast<std::size_t>(n), '\0');
   WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &out[0], n, nullptr, nullptr);
   return out;
-}
-
-// A port nobody listens on: bound, then let go.
-int ClosedPort() {
-  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in a = {};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-  int len = sizeof(a);
-  getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-  closesocket(s);
-  return ntohs(a.sin_port);
 }
 
 // The entries of the list as a script reads them back.
@@ -206,7 +192,7 @@ protected:
     Outcome o;
     ControlClient c;
     Fill(c, f.Utf8);
-    const std::wstring url = f.NothingListening ? L"http://127.0.0.1:" + std::to_wstring(ClosedPort()) + L"/matrix"
+    const std::wstring url = f.NothingListening ? L"http://127.0.0.1:" + std::to_wstring(ClosedLoopbackPort()) + L"/matrix"
                                                 : base + L"/matrix";
     c.Put(L"URL", Text(url.c_str()));
     if (f.Acts == Person::CancelWhileSending) c.Put(L"KByteRate", Long(100));  // three seconds a file

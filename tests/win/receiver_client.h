@@ -6,6 +6,10 @@
 
 namespace zt::test {
 
+// A loopback port that was just free and is closed again (0 on failure):
+// where nothing listens.
+int ClosedLoopbackPort();
+
 class ReceiverClient {
 public:
   // From ZT_RECEIVER_PORT and ZT_RECEIVER_DIR; Ok() is false without them.
