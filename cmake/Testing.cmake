@@ -30,10 +30,19 @@ endfunction()
 # side: it starts through tests/win/with_receiver.sh (which then runs it in
 # the Wine emulator) instead of the tree's emulator. Tests named *Large* (the
 # multi-GiB posts) form a second test labelled `slow`; WHOLE registers the
-# program as one test instead.
+# program as one test instead; EACH names the program's test cases to
+# register one test each (a long program kept under the time limit, and its
+# parts run side by side); TLS has the receiver serve TLS as well
+# (with_receiver.sh).
 function(zt_add_receiver_gtest target)
-  cmake_parse_arguments(ARG "WHOLE" "" "LABELS" ${ARGN})
-  if(ARG_WHOLE)
+  cmake_parse_arguments(ARG "WHOLE;TLS" "" "LABELS;EACH" ${ARGN})
+  set(tls "")
+  if(ARG_TLS)
+    set(tls ";ZT_RECEIVER_TLS=1;ZT_TRUST_TOOL=$<TARGET_FILE:trust_authority>")
+  endif()
+  if(ARG_EACH)
+    set(kinds ${ARG_EACH})
+  elseif(ARG_WHOLE)
     set(kinds whole)
   else()
     set(kinds fast large)
@@ -45,14 +54,17 @@ function(zt_add_receiver_gtest target)
     elseif(kind STREQUAL "large")
       set(filter "*Large*")
       set(labels ${ARG_LABELS} slow)
-    else()
+    elseif(kind STREQUAL "whole")
       set(filter "*")
+      set(labels ${ARG_LABELS})
+    else()
+      set(filter "*.${kind}")
       set(labels ${ARG_LABELS})
     endif()
     add_test(NAME ${target}_${kind}
       COMMAND ${PROJECT_SOURCE_DIR}/tests/win/with_receiver.sh ${ZT_WINE_ARCH} $<TARGET_FILE:${target}>
               --gtest_filter=${filter} --gtest_output=xml:${CMAKE_BINARY_DIR}/test-reports/${target}_${kind}.xml)
     set_tests_properties(${target}_${kind} PROPERTIES TIMEOUT ${ZT_TEST_TIMEOUT}
-      ENVIRONMENT "LANG=ko_KR.UTF-8;LC_ALL=ko_KR.UTF-8" LABELS "${labels}")
+      ENVIRONMENT "LANG=ko_KR.UTF-8;LC_ALL=ko_KR.UTF-8${tls}" LABELS "${labels}")
   endforeach()
 endfunction()

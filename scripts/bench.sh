@@ -6,7 +6,8 @@
 # (and how fast its thread answers meanwhile), the KByteRate limit, and
 # OpenPostDialog over many small files against bare requests of them.
 # Then the list view at scale: adding 1,000 and 10,000 files, rebuilding and
-# sorting 10,000 rows, against a bare list view given the same rows.
+# sorting 10,000 rows, against a bare list view given the same rows. Last,
+# the soak: handles, GDI and USER objects and private bytes over a thousand posts.
 # Usage: scripts/bench.sh [size in MiB, default 1024]
 # Environment: ZT_BUILD_ROOT (default build), ZT_BENCH_ARCH (win32 or win64, default win32).
 set -euo pipefail
@@ -113,3 +114,15 @@ for i in range(count):
 PY
 done
 "$ZT_WINE_LOADER" "$tree/tools/bench/zt_view_scale.exe" "$module" "$(winpath "$work/files1000")" "$(winpath "$work/files10000")"
+
+echo
+echo "== soak: rounds of ten PostMessage/PostFile posts and one Post(true) dialog in one process"
+soak_rounds=${ZT_SOAK_ROUNDS:-100}
+ZT_RECEIVER_PORT=$port ZT_RECEIVER_DIR=$(winpath "$work/rec") ZT_SOAK_ROUNDS=$soak_rounds \
+  "$ZT_WINE_LOADER" "$tree/bin/zt_soak_tests.exe" >"$work/soak.out" 2>&1 || {
+  echo "bench: the soak failed:" >&2; cat "$work/soak.out" >&2; exit 1; }
+grep '^soak ' "$work/soak.out"
+awk '/^soak start/ { for (i = 1; i <= NF; i++) s[$i] = $(i + 1) } /^soak end/ { for (i = 1; i <= NF; i++) e[$i] = $(i + 1) }
+     END { printf "growth over %d posts and %d dialogs: handles %+d, GDI %+d, USER %+d, private %+d KiB (wanted: a small constant)\n",
+           e["posts"] - s["posts"], e["dialogs"] - s["dialogs"], e["handles"] - s["handles"], e["gdi"] - s["gdi"],
+           e["user"] - s["user"], e["private_kib"] - s["private_kib"] }' "$work/soak.out"

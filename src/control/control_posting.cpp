@@ -7,6 +7,7 @@
 #include "control/control_errors.h"
 #include "control/ztfileupload_ctrl.h"
 #include "transfer/upload_manifest.h"
+#include "transfer/url.h"
 #include "transfer/win/wininet_agent.h"
 
 namespace zt {
@@ -55,7 +56,8 @@ std::u16string_view CZTFileUploadCtrl::SetDestination(CZTTransMgr& m) {
   if (host_.empty() || saved_.url.empty()) return control_error::NoDestination;
   m.Host = host_;
   m.ObjectPath = saved_.url;
-  m.Port = saved_.port == 0 ? 80 : saved_.port;
+  m.Secure = secure_;
+  m.Port = saved_.port == 0 ? DefaultPort(secure_) : saved_.port;
   m.UserName = saved_.user_name;
   m.Password = saved_.password;
   return {};

@@ -70,6 +70,7 @@ struct ControlMembers {
   static void PutUrl(C& c, DispatchCall& call) {
     ParsedUrl parsed = ParseUrl(call.TextArg(0), c.saved_.port);
     c.host_ = std::move(parsed.Host);
+    c.secure_ = parsed.Secure;
     c.saved_.url = std::move(parsed.Path);
     c.saved_.port = parsed.Port;
     if (parsed.MarkModified) c.modified_ = true;

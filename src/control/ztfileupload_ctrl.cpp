@@ -42,7 +42,7 @@ HRESULT CZTFileUploadCtrl::ExchangeProperties(ole::PropertyExchange& px) {
     // Reading URL gives the path alone, but the saved state keeps the whole
     // address: a control loaded from it must still know its server.
     ole::SavedProperties p = saved_;
-    p.url = SavedUrl(host_, saved_.url, saved_.port);
+    p.url = SavedUrl(host_, saved_.url, saved_.port, secure_);
     return ole::ExchangeSavedProperties(px, p);
   }
 
@@ -60,6 +60,7 @@ HRESULT CZTFileUploadCtrl::ExchangeProperties(ole::PropertyExchange& px) {
   if (starts(u"http://") || starts(u"https://")) {
     ParsedUrl parsed = ParseUrl(p.url, p.port);
     host_ = std::move(parsed.Host);
+    secure_ = parsed.Secure;
     p.url = std::move(parsed.Path);
     if (p.port == 80) p.port = parsed.Port;
   }
@@ -98,6 +99,7 @@ bool CZTFileUploadCtrl::OnWindowMessage(HWND, UINT msg, WPARAM wp, LPARAM lp, LR
 void CZTFileUploadCtrl::InitNewProperties() {
   ole::ApplyLoadDefaults(saved_);
   host_.clear();
+  secure_ = false;
 }
 
 HRESULT CZTFileUploadCtrl::LoadTypeLib(ITypeLib** out) const {

@@ -60,6 +60,8 @@ protected:
   HRESULT ExchangeProperties(ole::PropertyExchange& px) override;
   void InitNewProperties() override;
   std::vector<CLSID> PropertyPageIds() const override;
+  // ole::OleControl: the site lock (control_safety.cpp).
+  bool SafeInContainer() override;
   // ole::OleControl: the control's own window.
   bool OnWindowCreated(HWND window) override;
   bool OnWindowMessage(HWND window, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
@@ -163,6 +165,8 @@ private:
   // Set by putting URL and by loading a whole URL; saved_.url holds the
   // request path, and a save writes both as one URL.
   std::u16string host_;
+  // The URL named the secure scheme: posts go over TLS.
+  bool secure_ = false;
   // Properties that are not saved.
   std::int16_t enableMenu_ = 1;
   std::int16_t dbClickEventEnable_ = 0;

@@ -2,6 +2,7 @@
 // ISpecifyPropertyPages and IObjectSafety.
 #include "platform/ole_control.h"
 
+#include <mshtml.h>
 #include <olectl.h>
 
 namespace zt::ole {
@@ -204,12 +205,40 @@ bool OleControl::SupportsInterface(REFIID iid) {
   return SUCCEEDED(static_cast<IOleObject*>(this)->QueryInterface(iid, probe.PutVoid()));
 }
 
+std::wstring OleControl::ContainerPageUrl() const {
+  if (!client_site_) return {};
+  com::ComPtr<IMoniker> moniker;
+  if (SUCCEEDED(client_site_->GetMoniker(OLEGETMONIKER_ONLYIFTHERE, OLEWHICHMK_CONTAINER, moniker.Put())) && moniker) {
+    com::ComPtr<IBindCtx> bind;
+    LPOLESTR name = nullptr;
+    if (SUCCEEDED(CreateBindCtx(0, bind.Put())) && SUCCEEDED(moniker->GetDisplayName(bind.Get(), nullptr, &name)) &&
+        name) {
+      std::wstring url(name);
+      CoTaskMemFree(name);
+      if (!url.empty()) return url;
+    }
+  }
+  com::ComPtr<IOleContainer> container;
+  if (SUCCEEDED(client_site_->GetContainer(container.Put())) && container) {
+    if (auto document = container.As<IHTMLDocument2>(IID_IHTMLDocument2)) {
+      BSTR url = nullptr;
+      if (SUCCEEDED(document->get_URL(&url)) && url) {
+        std::wstring text(url, SysStringLen(url));
+        SysFreeString(url);
+        return text;
+      }
+    }
+  }
+  return {};
+}
+
 STDMETHODIMP OleControl::GetInterfaceSafetyOptions(REFIID iid, DWORD* supported, DWORD* enabled) {
   if (!supported || !enabled) return E_POINTER;
   *supported = *enabled = 0;
   if (!SupportsInterface(iid)) return E_NOINTERFACE;
   // Scripting goes through the dispatch interface, initialising through the
-  // persistence interfaces; the control is safe for both.
+  // persistence interfaces; the control is safe for both, on pages it allows.
+  if (!SafeInContainer()) return S_OK;
   *supported = kSafetyOptions;
   *enabled = safety_enabled_ & kSafetyOptions;
   return S_OK;
@@ -218,6 +247,12 @@ STDMETHODIMP OleControl::GetInterfaceSafetyOptions(REFIID iid, DWORD* supported,
 STDMETHODIMP OleControl::SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled) {
   if (!SupportsInterface(iid)) return E_NOINTERFACE;
   if (mask & ~kSafetyOptions) return E_FAIL;  // an option the control does not offer
+  // A page the control does not allow gets no safety: the browser then
+  // neither initialises the control from the page nor lets its script in.
+  if ((enabled & mask) != 0 && !SafeInContainer()) {
+    safety_enabled_ &= ~mask;
+    return E_FAIL;
+  }
   safety_enabled_ = (safety_enabled_ & ~mask) | (enabled & mask);
   return S_OK;
 }

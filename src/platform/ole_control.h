@@ -159,6 +159,14 @@ class OleControl : public IOleObject,
   virtual void DrawWithoutWindow(HDC dc, const RECT& bounds);
   // The property pages of the control (ISpecifyPropertyPages, "Properties").
   virtual std::vector<CLSID> PropertyPageIds() const { return {}; }
+  // Whether the control may be made safe for scripting and initialising in
+  // its present container; false refuses IObjectSafety for every interface.
+  virtual bool SafeInContainer() { return true; }
+
+  // The URL of the page the container shows the control on: the display
+  // name of the container's moniker, else the URL of its HTML document;
+  // empty when the container names no page.
+  std::wstring ContainerPageUrl() const;
 
  private:
   HRESULT ActivateInPlace(bool ui_activate, IOleClientSite* site);

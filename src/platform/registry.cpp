@@ -16,9 +16,9 @@ LSTATUS RegKey::Create(HKEY parent, const std::wstring& path, RegKey* out) {
   return s;
 }
 
-LSTATUS RegKey::Open(HKEY parent, const std::wstring& path, RegKey* out) {
+LSTATUS RegKey::Open(HKEY parent, const std::wstring& path, RegKey* out, REGSAM view) {
   HKEY key = nullptr;
-  LSTATUS s = RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, &key);
+  LSTATUS s = RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ | view, &key);
   if (s == ERROR_SUCCESS) {
     RegKey k;
     k.key_ = key;
@@ -46,6 +46,28 @@ LSTATUS RegKey::GetText(const std::wstring& name, std::wstring* value) const {
   while (!text.empty() && text.back() == L'\0') text.pop_back();
   *value = std::move(text);
   return ERROR_SUCCESS;
+}
+
+std::vector<std::wstring> RegKey::TextValues() const {
+  std::vector<std::wstring> values;
+  DWORD count = 0, longestName = 0, longestData = 0;
+  if (RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longestName,
+                       &longestData, nullptr, nullptr) != ERROR_SUCCESS)
+    return values;
+  std::wstring name(longestName + 1, L'\0');
+  std::wstring data(longestData / sizeof(wchar_t) + 1, L'\0');
+  for (DWORD i = 0; i < count; ++i) {
+    DWORD nameLength = static_cast<DWORD>(name.size()), bytes = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+    DWORD type = 0;
+    if (RegEnumValueW(key_, i, name.data(), &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                      &bytes) != ERROR_SUCCESS)
+      continue;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) continue;
+    std::wstring text(data.data(), bytes / sizeof(wchar_t));
+    while (!text.empty() && text.back() == L'\0') text.pop_back();
+    values.push_back(std::move(text));
+  }
+  return values;
 }
 
 LSTATUS DeleteKeyTree(HKEY parent, const std::wstring& path) {

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace zt::com {
 
@@ -23,13 +24,16 @@ public:
 
   // Creates or opens parent\path for writing.
   static LSTATUS Create(HKEY parent, const std::wstring& path, RegKey* out);
-  // Opens parent\path for reading.
-  static LSTATUS Open(HKEY parent, const std::wstring& path, RegKey* out);
+  // Opens parent\path for reading (view: KEY_WOW64_32KEY, KEY_WOW64_64KEY
+  // or 0 for the process's own).
+  static LSTATUS Open(HKEY parent, const std::wstring& path, RegKey* out, REGSAM view = 0);
 
   // name empty: the key's default value.
   LSTATUS SetText(const std::wstring& name, const std::wstring& value) const;
   // ERROR_SUCCESS and *value, or the failure (a missing value included).
   LSTATUS GetText(const std::wstring& name, std::wstring* value) const;
+  // The data of every text value of the key, in the registry's order.
+  std::vector<std::wstring> TextValues() const;
 
   HKEY Get() const { return key_; }
 

@@ -21,6 +21,8 @@ constexpr std::uint32_t NotEnoughMemory = 8;
 constexpr std::uint32_t InvalidData = 13;  // ERROR_INVALID_DATA
 constexpr std::uint32_t OutOfMemory = 14;
 constexpr std::uint32_t InternetForceRetry = 12032;  // ERROR_INTERNET_FORCE_RETRY
+constexpr std::uint32_t InternetInvalidUrl = 12005;  // ERROR_INTERNET_INVALID_URL
+constexpr std::uint32_t InvalidServerResponse = 12152;  // ERROR_HTTP_INVALID_SERVER_RESPONSE
 // Reported with E04001: the number the upload has always used for "a file to
 // send cannot be opened".
 constexpr std::uint32_t FileNotOpened = 12;
@@ -74,9 +76,11 @@ public:
   virtual CallResult Connect(std::u16string_view host, std::int32_t port, std::u16string_view user,
                              std::u16string_view password) = 0;
   // HttpOpenRequestW(verb, path, version, referrer "", {acceptTypes},
-  // INTERNET_FLAG_NO_CACHE_WRITE, 0).
+  // INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT, plus
+  // INTERNET_FLAG_SECURE when secure, 0). No flag that ignores a certificate
+  // problem is ever passed.
   virtual CallResult OpenRequest(std::u16string_view verb, std::u16string_view path, std::u16string_view version,
-                                 std::u16string_view acceptTypes) = 0;
+                                 std::u16string_view acceptTypes, bool secure) = 0;
   // HttpAddRequestHeadersA with the block's bytes (UTF-8 posts), HTTP_ADDREQ_FLAG_ADD.
   virtual CallResult AddHeaders(std::string_view bytes) = 0;
   // HttpAddRequestHeadersW with the wide block (ANSI posts), HTTP_ADDREQ_FLAG_ADD.

@@ -10,6 +10,7 @@ PostSession::PostSession(CZTTransMgr& manager)
   own_.Messages = manager.Messages;
   own_.Host = manager.Host;
   own_.Port = manager.Port;
+  own_.Secure = manager.Secure;
   own_.ObjectPath = manager.ObjectPath;
   own_.UserName = manager.UserName;
   own_.Password = manager.Password;

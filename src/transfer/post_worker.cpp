@@ -9,6 +9,7 @@
 #include "text/unicode.h"
 #include "text/utf8.h"
 #include "transfer/request_format.h"
+#include "transfer/url.h"
 
 namespace zt {
 
@@ -45,11 +46,15 @@ public:
       return win32_error::FileTooLarge;
     }
     if (!Step(exchange_.Open(http_request::UserAgent), trans_code::InternetOpen)) return failedError_;
+    if (!UsableHost(manager_.Host)) {
+      Report(trans_code::Connect, win32_error::InternetInvalidUrl, exchange_.SystemText(win32_error::InternetInvalidUrl));
+      return failedError_;
+    }
     if (!Step(exchange_.Connect(manager_.Host, manager_.Port, manager_.UserName, manager_.Password),
               trans_code::Connect))
       return failedError_;
-    if (!Step(exchange_.OpenRequest(http_request::Verb, manager_.ObjectPath, http_request::Version,
-                                    http_request::AcceptTypes),
+    if (!Step(exchange_.OpenRequest(http_request::Verb, RequestPath(manager_.ObjectPath), http_request::Version,
+                                    http_request::AcceptTypes, manager_.Secure),
               trans_code::OpenRequest))
       return failedError_;
     CallResult added = manager_.Utf8 == 1 ? exchange_.AddHeaders(std::string_view(EncodeText(texts_.HeaderBlock, 1)))
@@ -68,6 +73,13 @@ public:
 
     std::int32_t status = 0;
     if (!Step(exchange_.QueryStatusCode(&status), trans_code::QueryStatus)) return failedError_;
+    if (status < 100 || status > 999) {
+      // A server that closed without a status line leaves WinINet answering
+      // 0: no reply was given, so the post failed and did not succeed.
+      Report(trans_code::QueryStatus, win32_error::InvalidServerResponse,
+             exchange_.SystemText(win32_error::InvalidServerResponse));
+      return failedError_;
+    }
     manager_.StatusCode = status;
     if (!exchange_.QueryDataAvailable()) return 0;
     manager_.ResponseText = ReadReply();
@@ -177,15 +189,16 @@ private:
     return true;
   }
 
-  // Reads until the server has sent everything, then decodes the reply as a
-  // whole so no character is split between reads.
+  // Reads until the server has sent everything (or MaxReplyBytes), then
+  // decodes the reply as a whole so no character is split between reads.
   std::u16string ReadReply() {
     std::string reply;
-    for (;;) {
+    while (reply.size() < MaxReplyBytes) {
       std::uint8_t buffer[http_request::BlockSize];
       std::size_t got = 0;
       if (!exchange_.Read(buffer, http_request::ReplyChunk, &got) || got == 0) break;
-      reply.append(reinterpret_cast<const char*>(buffer), std::min(got, http_request::ReplyChunk));
+      got = std::min({got, http_request::ReplyChunk, MaxReplyBytes - reply.size()});
+      reply.append(reinterpret_cast<const char*>(buffer), got);
     }
     auto end = reply.find('\0');
     if (end != std::string::npos) reply.resize(end);

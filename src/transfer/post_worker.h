@@ -3,6 +3,7 @@
 // reads the reply, and reports through the manager's callbacks. Every
 // failure is one OnError (a CZTTransException, never a thrown exception),
 // and every post ends with exactly one completion.
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -16,6 +17,11 @@ namespace win32_error {
 constexpr std::uint32_t HandleEof = 38;       // ERROR_HANDLE_EOF: a file ended before its listed size
 constexpr std::uint32_t FileTooLarge = 223;   // ERROR_FILE_TOO_LARGE: body longer than the platform can declare
 }  // namespace win32_error
+
+// The most reply bytes a post keeps (1 MiB): a reply is a server's word on
+// the upload, and a server answering without end must not exhaust the host's
+// memory. Reading stops there; ResponseText holds the text of those bytes.
+constexpr std::size_t MaxReplyBytes = std::size_t(1) << 20;
 
 // How many rounds the exchange sends the body when the end of the request
 // keeps asking for it again, before reporting E04009 with the retry error.

@@ -44,6 +44,21 @@ std::u16string_view UpToNul(std::u16string_view text) {
 
 }  // namespace
 
+std::u16string EscapedName(std::u16string_view name) {
+  std::u16string escaped;
+  for (char16_t c : name) {
+    switch (c) {
+      case u'"': escaped += u"%22"; break;
+      case u'\r': escaped += u"%0D"; break;
+      case u'\n': escaped += u"%0A"; break;
+      case u'|': escaped += u"%7C"; break;
+      case u'\0': escaped += u"%00"; break;
+      default: escaped += c;
+    }
+  }
+  return escaped;
+}
+
 std::string EncodeText(std::u16string_view text, int utf8) {
   text = UpToNul(text);
   return utf8 == 1 ? ToUtf8(text) : ToAnsi(text);
@@ -54,7 +69,7 @@ std::u16string BuildHeaderBlock(std::u16string_view boundary, int utf8) {
   block += boundary;
   block += u"\r\n";
   block += utf8 == 1 ? u"Accept-Language: utf-8\r\n" : u"Accept-Language: ko\r\n";
-  block += u"Connection: Keep-Alive\r\n";
+  block += u"Connection: close\r\n";
   return block;
 }
 
@@ -64,7 +79,7 @@ std::u16string BuildMessageSection(const std::vector<CZTTransData>& messages, st
     section += u"--";
     section += boundary;
     section += u"\r\nContent-Disposition: form-data; name=\"";
-    section += UpToNul(field.Name);
+    section += EscapedName(field.Name);
     section += u"\"\r\n\r\n";
     section += UpToNul(field.Value);
     section += u"\r\n";
@@ -76,9 +91,10 @@ std::u16string BuildFilePartHeader(const CZTFileItem& file, std::u16string_view 
   std::u16string header = u"--";
   header += boundary;
   header += u"\r\nContent-Disposition: form-data; name=\"";
-  header += UpToNul(file.Name);
+  const std::u16string name = EscapedName(file.Name);
+  header += name;
   header += u"\"; filename=\"";
-  header += UpToNul(file.Name);
+  header += name;
   header += u"\"\r\nContent-Type: application/octet-stream\r\n\r\n";
   return header;
 }

@@ -27,8 +27,19 @@ std::u16string MakeBoundary(const UuidSource& source = {});
 // when utf8 is 1, otherwise the ANSI code page. Stops at a 0 character.
 std::string EncodeText(std::u16string_view text, int utf8);
 
+// A field or file name as the request writes it, between the quotes of a
+// part's Content-Disposition and in the manifest's name field alike: a
+// double quote, CR and LF become %22, %0D and %0A (as browsers write them),
+// so no name can end the quoted text, add a parameter or start a header
+// line; "|" and 0 become %7C and %00, so the manifest row keeps its fields
+// and the name its length. Names from a file system hold none of these.
+std::u16string EscapedName(std::u16string_view name);
+
 // The header lines the upload adds: content type with boundary,
-// Accept-Language (utf-8 or ko) and Connection: Keep-Alive, each with CR LF.
+// Accept-Language (utf-8 or ko) and Connection: close, each with CR LF. Every
+// post has a connection of its own: a post cancelled or failed half way
+// through its body leaves no connection for WinINet to hand the next post
+// (Wine's pool did, and the next request went into the old body).
 std::u16string BuildHeaderBlock(std::u16string_view boundary, int utf8);
 
 // Every message field as a text part, each ended by CR LF after its value.

@@ -69,6 +69,7 @@ public:
   std::vector<CZTTransData> Messages;
   std::u16string Host;
   std::int32_t Port = 0;
+  bool Secure = false;  // over TLS: certificate failures end the post, never ignored
   std::u16string ObjectPath;
   std::u16string UserName;
   std::u16string Password;

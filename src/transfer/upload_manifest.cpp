@@ -4,6 +4,7 @@
 #include <string>
 
 #include "text/unicode.h"
+#include "transfer/request_format.h"
 
 namespace zt {
 
@@ -13,9 +14,12 @@ constexpr char16_t ManifestField[] = u"_ZTUInfo";
 
 std::u16string Decimal(std::int64_t value) { return Widen(std::to_string(value)); }
 
-// "|" separates fields, so a value keeps its text with each bar as a space.
-void AppendValue(std::u16string& row, std::u16string_view value) {
-  for (char16_t c : value) row += c == u'|' ? u' ' : c;
+// "|" separates fields and line ends separate rows, so a name or value
+// keeps its text with each bar, CR and LF as a space: no text can add a
+// field or forge a row. A 0 becomes a space too: the request's texts end at
+// a 0, which would cut the manifest short of its later rows.
+void AppendField(std::u16string& row, std::u16string_view value) {
+  for (char16_t c : value) row += (c == u'|' || c == u'\r' || c == u'\n' || c == u'\0') ? u' ' : c;
   row += u'|';
 }
 
@@ -23,11 +27,12 @@ void AppendRow(std::u16string& manifest, char16_t kind, const CZTFileItem& entry
                const std::vector<CZTFileAttrInfo>& attributeNames, std::u16string_view lineEnd) {
   manifest += kind;
   manifest += u'|';
-  manifest += entry.Name;
+  // The name as the file part's header writes it, so rows and parts match.
+  manifest += EscapedName(entry.Name);
   manifest += u'|';
   manifest += Decimal(entry.Size);
   manifest += u'|';
-  for (const CZTFileAttrInfo& attribute : attributeNames) AppendValue(manifest, entry.GetAttribute(attribute.Name));
+  for (const CZTFileAttrInfo& attribute : attributeNames) AppendField(manifest, entry.GetAttribute(attribute.Name));
   manifest += lineEnd;
 }
 
@@ -39,10 +44,7 @@ bool BuildUploadManifest(const std::vector<CZTFileItem>* files, const std::vecto
     std::u16string manifest;
     if (files) {
       manifest += u"Type|FileName|Size|";
-      for (const CZTFileAttrInfo& attribute : attributeNames) {
-        manifest += attribute.Name;
-        manifest += u'|';
-      }
+      for (const CZTFileAttrInfo& attribute : attributeNames) AppendField(manifest, attribute.Name);
       manifest += u"\r\n";
       for (const CZTFileItem& entry : *files) {
         char16_t kind = entry.IsLocal() ? u'N' : (entry.Updated ? u'U' : u'V');

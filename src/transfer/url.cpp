@@ -44,6 +44,7 @@ ParsedUrl ParseUrl(std::u16string_view url, std::int32_t currentPort) {
     parsed.Host = std::u16string(url.substr(hostStart, slash - hostStart));
     parsed.Path = std::u16string(url.substr(slash));
     parsed.Port = schemePort;
+    parsed.Secure = schemePort == 443;
   }
 
   std::size_t colon = parsed.Host.find(u':');
@@ -56,13 +57,34 @@ ParsedUrl ParseUrl(std::u16string_view url, std::int32_t currentPort) {
   return parsed;
 }
 
-std::u16string SavedUrl(std::u16string_view host, std::u16string_view path, std::int32_t port) {
+std::u16string RequestPath(std::u16string_view path) {
+  static const char16_t hex[] = u"0123456789ABCDEF";
+  std::u16string escaped;
+  for (char16_t c : path) {
+    if (c < 0x20 || c == 0x7F) {
+      escaped += u'%';
+      escaped += hex[c >> 4];
+      escaped += hex[c & 0xF];
+    } else {
+      escaped += c;
+    }
+  }
+  return escaped;
+}
+
+bool UsableHost(std::u16string_view host) {
+  for (char16_t c : host) {
+    if (c <= 0x20 || c == 0x7F) return false;
+  }
+  return true;
+}
+
+std::u16string SavedUrl(std::u16string_view host, std::u16string_view path, std::int32_t port, bool secure) {
   if (host.empty()) return std::u16string(path);
-  std::u16string url = u"http://";
+  // The scheme is kept: a reloaded control must not fall back to plain HTTP.
+  std::u16string url = secure ? u"https://" : u"http://";
   url += host;
-  // The scheme carries no more than its default port: the post is the same
-  // plain HTTP request either way.
-  if (port != 80 && port >= 0) url += u':' + Widen(std::to_string(port));
+  if (port != DefaultPort(secure) && port >= 0) url += u':' + Widen(std::to_string(port));
   url += path;
   return url;
 }

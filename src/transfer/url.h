@@ -12,21 +12,34 @@ struct ParsedUrl {
   std::u16string Host;  // empty when the URL gave none the post can use
   std::u16string Path;  // from the first "/" after the host, query and fragment included
   std::int32_t Port = 0;
+  bool Secure = false;        // the URL named the secure scheme: posts go over TLS
   bool MarkModified = false;  // whether the control should be marked modified
 };
 
+// The port a post uses when the control's Port is 0.
+inline std::int32_t DefaultPort(bool secure) { return secure ? 443 : 80; }
+
 // Parses url given the control's current port. "http://" sets port 80 and
-// "https://" 443 (schemes ignore case; nothing else does); an explicit
-// "host:digits" port wins over both; other schemes empty host and path.
+// "https://" 443 and Secure (schemes ignore case; nothing else does); an
+// explicit "host:digits" port wins over both; other schemes empty host and path.
 // A URL too short or without a "/" after its host empties host and path,
 // keeps the port and does not mark the control modified.
 ParsedUrl ParseUrl(std::u16string_view url, std::int32_t currentPort);
 
+// The path as the request line carries it: control characters (CR and LF
+// among them) become %XX, so a page's URL cannot end the request line and
+// add header lines. Everything else goes to the platform as it was given.
+std::u16string RequestPath(std::u16string_view path);
+
+// Whether host holds no control character or space, which the platform would
+// otherwise copy into the Host header (an empty host is the platform's to refuse).
+bool UsableHost(std::u16string_view host);
+
 // The text the URL property is saved as. With a host, the whole address
-// "http://host[:port]/path" (the port written unless it is 80 or negative),
-// which ParseUrl cuts back into the same host, path and port; without one,
-// the bare path, as saves have always held it.
-std::u16string SavedUrl(std::u16string_view host, std::u16string_view path, std::int32_t port);
+// "http[s]://host[:port]/path" (the port written unless it is the scheme's
+// own or negative), which ParseUrl cuts back into the same host, path, port
+// and scheme; without one, the bare path, as saves have always held it.
+std::u16string SavedUrl(std::u16string_view host, std::u16string_view path, std::int32_t port, bool secure);
 
 // Where a server file is fetched from.
 struct ServerAddress {

@@ -170,8 +170,8 @@ TEST_F(MultiPostDialog, RefusedFieldsStopTheRunAndServerEntriesAloneFinishAtOnce
   EXPECT_EQ(receiver.Count(), before + 1);
 }
 
-// Last: after a cancelled body Wine's WinINet may hand the same connection
-// to the next request of the process (see the report of this change).
+// Last, as a guard: a cancelled body on a kept connection once reached the
+// next request of the process through Wine's pool (posts now close theirs).
 TEST_F(MultiPostDialog, PauseHoldsTheBodyAndCancelStopsEveryFurtherRequest) {
   Add(folder.MakeFile(L"one.bin", 8 << 20));
   Add(folder.MakeFile(L"two.bin", 8 << 20));

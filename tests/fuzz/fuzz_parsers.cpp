@@ -21,6 +21,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const zt::ParsedUrl url = zt::ParseUrl(text, port);
   if (url.Host.size() > text.size() || url.Path.size() > text.size()) std::abort();
   if (!url.Path.empty() && url.Path[0] != u'/') std::abort();
+  // What goes on the request line carries no control character.
+  for (char16_t c : zt::RequestPath(text))
+    if (c < 0x20 || c == 0x7F) std::abort();
+  // A saved control cuts its URL back into the same host, path, port and scheme.
+  if (!url.Host.empty() && url.Host.find(u':') == std::u16string::npos && url.Port >= 0 && url.Port <= 65535) {
+    const zt::ParsedUrl again = zt::ParseUrl(zt::SavedUrl(url.Host, url.Path, url.Port, url.Secure), 7);
+    if (again.Host != url.Host || again.Path != url.Path || again.Port != url.Port || again.Secure != url.Secure)
+      std::abort();
+  }
 
   if (size >= 6) {
     zt::CivilTime t;

@@ -496,5 +496,69 @@ TEST_F(Posting, LargeSparseFileGoesOutWhole) {
   EXPECT_EQ(JsonInt(account, "size", account.find("\"kind\": \"N\"")), size);
 }
 
+// An https URL posts over TLS, byte for byte, and keeps doing so after the
+// control was saved and loaded again. Certificates the machine does not
+// trust, or made out to another name, end the post before anything is sent:
+// the error pair names the sending step, the list is untouched and the next
+// post runs.
+TEST_F(Posting, SecureUrlsPostOverTlsAndRefuseCertificatesNotTrusted) {
+  const int port = receiver.TlsPort(ReceiverClient::Certificate::Trusted);
+  ASSERT_NE(port, 0) << "the receiver serves no TLS (ZT_RECEIVER_TLS)";
+  // with_receiver.sh put the test authority into the machine's ROOT store
+  // before this process started, as an administrator would.
+
+  std::string data;
+  for (int i = 0; i < 70000; ++i) data += static_cast<char>(i * 13 + 1);
+  Add(WriteFileBytes(folder, L"secret.bin", data));
+  Message(L"memo", L"over tls");
+  SetUrl(L"https://localhost:" + std::to_wstring(port) + L"/secure/recv");
+  EXPECT_EQ(control.GetLong(L"Port"), port);
+  long before = receiver.Count();
+  EXPECT_EQ(Posted(L"PostFile"), L"");
+  EXPECT_EQ(control.GetText(L"ErrorCode"), L"") << Narrow(control.GetText(L"ErrorDescription"));
+  EXPECT_EQ(control.GetLong(L"ResponseStatusCode"), 200);
+  ASSERT_EQ(receiver.Count(), before + 1);
+  EXPECT_NE(receiver.Account(before + 1).find("\"tls\": true"), std::string::npos) << "not received over TLS";
+  Recorded req(receiver.Raw(before + 1));
+  EXPECT_EQ(req.Head.find("POST /secure/recv HTTP/1.0\r\n"), 0u) << req.Head;
+  EXPECT_TRUE(req.Body == FieldPart(req.Boundary, "memo", "over tls") +
+                              FieldPart(req.Boundary, "_ZTUInfo", "Type|FileName|Size|\r\nN|secret.bin|70000|\r\n") +
+                              FilePart(req.Boundary, "secret.bin", data) + "--" + req.Boundary + "--\r\n")
+      << "the body differs";
+
+  // Saved and loaded, the control still posts over TLS.
+  MemoryBag bag;
+  ControlClient loaded;
+  SaveAndLoad(SavedForm::Bag, control.Get(), loaded.Get(), bag);
+  EXPECT_EQ(std::wstring(bag.values[L"URL"].bstrVal), L"https://localhost:" + std::to_wstring(port) + L"/secure/recv");
+  ASSERT_EQ(loaded.Call(L"AddMessage", {Text(L"a"), Text(L"b")}).Hr, S_OK);
+  before = receiver.Count();
+  ASSERT_EQ(loaded.Call(L"PostMessage").Hr, S_OK);
+  EXPECT_EQ(loaded.GetText(L"ErrorCode"), L"");
+  ASSERT_EQ(receiver.Count(), before + 1);
+  EXPECT_NE(receiver.Account(before + 1).find("\"tls\": true"), std::string::npos);
+
+  for (auto which : {ReceiverClient::Certificate::Stranger, ReceiverClient::Certificate::OtherName}) {
+    SCOPED_TRACE(which == ReceiverClient::Certificate::Stranger ? "unknown authority" : "another name");
+    SetUrl(L"https://localhost:" + std::to_wstring(receiver.TlsPort(which)) + L"/secure/recv");
+    before = receiver.Count();
+    const long long bytes = receiver.BodyBytes();
+    EXPECT_EQ(Posted(L"PostFile"), L"");
+    EXPECT_EQ(control.GetText(L"ErrorCode"), L"E04006");
+    EXPECT_EQ(control.GetText(L"ErrorDescription").find(SendRequestText), 0u)
+        << Narrow(control.GetText(L"ErrorDescription"));
+    EXPECT_EQ(control.GetLong(L"ResponseStatusCode"), -1);
+    EXPECT_EQ(receiver.Count(), before) << "a request was received";
+    EXPECT_EQ(receiver.BodyBytes(), bytes) << "bytes were received";
+    EXPECT_EQ(control.GetLong(L"FileCount"), 1);
+  }
+  // Back to the trusted server: nothing of the refusals lingers.
+  SetUrl(L"https://localhost:" + std::to_wstring(port) + L"/secure/again");
+  before = receiver.Count();
+  EXPECT_EQ(Posted(L"PostFile"), L"");
+  EXPECT_EQ(control.GetLong(L"ResponseStatusCode"), 200);
+  EXPECT_EQ(receiver.Count(), before + 1);
+}
+
 }  // namespace
 }  // namespace zt::test

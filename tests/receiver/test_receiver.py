@@ -254,6 +254,19 @@ class Answers(unittest.TestCase):
         self.assertEqual("\ud55c\uae00".encode("cp949"), text)
         self.assertIn("ks_c_5601-1987", headers["Content-Type"])
 
+    def test_faults_hangup_reset_before_the_head_and_redirect(self):
+        # The whole body read, then no status line.
+        self.rx.control("hangup=1")
+        with self.assertRaises((http.client.RemoteDisconnected, ConnectionError)):
+            self.post()
+        self.assertTrue(self.rx.account(1)["hung_up"])
+        # Reset before the head is complete: nothing is numbered.
+        self.rx.control("reset_head=1")
+        with self.assertRaises((http.client.RemoteDisconnected, ConnectionError)):
+            self.post()
+        status, headers, _ = (self.rx.control("status=302&location=/elsewhere") and self.post())
+        self.assertEqual((302, "/elsewhere"), (status, headers["Location"]))
+        self.assertEqual(2, self.rx.account(2)["number"])
     def test_a_file_is_served_for_its_path_in_slow_pieces(self):
         self.rx.control("path=/files/a.bin&pattern=70000&seed=7&piece=1000&piece_delay=0.002")
         c = http.client.HTTPConnection("127.0.0.1", self.rx.port, timeout=10)

@@ -62,9 +62,12 @@ private:
   std::string bytes_;
 };
 
-// Lets go of the button a few hundred milliseconds into the drag.
+// Lets go of the button a few hundred milliseconds into the drag, holding
+// the pointer where the drag began: other programs on the display may move
+// it meanwhile.
 class TimedDropSource final : public IDropSource {
 public:
+  explicit TimedDropSource(POINT at) : at_(at) {}
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropSource)) {
       *out = static_cast<IDropSource*>(this);
@@ -77,11 +80,13 @@ public:
   STDMETHODIMP_(ULONG) Release() override { return 1; }
   STDMETHODIMP QueryContinueDrag(BOOL escape, DWORD) override {
     if (escape) return DRAGDROP_S_CANCEL;
+    SetCursorPos(at_.x, at_.y);
     return GetTickCount64() - start_ > 400 ? DRAGDROP_S_DROP : S_OK;
   }
   STDMETHODIMP GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
 
 private:
+  POINT at_;
   ULONGLONG start_ = GetTickCount64();
 };
 
@@ -112,10 +117,18 @@ com::ComPtr<IDataObject> TextOnlyData(const std::wstring& text) {
 DWORD DropOn(HWND window, IDataObject* data, DWORD allowed) {
   RECT r = {};
   GetWindowRect(window, &r);
-  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-  TimedDropSource source;
+  const POINT at = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  SetCursorPos(at.x, at.y);
+  // Above every other program's windows while the drag lasts (the tests
+  // beside this one open dialogs of their own mid-screen), or the drop
+  // lands on whichever window is on top there.
+  const HWND top = GetAncestor(window, GA_ROOT);
+  constexpr UINT keep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+  SetWindowPos(top, HWND_TOPMOST, 0, 0, 0, 0, keep);
+  TimedDropSource source(at);
   DWORD effect = DROPEFFECT_NONE;
   const HRESULT hr = DoDragDrop(data, &source, allowed, &effect);
+  SetWindowPos(top, HWND_NOTOPMOST, 0, 0, 0, 0, keep);
   return hr == DRAGDROP_S_DROP ? effect : DROPEFFECT_NONE;
 }
 

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
@@ -202,6 +203,49 @@ TEST_F(OpenFileTest, AFailedFetchAsksNothingLeavesNothingAndIsToldInABoxAndTheEr
     EXPECT_FALSE(description.empty());
     EXPECT_EQ(shown.substr(0, description.size()), description);
     EXPECT_EQ(control_.GetText(L"FilePath"), url) << "the entry is unchanged";
+    EXPECT_TRUE(TemporaryCopies().empty());
+  }
+}
+
+TEST_F(OpenFileTest, ASecureServerPathIsFetchedOverTlsAndOnlyFromATrustedServer) {
+  const int trusted = receiver_.TlsPort(ReceiverClient::Certificate::Trusted);
+  ASSERT_NE(trusted, 0) << "the receiver serves no TLS (ZT_RECEIVER_TLS)";
+  auto secureUrl = [](int port, const char* path) {
+    return L"https://localhost:" + std::to_wstring(port) + std::wstring(path, path + std::strlen(path));
+  };
+  // Trusted: the bytes arrive whole, over TLS, and are saved where the person says.
+  const std::wstring target = folder_.Path() + L"secure.bin";
+  receiver_.Rule("path=/files/s.bin&pattern=70000&seed=9");
+  const long before = receiver_.Count();
+  AddCurrent(secureUrl(trusted, "/files/s.bin"));
+  CallResult r = OpenWithPerson([&] {
+    Answer(kSaveButton);
+    SaveAs(target);
+  });
+  EXPECT_EQ(r.Hr, S_OK);
+  EXPECT_EQ(control_.GetText(L"ErrorCode"), L"");
+  EXPECT_TRUE(ReadWholeFile(Narrow(target)) == PatternBytes(70000, 9)) << "the saved file differs";
+  EXPECT_NE(receiver_.Account(before + 1).find("\"tls\": true"), std::string::npos) << "not fetched over TLS";
+
+  // A certificate from an unknown authority, or made out to another name, is
+  // a failed fetch: no question, nothing kept, E04006 in the box and the pair.
+  for (auto which : {ReceiverClient::Certificate::Stranger, ReceiverClient::Certificate::OtherName}) {
+    SCOPED_TRACE(which == ReceiverClient::Certificate::Stranger ? "unknown authority" : "another name");
+    AddCurrent(secureUrl(receiver_.TlsPort(which),
+                         which == ReceiverClient::Certificate::Stranger ? "/files/stranger.bin" : "/files/other.bin"));
+    const long count = receiver_.Count();
+    bool asked = false;
+    r = OpenWithPerson([&] {
+      HWND box = FindDialog(kErrorCaption, 40000);
+      ASSERT_NE(box, nullptr) << "no message box";
+      asked = FindDialog(kQuestionTitle, 0) != nullptr;
+      Click(box, IDOK);
+      WaitGone(box);
+    });
+    EXPECT_EQ(r.Hr, S_OK);
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(control_.GetText(L"ErrorCode"), L"E04006");
+    EXPECT_EQ(receiver_.Count(), count) << "a request reached the server";
     EXPECT_TRUE(TemporaryCopies().empty());
   }
 }

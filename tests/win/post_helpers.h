@@ -90,7 +90,4 @@ private:
   std::vector<std::u16string> files_;
 };
 
-// A loopback port that was just free and is closed again (0 on failure).
-int ClosedLoopbackPort();
-
 }  // namespace zt::test

@@ -12,6 +12,14 @@ namespace zt::test {
 ReceiverClient::ReceiverClient() {
   if (const char* port = std::getenv("ZT_RECEIVER_PORT")) port_ = std::atoi(port);
   if (const char* dir = std::getenv("ZT_RECEIVER_DIR")) dir_ = dir;
+  if (const char* ports = std::getenv("ZT_RECEIVER_TLS_PORTS")) {
+    std::istringstream list(ports);
+    std::string port;
+    for (int& slot : tlsPorts_) {
+      if (std::getline(list, port, ',')) slot = std::atoi(port.c_str());
+    }
+  }
+  if (const char* ca = std::getenv("ZT_RECEIVER_TLS_CA")) authority_ = ca;
   WSADATA data;
   WSAStartup(MAKEWORD(2, 2), &data);
 }
@@ -53,6 +61,8 @@ long long ReceiverClient::BodyBytes() {
   return JsonInt(Exchange("GET /_control/status HTTP/1.0\r\n\r\n"), "body_bytes");
 }
 
+int ReceiverClient::TlsPort(Certificate which) const { return tlsPorts_[static_cast<int>(which)]; }
+
 long ReceiverClient::Count() { return static_cast<long>(JsonInt(Exchange("GET /_control/status HTTP/1.0\r\n\r\n"), "count")); }
 
 namespace {
@@ -87,6 +97,21 @@ std::string ReadWholeFile(const std::string& path) {
   std::ostringstream out;
   out << in.rdbuf();
   return out.str();
+}
+
+int ClosedLoopbackPort() {
+  WSADATA data;
+  WSAStartup(MAKEWORD(2, 2), &data);
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (s == INVALID_SOCKET) return 0;
+  sockaddr_in addr = {};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int len = sizeof(addr);
+  const bool bound = bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
+                     getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len) == 0;
+  closesocket(s);
+  return bound ? ntohs(addr.sin_port) : 0;
 }
 
 }  // namespace zt::test

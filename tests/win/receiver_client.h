@@ -6,6 +6,10 @@
 
 namespace zt::test {
 
+// A loopback port that was just free and is closed again (0 on failure):
+// where nothing listens.
+int ClosedLoopbackPort();
+
 class ReceiverClient {
 public:
   // From ZT_RECEIVER_PORT and ZT_RECEIVER_DIR; Ok() is false without them.
@@ -21,6 +25,13 @@ public:
   long Count();
   // Body bytes read so far over all requests, counted as they arrive.
   long long BodyBytes();
+  // The TLS ports (0 when the receiver serves none): a certificate the
+  // authority of TlsAuthority() signed for localhost, one from an authority
+  // nobody trusts, and a trusted one made out to another name.
+  enum class Certificate { Trusted, Stranger, OtherName };
+  int TlsPort(Certificate which) const;
+  // The authority's certificate (DER) as a Windows path; empty without TLS.
+  const std::string& TlsAuthority() const { return authority_; }
   // The raw bytes and the JSON account of request number, waiting until
   // the receiver has written them; empty when they never appear.
   std::string Raw(long number);
@@ -30,6 +41,8 @@ private:
   std::string Exchange(const std::string& request);
   std::string dir_;
   int port_ = 0;
+  int tlsPorts_[3] = {};
+  std::string authority_;
 };
 
 // The integer that follows "key": at or after from in a JSON text; -1 when absent.

@@ -127,7 +127,7 @@ TEST_F(WinInetPost, SendsRequestLineHeadersAndBodyByteForByte) {
   std::string boundary = head.substr(at + 46, head.find("\r\n", at + 2) - at - 46);
   EXPECT_EQ(36u, boundary.size());
   EXPECT_EQ(std::string::npos, boundary.find_first_not_of("0123456789abcdef-")) << boundary;
-  for (const char* line : {"\r\nAccept-Language: utf-8\r\n", "\r\nConnection: Keep-Alive\r\n",
+  for (const char* line : {"\r\nAccept-Language: utf-8\r\n", "\r\nConnection: close\r\n",
                            "\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 5.01; Windows NT 5.0)\r\n",
                            "\r\nAccept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, "
                            "application/vnd.ms-powerpoint, application/vnd.ms-excel, application/msword, */*\r\n"})

@@ -1,6 +1,8 @@
 #include "control_site.h"
 
+#include <objsafe.h>
 #include <olectl.h>
+#include <urlmon.h>
 
 namespace zt::host {
 namespace {
@@ -16,7 +18,20 @@ void ScreenDpi(int& x, int& y) {
   ReleaseDC(nullptr, dc);
 }
 
+// Whether control accepts to be safe for option on iid, as a browser asks.
+bool AcceptsSafety(IUnknown* control, REFIID iid, DWORD option) {
+  auto safety = com::ComPtr<IUnknown>(control).As<IObjectSafety>(IID_IObjectSafety);
+  if (!safety) return false;
+  DWORD supported = 0, enabled = 0;
+  if (FAILED(safety->GetInterfaceSafetyOptions(iid, &supported, &enabled)) || !(supported & option)) return false;
+  return SUCCEEDED(safety->SetInterfaceSafetyOptions(iid, option, option));
+}
+
 }  // namespace
+
+bool ControlSite::SafeToScript(IUnknown* control) const {
+  return !page_safety_ || AcceptsSafety(control, IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER);
+}
 
 HRESULT ControlSite::Embed(IUnknown* control, IPropertyBag* bag, const RECT& rect, std::wstring* step) {
   rect_ = rect;
@@ -29,6 +44,12 @@ HRESULT ControlSite::Embed(IUnknown* control, IPropertyBag* bag, const RECT& rec
     *step = L"IOleObject::SetClientSite";
     HRESULT hr = object_->SetClientSite(this);
     if (FAILED(hr)) return hr;
+  }
+
+  if (page_safety_ &&
+      !AcceptsSafety(control, IID_IPersistPropertyBag, INTERFACESAFE_FOR_UNTRUSTED_DATA)) {
+    *step = L"IObjectSafety (the control is not safe to initialise on this page)";
+    return E_ACCESSDENIED;
   }
 
   // Properties: from the page's parameters when there are any, else new.
@@ -106,9 +127,12 @@ void ControlSite::FocusControl() {
   if (in_place_ && SUCCEEDED(in_place_->GetWindow(&child)) && child) SetFocus(child);
 }
 
-HRESULT ControlSite::GetMoniker(DWORD, DWORD, IMoniker** out) {
-  if (out) *out = nullptr;
-  return E_NOTIMPL;
+HRESULT ControlSite::GetMoniker(DWORD, DWORD which, IMoniker** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  // The page's address, as a browser's document moniker gives it.
+  if (which != OLEWHICHMK_CONTAINER || page_url_.empty()) return E_NOTIMPL;
+  return CreateURLMonikerEx(nullptr, page_url_.c_str(), out, URL_MK_UNIFORM);
 }
 
 HRESULT ControlSite::GetContainer(IOleContainer** out) {

@@ -20,11 +20,24 @@ class ControlSite final
  public:
   ControlSite(HWND window, std::wstring display_name)
       : window_(window), display_name_(std::move(display_name)) {}
+  ControlSite(const ControlSite&) = delete;
+  ControlSite& operator=(const ControlSite&) = delete;
 
+  // Acts as a browser showing a page: the container's moniker names url
+  // (none when empty), and the control must accept IObjectSafety before it
+  // is initialised (Embed) and scripted (SafeToScript).
+  void PresentPage(std::wstring url) {
+    page_safety_ = true;
+    page_url_ = std::move(url);
+  }
   // Initialises the control's properties from bag (InitNew when null) and,
   // when it is an OLE object, activates it in place over rect. A control
-  // without IOleObject is left windowless.
+  // without IOleObject is left windowless. E_ACCESSDENIED: a page is
+  // presented and the control refused to be safe to initialise there.
   HRESULT Embed(IUnknown* control, IPropertyBag* bag, const RECT& rect, std::wstring* step);
+  // Without a page presented, true; otherwise whether the control accepts
+  // being scripted by untrusted callers (IObjectSafety on IDispatch).
+  bool SafeToScript(IUnknown* control) const;
   // Deactivates, closes and lets go of the control.
   void Unembed();
   // Follows the container window's client area.
@@ -103,6 +116,8 @@ class ControlSite final
   com::ComPtr<IOleObject> object_;
   com::ComPtr<IOleInPlaceObject> in_place_;
   com::ComPtr<IOleInPlaceActiveObject> active_;
+  bool page_safety_ = false;
+  std::wstring page_url_;
 };
 
 }  // namespace zt::host

@@ -3,6 +3,7 @@
 //
 //   ztupload-host.exe [--progid P | --clsid {C} | --dll file [--clsid {C}] | --no-control]
 //                     [--params file] [--item Name] [--size WxH] [--stay]
+//                     [--page-url URL | --no-page-url]
 //                     [--screenshot out.bmp] [--log out.txt] script.js|script.vbs
 //
 // The script sees the control as the item (default FileUpload) and an
@@ -53,11 +54,14 @@ struct Options {
   std::wstring screenshot;
   std::wstring log;
   std::wstring script;
+  bool page = false;  // act as a browser showing page_url (none when empty)
+  std::wstring page_url;
 };
 
 const wchar_t kUsage[] =
     L"usage: ztupload-host [--progid P | --clsid {C} | --dll file [--clsid {C}] | --no-control]\n"
     L"                     [--params file] [--item Name] [--size WxH] [--stay]\n"
+    L"                     [--page-url URL | --no-page-url]\n"
     L"                     [--screenshot out.bmp] [--log out.txt] script.js|script.vbs";
 
 bool ParseOptions(int argc, wchar_t** argv, Options& o, std::wstring& error) {
@@ -83,6 +87,11 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o, std::wstring& error) {
       if (!value(o.params)) return false;
     } else if (a == L"--item") {
       if (!value(o.item)) return false;
+    } else if (a == L"--page-url") {
+      o.page = true;
+      if (!value(o.page_url)) return false;
+    } else if (a == L"--no-page-url") {
+      o.page = true;
     } else if (a == L"--stay") {
       o.stay = true;
     } else if (a == L"--size") {
@@ -352,6 +361,7 @@ int Host::Run(const Options& o) {
     }
     site = new ControlSite(window_, o.item);
     g_site = site;
+    if (o.page) site->PresentPage(o.page_url);
     com::ComPtr<IPropertyBag> bag;
     if (have_params) *bag.Put() = new ParamBag(params);
     RECT client;
@@ -365,8 +375,18 @@ int Host::Run(const Options& o) {
       site->Release();
       control.Reset();
       DestroyWindow(window_);
-      return kExitSetup;
+      return hr == E_ACCESSDENIED ? kExitUnsafe : kExitSetup;
     }
+  }
+  // A browser lets a page's script reach only a control safe for scripting there.
+  if (site && !site->SafeToScript(control.Get())) {
+    output_.Line(L"ztupload-host: IObjectSafety (the control is not safe to script on this page) failed", true);
+    site->Unembed();
+    g_site = nullptr;
+    site->Release();
+    control.Reset();
+    DestroyWindow(window_);
+    return kExitUnsafe;
   }
 
   size_t slash = o.script.find_last_of(L"\\/");

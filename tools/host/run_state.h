@@ -9,6 +9,7 @@ enum ExitCode : int {
   kExitScriptError = 1,   // syntax error or uncaught exception
   kExitUsage = 2,         // bad command line
   kExitSetup = 3,         // script, engine or control could not be loaded
+  kExitUnsafe = 4,        // a page is presented and the control refused to be safe on it
 };
 
 struct RunState {

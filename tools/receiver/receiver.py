@@ -14,6 +14,13 @@ Files written to the record folder, N being the request number (1, 2, ...):
 The port is printed as "PORT <n>" on the first stdout line and, with
 --port-file, written to that file once the socket is listening.
 
+With --tls CERT KEY (repeatable) the receiver also serves TLS, one more port
+per certificate, printed as "TLS <n>" lines and written one a line to
+--tls-port-file. Every port feeds the same numbering, records and rules, so
+the plain control endpoint follows TLS requests too. A client that refuses
+the certificate ends the handshake: nothing is numbered, only counted in
+/_control/status as "tls_refused".
+
 A rule is a JSON object; every key is optional:
   status        reply status code (200)
   body          reply text; body_b64 gives raw bytes instead
@@ -29,6 +36,13 @@ A rule is a JSON object; every key is optional:
   record_raw    false: do not keep the N.raw copy
   keep_alive    false: answer "Connection: close" and close, whatever the
                 client asked (so a client keeps no connection to reuse)
+  location      reply with this Location header (a redirect with status 302)
+  no_length     reply without Content-Length: the body ends when the
+                connection closes (implies keep_alive false), as HTTP/1.0 servers do
+  hangup        read the whole body, then close without a status line
+  reset_head    (queued, no path) the next connection is reset after its
+                first bytes arrive, before the request head is complete;
+                nothing is numbered or recorded
   pattern       serve a file: the body is this many bytes of the test pattern
                 (application/octet-stream), as pattern_bytes(size, seed) makes
   seed          the pattern's seed (0)
@@ -40,7 +54,8 @@ Control endpoint (never recorded):
   POST /_control  {"default": {...}, "queue": [{...}, ...], "reset": true}
   GET  /_control/requests           the accounts so far, as a JSON list
   GET  /_control/status             {"count": requests numbered so far,
-                                     "body_bytes": body bytes read so far, all requests}
+                                     "body_bytes": body bytes read so far, all requests,
+                                     "tls_refused": TLS handshakes that failed}
   GET  /_control/shutdown           stops the receiver
 """
 
@@ -53,6 +68,7 @@ import os
 import signal
 import socket
 import socketserver
+import ssl
 import struct
 import sys
 import threading
@@ -175,8 +191,8 @@ def parse_part_headers(head, errors):
 def disposition_params(value):
     """Parameters of a Content-Disposition value, as raw bytes.
 
-    The control writes names between double quotes without escaping, so a
-    quoted value runs to the next quote followed by ';' or the end of line.
+    The control escapes quotes in names (%22), but earlier versions did not,
+    so a quoted value runs to the next quote followed by ';' or the end of line.
     """
     params = {}
     rest = value
@@ -320,12 +336,19 @@ class Receiver(socketserver.ThreadingTCPServer):
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, args):
-        super().__init__(("127.0.0.1", args.port), Handler)
+    def __init__(self, args, port=None, tls=None, shared=None):
+        super().__init__(("127.0.0.1", args.port if port is None else port), Handler)
+        self.tls = tls           # an ssl.SSLContext for a TLS port, else None
+        if shared is not None:
+            # A further port of the same receiver: same records and rules.
+            self.state = shared.state
+            return
+        self.state = self
         self.args = args
         self.lock = threading.Lock()
         self.count = 0
         self.body_bytes = 0      # live: grows while a body arrives
+        self.tls_refused = 0
         self.accounts = []
         self.default_rule = load_default_rule(args)
         self.queue = []
@@ -338,6 +361,13 @@ class Receiver(socketserver.ThreadingTCPServer):
         with self.lock:
             self.count += 1
             return self.count
+
+    def take_connection_rule(self):
+        """The first queued rule, when it acts on the connection itself."""
+        with self.lock:
+            if self.queue and self.queue[0].get("reset_head"):
+                return self.queue.pop(0)
+            return None
 
     def take_rule(self, path):
         with self.lock:
@@ -381,7 +411,7 @@ def rule_from_query(query):
             rule[key] = int(value)
         elif key in ("delay", "piece_delay"):
             rule[key] = float(value)
-        elif key in ("sink", "store", "record_raw", "default", "keep_alive"):
+        elif key in ("sink", "store", "record_raw", "default", "keep_alive", "hangup", "reset_head", "no_length"):
             rule[key] = value not in ("0", "false", "")
         else:
             rule[key] = value
@@ -396,8 +426,33 @@ class Handler(socketserver.BaseRequestHandler):
     def setup(self):
         self.request.settimeout(SOCKET_TIMEOUT)
         self.pending = b""
+        self.refused = False
+        tls = self.server.tls
+        self.server = self.server.state
+        if tls is not None:
+            try:
+                self.request = tls.wrap_socket(self.request, server_side=True)
+            except (ssl.SSLError, OSError):
+                # The client refused the certificate (or went away): no request.
+                self.refused = True
+                with self.server.lock:
+                    self.server.tls_refused += 1
+
+    def finish(self):
+        # A TLS socket took over the accepted one: close it ourselves.
+        if isinstance(self.request, ssl.SSLSocket):
+            try:
+                self.request.close()
+            except OSError:
+                pass
 
     def handle(self):
+        if self.refused:
+            return
+        if self.server.take_connection_rule():
+            self.recv(16)
+            self.drop()
+            return
         # Keep-alive: several requests may arrive on one connection.
         for _ in range(10000):
             head = self.read_head()
@@ -457,6 +512,7 @@ class Handler(socketserver.BaseRequestHandler):
             "number": number, "method": method, "target": target, "path": path,
             "version": version, "request_line": request_line, "headers": headers,
             "rule": rule, "complete": False, "body_bytes": 0,
+            "tls": isinstance(self.request, ssl.SSLSocket),
         }
         length = hmap.get("content-length")
         chunked = "chunked" in hmap.get("transfer-encoding", "").lower()
@@ -519,10 +575,14 @@ class Handler(socketserver.BaseRequestHandler):
         # The account is on disk before the reply leaves, so a client holding
         # its reply can read what the receiver saw at once, without polling.
         reply = None
-        if account["complete"]:
+        if account["complete"] and rule.get("hangup"):
+            account["hung_up"] = True
+        elif account["complete"]:
             reply, keep = self.compose_answer(rule, account, hmap, version)
         if base:
             write_json(base + ".json", account)
+        if account.get("hung_up"):
+            self.drop()
         if reply is not None:
             delay = float(rule.get("delay") or 0)
             if delay > 0:
@@ -674,12 +734,15 @@ class Handler(socketserver.BaseRequestHandler):
             "text/plain; charset=%s" % ("utf-8" if encoding.lower() in ("utf-8", "utf8") else "ks_c_5601-1987"))
         keep = (hmap.get("connection", "").lower() == "keep-alive"
                 if version == "HTTP/1.0" else hmap.get("connection", "").lower() != "close")
-        keep = keep and rule.get("keep_alive", True)
-        reason = {200: "OK", 401: "Unauthorized", 404: "Not Found", 500: "Internal Server Error"}.get(status, "Status")
-        head = ["HTTP/1.1 %d %s" % (status, reason),
-                "Content-Type: " + ctype,
-                "Content-Length: %d" % len(body),
-                "Connection: " + ("keep-alive" if keep else "close")] + extra
+        keep = keep and rule.get("keep_alive", True) and not rule.get("no_length")
+        if rule.get("location"):
+            extra.append("Location: " + rule["location"])
+        reason = {200: "OK", 302: "Found", 401: "Unauthorized", 404: "Not Found",
+                  500: "Internal Server Error"}.get(status, "Status")
+        head = ["HTTP/1.1 %d %s" % (status, reason), "Content-Type: " + ctype]
+        if not rule.get("no_length"):
+            head.append("Content-Length: %d" % len(body))
+        head += ["Connection: " + ("keep-alive" if keep else "close")] + extra
         account["answer"] = {"status": status, "body_bytes": len(body)}
         return ("\r\n".join(head) + "\r\n\r\n").encode("latin-1") + body, keep
 
@@ -716,7 +779,8 @@ class Handler(socketserver.BaseRequestHandler):
                     reply = list(server.accounts)
             elif path == "/_control/status":
                 with server.lock:
-                    reply = {"count": server.count, "body_bytes": server.body_bytes}
+                    reply = {"count": server.count, "body_bytes": server.body_bytes,
+                             "tls_refused": server.tls_refused}
             elif path == "/_control/shutdown":
                 server.done.set()
             elif method == "POST":
@@ -743,6 +807,13 @@ def write_json(path, doc):
     os.replace(tmp, path)
 
 
+def write_lines(path, numbers):
+    tmp = path + ".tmp"
+    with open(tmp, "w") as f:
+        f.write("".join("%d\n" % n for n in numbers))
+    os.replace(tmp, path)
+
+
 def main(argv=None):
     ap = argparse.ArgumentParser(description="Loopback HTTP receiver for upload tests")
     ap.add_argument("--port", type=int, default=0, help="port on 127.0.0.1 (0: a free one)")
@@ -756,6 +827,9 @@ def main(argv=None):
     ap.add_argument("--auth", help="user:password required through Basic authentication")
     ap.add_argument("--sink", action="store_true", help="discard bodies, answer 200")
     ap.add_argument("--once", action="store_true", help="exit after one recorded request")
+    ap.add_argument("--tls", nargs=2, action="append", default=[], metavar=("CERT", "KEY"),
+                    help="also serve TLS with this certificate chain and key, on a port of its own")
+    ap.add_argument("--tls-port-file", help="write the TLS ports, one a line, to this file")
     ap.add_argument("--timeout", type=float, default=900,
                     help="exit after this many seconds whatever happens (0: never)")
     args = ap.parse_args(argv)
@@ -763,22 +837,32 @@ def main(argv=None):
     if args.record_dir:
         os.makedirs(args.record_dir, exist_ok=True)
     server = Receiver(args)
+    servers = [server]
+    for cert, key in args.tls:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(cert, key)
+        servers.append(Receiver(args, port=0, tls=context, shared=server))
     port = server.server_address[1]
+    tls_ports = [s.server_address[1] for s in servers[1:]]
+    if args.tls_port_file:
+        write_lines(args.tls_port_file, tls_ports)
     if args.port_file:
-        tmp = args.port_file + ".tmp"
-        with open(tmp, "w") as f:
-            f.write("%d\n" % port)
-        os.replace(tmp, args.port_file)
+        write_lines(args.port_file, [port])
     print("PORT %d" % port, flush=True)
+    for p in tls_ports:
+        print("TLS %d" % p, flush=True)
 
     for sig in (signal.SIGTERM, signal.SIGINT):
         signal.signal(sig, lambda *_: server.done.set())
-    thread = threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.1}, daemon=True)
-    thread.start()
+    threads = [threading.Thread(target=s.serve_forever, kwargs={"poll_interval": 0.1}, daemon=True)
+               for s in servers]
+    for t in threads:
+        t.start()
     server.done.wait(args.timeout if args.timeout > 0 else None)
-    server.shutdown()
-    server.server_close()
-    thread.join(5)
+    for s, t in zip(servers, threads):
+        s.shutdown()
+        s.server_close()
+        t.join(5)
     # Give a request that is still answering a moment to write its account.
     time.sleep(0.2)
     return 0

@@ -52,7 +52,6 @@ public:
 constexpr UINT WM_UPLOAD_COMPLETE = WM_APP + 1;  // posted once the post has ended
 constexpr UINT WM_UPLOAD_PROGRESS = WM_APP + 2;  // sent with a ProgressReport*
 constexpr UINT WM_UPLOAD_FAILURE = WM_APP + 3;   // sent with a const CZTTransException*
-constexpr UINT WM_UPLOAD_ALL_SENT = WM_APP + 4;  // posted after the last byte
 
 // Gives the owner's current post up for good: the agent's cooperative cancel
 // (its worker leaves at its next step and reports nothing more), then its
@@ -72,10 +71,5 @@ private:
 
 // Milliseconds of the monotonic clock the dialogs time posts with.
 inline std::uint64_t MonotonicMs() { return GetTickCount64(); }
-
-// How long a dialog waits for the reply after the last byte before it gives
-// the post up with E04009: ZTFILEUPLOAD_REPLY_TIMEOUT seconds when that
-// environment variable holds a positive number, else two minutes.
-DWORD ReplyWaitLimitMs();
 
 }  // namespace zt

@@ -17,9 +17,7 @@ namespace zt {
 namespace {
 
 constexpr UINT_PTR kFinishTimer = 1;
-constexpr UINT_PTR kReplyTimer = 2;
 constexpr UINT kFinishDelayMs = 500;
-constexpr DWORD kWinInetTimeout = 12002;  // ERROR_INTERNET_TIMEOUT
 constexpr int kPanelTextX = 6;
 
 void SetText(HWND window, const std::u16string& text) { SetWindowTextW(window, AsWide(text)); }
@@ -92,15 +90,10 @@ bool CZTFileUploadStatusDlg::OnInitDialog() {
 
   kbyteRate_ = owner_.KByteRate();
   const HWND window = Window();
+  // Hidden: no display and no throttle.
   if (async_) {
     manager.OnProgress = [this](CZTTransMgr&, std::int32_t done, std::int32_t count, std::uint64_t sent,
                                 std::uint64_t total) { OnProgress(done, count, sent, total); };
-  } else {
-    // Hidden: no display and no throttle, only the moment the reply wait starts.
-    manager.OnProgress = [this, window](CZTTransMgr&, std::int32_t, std::int32_t, std::uint64_t sent,
-                                        std::uint64_t total) {
-      if (sent == total && !allSent_.exchange(true)) PostMessageW(window, WM_UPLOAD_ALL_SENT, 0, 0);
-    };
   }
   manager.OnError = [window](CZTTransMgr&, const CZTTransException& failure) {
     SendMessageW(window, WM_UPLOAD_FAILURE, 0, reinterpret_cast<LPARAM>(&failure));
@@ -141,8 +134,6 @@ bool CZTFileUploadStatusDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* 
       if (wp == kFinishTimer) {
         KillTimer(Window(), kFinishTimer);
         End(IDOK);
-      } else if (wp == kReplyTimer) {
-        GiveUpWaitingForReply();
       }
       return true;
     case WM_UPLOAD_PROGRESS:
@@ -150,9 +141,6 @@ bool CZTFileUploadStatusDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* 
       return true;
     case WM_UPLOAD_FAILURE:
       if (!Ended()) owner_.RecordTransferFailure(*reinterpret_cast<const CZTTransException*>(lp));
-      return true;
-    case WM_UPLOAD_ALL_SENT:
-      if (!finished_ && !Ended()) SetTimer(Window(), kReplyTimer, ReplyWaitLimitMs(), nullptr);
       return true;
     case WM_UPLOAD_COMPLETE:
       Complete();
@@ -169,7 +157,7 @@ void CZTFileUploadStatusDlg::OnProgress(std::int32_t done, std::int32_t count, s
     const std::uint64_t activeMs = clock_.Ms(now);
     totalBytes_ = total;
     const bool last = sent == total;
-    if (last && !allSent_.exchange(true)) PostMessageW(Window(), WM_UPLOAD_ALL_SENT, 0, 0);
+    if (last) allSent_ = true;
     ProgressReport report;
     report.Bar = PercentOf(sent, total);
     const DisplayGate::Decision refresh = gate_.Check(now, sent, total);
@@ -291,23 +279,11 @@ void CZTFileUploadStatusDlg::Close() {
 void CZTFileUploadStatusDlg::Complete() {
   if (finished_ || Ended()) return;
   finished_ = true;
-  KillTimer(Window(), kReplyTimer);
   if (CZTTransMgr* manager = owner_.CurrentManager(); manager && manager->StatusCode > 0) {
     owner_.SetResponse(manager->StatusCode, manager->GetResponseText());
   }
   // The finished state stays in view for a moment; the window keeps answering meanwhile.
   SetTimer(Window(), kFinishTimer, kFinishDelayMs, nullptr);
-}
-
-void CZTFileUploadStatusDlg::GiveUpWaitingForReply() {
-  KillTimer(Window(), kReplyTimer);
-  if (finished_ || Ended()) return;
-  CZTTransException failure;
-  failure.Code = trans_code::EndRequest;
-  failure.ErrorNumber = kWinInetTimeout;
-  owner_.RecordTransferFailure(failure);
-  GiveUp();
-  End(IDCANCEL);
 }
 
 void CZTFileUploadStatusDlg::GiveUp() {

@@ -5,8 +5,9 @@
 // file counter, total size, rate, elapsed time and a percentage bar. Stop
 // pauses the agent between two blocks, Resume lets it go on, Cancel and the
 // close box give the post up through the agent's cooperative cancel. After
-// the last byte those are ignored; the dialog then waits for the reply (at
-// most ReplyWaitLimitMs), copies it into the control and ends.
+// the last byte those are ignored; the dialog then waits for the reply
+// (the request's receive timeout ends a silent server), copies it into the
+// control and ends.
 #include <windows.h>
 
 #include <atomic>
@@ -61,7 +62,6 @@ private:
   void Cancel();
   void Close();
   void Complete();
-  void GiveUpWaitingForReply();
 
   PostOwner& owner_;
   const bool async_;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/wide_text.h"
+#include "transfer/win/reply_limit.h"
 #include "text/ansi.h"
 
 namespace zt::win {
@@ -81,15 +82,26 @@ CallResult WinInetExchange::Connect(std::u16string_view host, std::int32_t port,
 }
 
 CallResult WinInetExchange::OpenRequest(std::u16string_view verb, std::u16string_view path,
-                                        std::u16string_view version, std::u16string_view acceptTypes) {
+                                        std::u16string_view version, std::u16string_view acceptTypes, bool secure) {
   std::u16string v = Terminated(verb), o = Terminated(path), ver = Terminated(version), a = Terminated(acceptTypes);
   // The whole list is one entry: WinINet sends it as one Accept header.
   LPCWSTR accept[] = {AsWide(a), nullptr};
+  // A redirect is the server's reply to the post, for the page to read: the
+  // body is not sent on to another address (WinINet would repeat it as a
+  // GET, under Wine without end when the target redirects again).
+  const DWORD flags =
+      INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT | (secure ? INTERNET_FLAG_SECURE : 0);
   return WithHandle(&WinInetExchange::connection_, &WinInetExchange::request_,
                     [&](HINTERNET connection, HINTERNET* made) {
                       *made = HttpOpenRequestW(connection, AsWide(v), AsWide(o), AsWide(ver), L"", accept,
-                                               INTERNET_FLAG_NO_CACHE_WRITE, 0);
-                      return Outcome(*made != nullptr);
+                                               flags, 0);
+                      if (!*made) return Outcome(FALSE);
+                      // A server that takes the body and never answers ends the
+                      // post after the reply limit, also on the caller's thread
+                      // where no dialog watches (Wine reads it from the request).
+                      DWORD limit = ReplyWaitLimitMs();
+                      InternetSetOptionW(*made, INTERNET_OPTION_RECEIVE_TIMEOUT, &limit, sizeof(limit));
+                      return CallResult::Success();
                     });
 }
 

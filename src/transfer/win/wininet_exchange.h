@@ -30,7 +30,7 @@ public:
   CallResult Connect(std::u16string_view host, std::int32_t port, std::u16string_view user,
                      std::u16string_view password) override;
   CallResult OpenRequest(std::u16string_view verb, std::u16string_view path, std::u16string_view version,
-                         std::u16string_view acceptTypes) override;
+                         std::u16string_view acceptTypes, bool secure) override;
   CallResult AddHeaders(std::string_view bytes) override;
   CallResult AddHeaders(std::u16string_view text) override;
   CallResult SendRequest(std::uint64_t totalLength) override;

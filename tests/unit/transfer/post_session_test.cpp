@@ -103,6 +103,7 @@ TEST(PostSession, WorksOnItsOwnCopyAndHandsResultsOverWithOnComplete) {
   FakeFiles files;
   CZTTransMgr m;
   Fill(m, files);
+  m.Secure = true;
   int progress = 0, completions = 0, late = 0;
   m.OnProgress = [&](CZTTransMgr& owner, std::int32_t, std::int32_t, std::uint64_t, std::uint64_t) {
     EXPECT_EQ(&m, &owner);
@@ -118,6 +119,7 @@ TEST(PostSession, WorksOnItsOwnCopyAndHandsResultsOverWithOnComplete) {
   PostSession session(m);
   // What the owner changes after the start is not the post's.
   m.Host = u"elsewhere";
+  m.Secure = false;
   m.OnComplete = [&](CZTTransMgr&) { ++late; };
   bool ended = false;
   session.Run(exchange, files, [&] { ended = true; });
@@ -126,6 +128,7 @@ TEST(PostSession, WorksOnItsOwnCopyAndHandsResultsOverWithOnComplete) {
   EXPECT_EQ(-1, m.StatusCode);
   session.Finish();
   EXPECT_EQ(u"host", exchange.Host);
+  EXPECT_TRUE(exchange.Secure) << "the post's copy lost the secure scheme";
   EXPECT_EQ(3, progress);
   EXPECT_EQ(1, completions);
   EXPECT_EQ(0, late);

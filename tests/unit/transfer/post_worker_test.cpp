@@ -88,6 +88,28 @@ TEST_F(Post, EachFailingStepReportsItsCodeThenCompletes) {
   }
 }
 
+// A page's URL cannot add header lines: control characters in the path go
+// out escaped, and a host with one is refused before any connection.
+TEST_F(Post, UrlsCannotCarryHeaderLinesIntoTheRequest) {
+  manager.ObjectPath = u"/up?a=1\r\nX-Forged: 1\x7F";
+  exchange.Reply = {"OK"};
+  EXPECT_EQ(Run(), 0u);
+  EXPECT_EQ(exchange.Path, u"/up?a=1%0D%0AX-Forged: 1%7F");
+
+  FakeExchange refused;
+  CZTTransMgr m;
+  m.Host = u"host\r\nX-Forged: 1";
+  m.ObjectPath = u"/p";
+  m.SetMessage(u"m", u"v");
+  CallbackLog l;
+  l.Attach(m);
+  EXPECT_EQ(PostWorker(m, refused, files), 12005u);
+  ASSERT_EQ(l.Errors.size(), 1u);
+  EXPECT_EQ(l.Errors[0].Code, u"E04003");
+  EXPECT_EQ(refused.Bodies.size(), 0u);
+  EXPECT_TRUE(refused.Host.empty()) << "the host reached Connect";
+}
+
 TEST_F(Post, UnopenableFileFailsBeforeAnyNetworkCall) {
   AddFile(u"a", 10);
   AddFile(u"b", 10);
@@ -193,6 +215,26 @@ TEST_F(Post, AnsiReplySplitInsideADoubleByteCharacterDecodesWhole) {
   exchange.Reply = {bytes.substr(0, 4095), bytes.substr(4095)};
   Run();
   EXPECT_EQ(manager.ResponseText, FromAnsi(bytes));
+}
+
+// A reply without end is read up to the limit and no further.
+TEST_F(Post, ReplyStopsAtItsLimit) {
+  exchange.Reply.assign(MaxReplyBytes / 4095 + 3, std::string(4095, 'r'));
+  EXPECT_EQ(Run(), 0u);
+  EXPECT_EQ(manager.ResponseText, std::u16string(MaxReplyBytes, u'r'));
+  EXPECT_EQ(exchange.ReadRequests.size(), MaxReplyBytes / 4095 + 1) << "read past the limit";
+  EXPECT_EQ(log.Events.back(), "complete");
+}
+
+// A connection closed where the status line should be: WinINet reads status
+// 0, which is no reply at all.
+TEST_F(Post, NoStatusLineIsAFailureNotAReply) {
+  exchange.Status = 0;
+  exchange.Reply = {"never read"};
+  EXPECT_EQ(Run(), 12152u);
+  EXPECT_EQ(log.Events, (std::vector<std::string>{"error:E04010", "complete"}));
+  EXPECT_EQ(manager.StatusCode, -1);
+  EXPECT_EQ(manager.ResponseText, u"");
 }
 
 TEST_F(Post, ReplyEndsAtAFailedReadAndAnEmptyReplyStaysEmpty) {

@@ -79,7 +79,7 @@ TEST(RequestFormat, WorkedExampleByteForByte) {
   EXPECT_EQ(r.exchange.Declared[0], 427u);
   EXPECT_EQ(body.size(), 427u);
   EXPECT_EQ(r.exchange.HeaderBytes, "Content-Type: multipart/form-data; boundary=" + B +
-                                        "\r\nAccept-Language: utf-8\r\nConnection: Keep-Alive\r\n");
+                                        "\r\nAccept-Language: utf-8\r\nConnection: close\r\n");
   EXPECT_TRUE(r.exchange.HeaderText.empty());
   EXPECT_EQ(r.exchange.Verb, u"POST");
   EXPECT_EQ(r.exchange.Version, u"HTTP/1.0");
@@ -96,17 +96,29 @@ TEST(RequestFormat, MessagesOnlyEndWithTheDelimiterRightAfterTheLastValue) {
   // ANSI posts hand the header block over as text for the platform to convert.
   EXPECT_TRUE(r.exchange.HeaderBytes.empty());
   EXPECT_EQ(r.exchange.HeaderText, u"Content-Type: multipart/form-data; boundary=" + std::u16string(kBoundary) +
-                                       u"\r\nAccept-Language: ko\r\nConnection: Keep-Alive\r\n");
+                                       u"\r\nAccept-Language: ko\r\nConnection: close\r\n");
 }
 
-TEST(RequestFormat, SecondFileStartsWithCrLfAndNamesStayUnescaped) {
+// A name cannot end its quotes, add a parameter, a header line or a part,
+// nor a manifest field or row: quote, CR, LF, bar and 0 are escaped, the same
+// way in the part headers and the manifest, so rows and parts still match
+// by name. Every other character, "%" included, stays as it was.
+TEST(RequestFormat, SecondFileStartsWithCrLfAndNamesCannotForgeHeadersOrParts) {
   Request r;
   r.AddLocal(u"one \"q\".bin", "12");
   r.AddLocal(u"two.bin", "");
+  r.AddLocal(std::u16string(u"x\"; filename=\"evil\r\nContent-Type: text/html\r\n\r\n%|\0.bin", 54), "3");
+  r.manager.SetMessage(u"f\"\r\n\r\nforged", u"value\r\nkept");
   std::string body = r.Send();
-  std::string manifest = "Type|FileName|Size|\r\nN|one \"q\".bin|2|\r\nN|two.bin|0|\r\n";
-  EXPECT_EQ(body, "--" + B + "\r\nContent-Disposition: form-data; name=\"_ZTUInfo\"\r\n\r\n" + manifest + "\r\n" +
-                      FilePart("one \"q\".bin") + "12\r\n" + FilePart("two.bin") + "\r\n--" + B + "--\r\n");
+  std::string manifest =
+      "Type|FileName|Size|\r\nN|one %22q%22.bin|2|\r\nN|two.bin|0|\r\n"
+      "N|x%22; filename=%22evil%0D%0AContent-Type: text/html%0D%0A%0D%0A%%7C%00.bin|1|\r\n";
+  EXPECT_EQ(body, "--" + B + "\r\nContent-Disposition: form-data; name=\"f%22%0D%0A%0D%0Aforged\"\r\n\r\n"
+                      "value\r\nkept\r\n"
+                      "--" + B + "\r\nContent-Disposition: form-data; name=\"_ZTUInfo\"\r\n\r\n" + manifest + "\r\n" +
+                      FilePart("one %22q%22.bin") + "12\r\n" + FilePart("two.bin") + "\r\n" +
+                      FilePart("x%22; filename=%22evil%0D%0AContent-Type: text/html%0D%0A%0D%0A%%7C%00.bin") + "3\r\n--" +
+                      B + "--\r\n");
 }
 
 TEST(RequestFormat, KoreanNamesFollowTheChosenEncodingInBodyAndLength) {

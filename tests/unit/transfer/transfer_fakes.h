@@ -43,6 +43,7 @@ public:
   std::u16string HeaderText;               // AddHeaders(text)
   std::u16string Host, Path, Agent, Verb, Version;
   std::int32_t Port = 0;
+  bool Secure = false;
   std::vector<std::size_t> ReadRequests;
   int Closes = 0;
 
@@ -57,8 +58,8 @@ public:
     return Call("Connect");
   }
   CallResult OpenRequest(std::u16string_view verb, std::u16string_view path, std::u16string_view version,
-                         std::u16string_view) override {
-    Verb = verb, Path = path, Version = version;
+                         std::u16string_view, bool secure) override {
+    Verb = verb, Path = path, Version = version, Secure = secure;
     return Call("OpenRequest");
   }
   CallResult AddHeaders(std::string_view bytes) override {

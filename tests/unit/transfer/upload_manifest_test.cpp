@@ -56,6 +56,17 @@ TEST_F(ManifestFixture, RowKindsLineEndsAndAttributeValues) {
   EXPECT_EQ(manager.SendFiles[1].Size, 7);
 }
 
+// Names and values from a page cannot add a field or a row, nor cut the
+// manifest short: in entry names bars, line ends and 0 are escaped as the
+// part headers write them, in attribute names and values they become spaces.
+TEST_F(ManifestFixture, NoTextAddsAFieldARowOrEndsTheManifest) {
+  std::vector<CZTFileItem> files{Entry(std::u16string(u"a\0b|c\r\nN|x|1|", 13), 5, u"/s/a"),
+                                 Entry(u"next.doc", 2, u"/s/next.doc")};
+  files[0].SetAttribute(u"author", u"v\r\n|");
+  ASSERT_TRUE(BuildUploadManifest(&files, nullptr, attributes, manager));
+  EXPECT_EQ(Manifest(), u"Type|FileName|Size|author|note|\r\nV|a%00b%7Cc%0D%0AN%7Cx%7C1%7C|5|v   ||\r\nV|next.doc|2|||\r\n");
+}
+
 TEST_F(ManifestFixture, EitherListMayBeAbsent) {
   std::vector<CZTFileItem> deleted{Entry(u"x", 1, u"/x"), Entry(u"y", 2, u"/y")};
   ASSERT_TRUE(BuildUploadManifest(nullptr, &deleted, {}, manager));

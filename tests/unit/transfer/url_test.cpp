@@ -12,14 +12,17 @@ struct UrlCase {
   const char16_t* path;
   std::int32_t port;
   bool modified;
+  bool secure = false;
 };
 
 TEST(ParseUrl, SchemesHostsPortsAndPaths) {
   const UrlCase cases[] = {
       // Capital scheme, explicit port, query kept in the path, case kept.
       {u"HTTP://Server:8080/Up/Recv.asp?x=1#f", 5, u"Server", u"/Up/Recv.asp?x=1#f", 8080, true},
-      {u"https://host/a/b", 5, u"host", u"/a/b", 443, true},
-      {u"hTtPs://h:8443/", 5, u"h", u"/", 8443, true},
+      {u"https://host/a/b", 5, u"host", u"/a/b", 443, true, true},
+      {u"hTtPs://h:8443/", 5, u"h", u"/", 8443, true, true},
+      // A port of 443 does not make a plain URL secure.
+      {u"http://h:443/", 5, u"h", u"/", 443, true, false},
       {u"http://host/", 5, u"host", u"/", 80, true},
       // A bare colon is port 0 (posted to 80); a non-numeric port keeps the scheme's.
       {u"http://host:/x", 5, u"host", u"/x", 0, true},
@@ -46,6 +49,7 @@ TEST(ParseUrl, SchemesHostsPortsAndPaths) {
     EXPECT_EQ(parsed.Path, c.path) << name;
     EXPECT_EQ(parsed.Port, c.port) << name;
     EXPECT_EQ(parsed.MarkModified, c.modified) << name;
+    EXPECT_EQ(parsed.Secure, c.secure) << name;
   }
 }
 
@@ -56,27 +60,33 @@ TEST(SavedUrl, CutsBackIntoTheSameAddress) {
     const char16_t* host;
     const char16_t* path;
     std::int32_t port;
+    bool secure;
     const char16_t* saved;
   };
   const Address addresses[] = {
-      {u"Server", u"/Up/Recv.asp?x=1#f", 8080, u"http://Server:8080/Up/Recv.asp?x=1#f"},
-      {u"127.0.0.1", u"/", 80, u"http://127.0.0.1/"},
-      {u"host", u"/a/b", 443, u"http://host:443/a/b"},
-      {u"host", u"/x", 0, u"http://host:0/x"},
-      {u"\uD55C.example", u"/\uAE00", 65535, u"http://\uD55C.example:65535/\uAE00"},
+      {u"Server", u"/Up/Recv.asp?x=1#f", 8080, false, u"http://Server:8080/Up/Recv.asp?x=1#f"},
+      {u"127.0.0.1", u"/", 80, false, u"http://127.0.0.1/"},
+      {u"host", u"/a/b", 443, false, u"http://host:443/a/b"},
+      {u"host", u"/x", 0, false, u"http://host:0/x"},
+      {u"\uD55C.example", u"/\uAE00", 65535, false, u"http://\uD55C.example:65535/\uAE00"},
+      // The secure scheme survives a save, with its own default port left out.
+      {u"host", u"/a/b", 443, true, u"https://host/a/b"},
+      {u"host", u"/a/b", 80, true, u"https://host:80/a/b"},
+      {u"host", u"/s", 8443, true, u"https://host:8443/s"},
   };
   for (const Address& a : addresses) {
-    const std::u16string saved = SavedUrl(a.host, a.path, a.port);
+    const std::u16string saved = SavedUrl(a.host, a.path, a.port, a.secure);
     EXPECT_EQ(saved, a.saved);
     const ParsedUrl parsed = ParseUrl(saved, 7);
     EXPECT_EQ(parsed.Host, a.host);
     EXPECT_EQ(parsed.Path, a.path);
     EXPECT_EQ(parsed.Port, a.port);
+    EXPECT_EQ(parsed.Secure, a.secure);
   }
   // A port no URL can carry stays out of the text (the saved Port keeps it).
-  EXPECT_EQ(SavedUrl(u"h", u"/x", -1), u"http://h/x");
-  EXPECT_EQ(SavedUrl(u"", u"/only/path", 8080), u"/only/path");
-  EXPECT_EQ(SavedUrl(u"", u"", 80), u"");
+  EXPECT_EQ(SavedUrl(u"h", u"/x", -1, false), u"http://h/x");
+  EXPECT_EQ(SavedUrl(u"", u"/only/path", 8080, true), u"/only/path");
+  EXPECT_EQ(SavedUrl(u"", u"", 80, false), u"");
 }
 
 // A server entry's path as its download reads it: one port, whichever wins.
