@@ -87,7 +87,9 @@ echo "== progress dialogs"
 dialog=$(run dialog "$ZT_WINE_LOADER" "$tree/tools/bench/zt_control_post.exe" "$module" "$port" "$(winpath "$work/big.bin")" dialog)
 printf '%-34s %10s %12s\n' "control Post(true), dialog shown" "$dialog" "$(rate $big_bytes "$dialog")"
 awk -v d="$dialog" -v b="$bare" 'BEGIN { if (d > 0) printf "Post(true) / bare loop throughput: %.2f (wanted: at least 0.90)\n", b / d }'
-sed -n -E 's/^probe n ([0-9]+) p50 ([0-9.]+) p99 ([0-9.]+) max ([0-9.]+).*/dialog thread round trips during the post: \1 probes, p50 \2 ms, p99 \3 ms (wanted: under 50), max \4 ms/p' "$work/dialog.out"
+# Responsiveness in a run of its own: the probe's messages cost the post time.
+run probe "$ZT_WINE_LOADER" "$tree/tools/bench/zt_control_post.exe" "$module" "$port" "$(winpath "$work/big.bin")" probe >/dev/null
+sed -n -E 's/^probe n ([0-9]+) p50 ([0-9.]+) p99 ([0-9.]+) max ([0-9.]+).*/dialog thread round trips during the post: \1 probes, p50 \2 ms, p99 \3 ms (wanted: under 50), max \4 ms/p' "$work/probe.out"
 
 head -c $((20 * 1048576)) /dev/zero >"$work/mid.bin"
 limited=$(run limited "$ZT_WINE_LOADER" "$tree/tools/bench/zt_control_post.exe" "$module" "$port" "$(winpath "$work/mid.bin")" rate 500)
