@@ -154,6 +154,11 @@ inline long long PrivateKib() {
 
 }  // namespace figures_detail
 
+// Single figures, for checks that need only one of them often: each counts
+// just its own.
+inline long ThreadCount() { return figures_detail::Threads(); }
+inline long HandleCount() { return figures_detail::OpenHandles(); }
+
 inline ProcessFigures MeasureProcess() {
   ProcessFigures f;
   f.Handles = figures_detail::OpenHandles();

@@ -63,9 +63,6 @@ struct Fault {
   const wchar_t* TextHas = nullptr;            // a text the reply must hold
 };
 
-long ThreadCount() { return figures_detail::Threads(); }
-long HandleCount() { return figures_detail::OpenHandles(); }
-
 long TempFileCount() {
   wchar_t dir[MAX_PATH];
   GetTempPathW(MAX_PATH, dir);
@@ -192,8 +189,9 @@ protected:
     Outcome o;
     ControlClient c;
     Fill(c, f.Utf8);
-    const std::wstring url = f.NothingListening ? L"http://127.0.0.1:" + std::to_wstring(ClosedLoopbackPort()) + L"/matrix"
-                                                : base + L"/matrix";
+    const std::wstring url = f.NothingListening
+                                 ? L"http://127.0.0.1:" + std::to_wstring(ClosedLoopbackPort()) + L"/matrix"
+                                 : base + L"/matrix";
     c.Put(L"URL", Text(url.c_str()));
     if (f.Acts == Person::CancelWhileSending) c.Put(L"KByteRate", Long(100));  // three seconds a file
     const std::vector<std::wstring> listBefore = ListOf(c);
