@@ -313,6 +313,9 @@ protected:
       for (Way way : {Way::PostFile, Way::PostMessage, Way::PostDialog, Way::MultiDialog}) {
         if (f.DialogsOnly && (way == Way::PostFile || way == Way::PostMessage)) continue;
         if (f.File != FileFault::None && way == Way::PostMessage) continue;  // sends no file
+        // Named as it starts, so a cell that hangs is named in the output.
+        std::printf("cell: %s / %s\n", f.Row, Name(way));
+        std::fflush(stdout);
         const Outcome o = Run(f, way);
         Check(f, way, o);
         if (table.empty() || table.back().first != f.Row) table.emplace_back(f.Row, std::map<Way, Outcome>());

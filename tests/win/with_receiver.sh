@@ -48,3 +48,9 @@ if [ ${#tls[@]} -gt 0 ]; then
     { echo "with_receiver: the test authority could not be trusted" >&2; exit 1; }
 fi
 "$root/scripts/wine-exec" "$arch" "$@"
+rc=$?
+if [ "$rc" -ne 0 ]; then
+  echo "with_receiver: the receiver's last words:" >&2
+  tail -n 20 "$work/receiver.log" >&2
+fi
+exit "$rc"
