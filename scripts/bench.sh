@@ -2,8 +2,8 @@
 # Upload throughput and memory: the control's PostFile (the module loaded and
 # driven through IDispatch, as a page does) against the bare WinINet loop (the
 # ceiling under Wine) and curl, all to the loopback receiver in sink mode.
-# Then the progress dialogs: Post(true) of the same file with its dialog shown
-# (and how fast its thread answers meanwhile), the KByteRate limit, and
+# Then the progress dialogs: Post(true) of the same file with its dialog shown,
+# in pairs with the bare loop (and how fast its thread answers meanwhile), the KByteRate limit, and
 # OpenPostDialog over many small files against bare requests of them.
 # Then the list view at scale: adding 1,000 and 10,000 files, rebuilding and
 # sorting 10,000 rows, against a bare list view given the same rows. Last,
@@ -84,9 +84,17 @@ echo "(the 1 MiB PostFile took ${engine_small} s)"
 
 echo
 echo "== progress dialogs"
-dialog=$(run dialog "$ZT_WINE_LOADER" "$tree/tools/bench/zt_control_post.exe" "$module" "$port" "$(winpath "$work/big.bin")" dialog)
-printf '%-34s %10s %12s\n' "control Post(true), dialog shown" "$dialog" "$(rate $big_bytes "$dialog")"
-awk -v d="$dialog" -v b="$bare" 'BEGIN { if (d > 0) printf "Post(true) / bare loop throughput: %.2f (wanted: at least 0.90)\n", b / d }'
+# In three pairs, each dialog run beside a bare loop of its own: a single run
+# of either swings by a third on this shared machine. The median pair counts.
+for pair in 1 2 3; do
+  pair_bare=$(run bare_pair "$ZT_WINE_LOADER" "$tree/tools/bench/wininet_loop.exe" "$port" "$(winpath "$work/big.bin")" 4096)
+  dialog=$(run dialog "$ZT_WINE_LOADER" "$tree/tools/bench/zt_control_post.exe" "$module" "$port" "$(winpath "$work/big.bin")" dialog)
+  printf '%-34s %10s %12s   (bare loop beside it: %s s)\n' "control Post(true), dialog shown" "$dialog" \
+    "$(rate $big_bytes "$dialog")" "$pair_bare"
+  awk -v d="$dialog" -v b="$pair_bare" 'BEGIN { printf "%.4f\n", (d > 0 ? b / d : 0) }' >>"$work/dialog_ratios"
+done
+sort -n "$work/dialog_ratios" | sed -n 2p |
+  awk '{ printf "Post(true) / bare loop throughput, median of 3 pairs: %.2f (wanted: at least 0.90)\n", $1 }'
 # Responsiveness in a run of its own: the probe's messages cost the post time.
 run probe "$ZT_WINE_LOADER" "$tree/tools/bench/zt_control_post.exe" "$module" "$port" "$(winpath "$work/big.bin")" probe >/dev/null
 sed -n -E 's/^probe n ([0-9]+) p50 ([0-9.]+) p99 ([0-9.]+) max ([0-9.]+).*/dialog thread round trips during the post: \1 probes, p50 \2 ms, p99 \3 ms (wanted: under 50), max \4 ms/p' "$work/probe.out"
