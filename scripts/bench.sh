@@ -3,8 +3,8 @@
 # driven through IDispatch, as a page does) against the bare WinINet loop (the
 # ceiling under Wine) and curl, all to the loopback receiver in sink mode.
 # Then the progress dialogs: Post(true) of the same file with its dialog shown,
-# in pairs with the bare loop (and how fast its thread answers meanwhile), the KByteRate limit, and
-# OpenPostDialog over many small files against bare requests of them.
+# in pairs with the bare loop, and how fast its thread answers meanwhile; the
+# KByteRate limit; OpenPostDialog over many small files against bare requests.
 # Then the list view at scale: adding 1,000 and 10,000 files, rebuilding and
 # sorting 10,000 rows, against a bare list view given the same rows. Last,
 # the soak: handles, GDI and USER objects and private bytes over a thousand posts.
