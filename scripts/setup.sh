@@ -8,6 +8,8 @@ packages=(
   mingw-w64 mingw-w64-tools g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   libwine-dev wine wine64 wine32:i386
   xvfb xauth fonts-nanum imagemagick python3 curl time
+  msitools wixl gcab osslsigncode openssl
+  php-cli php-mbstring phpunit nodejs
 )
 
 sudo_cmd=()
