@@ -1,0 +1,48 @@
+'use strict';
+// The shared fixtures through readUpload, each body fed in small pieces so
+// that boundaries fall across them; hostile requests must be refused and
+// leave nothing in the temporary folder.
+const test = require('node:test');
+const assert = require('node:assert');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const { Readable } = require('node:stream');
+const { readUpload } = require('..');
+
+const folder = path.join(__dirname, '..', '..', 'fixtures');
+
+function request(raw) {
+  const end = raw.indexOf('\r\n\r\n');
+  const headers = {};
+  for (const line of raw.subarray(0, end).toString('latin1').split('\r\n').slice(1)) {
+    const colon = line.indexOf(':');
+    headers[line.slice(0, colon).trim().toLowerCase()] = line.slice(colon + 1).trim();
+  }
+  const body = raw.subarray(end + 4);
+  const pieces = [];
+  for (let at = 0; at < body.length; at += 997) pieces.push(body.subarray(at, at + 997));
+  return { stream: Readable.from(pieces), headers };
+}
+
+for (const name of fs.readdirSync(folder).filter((n) => n.endsWith('.http')).sort()) {
+  test(name, async () => {
+    const expected = JSON.parse(fs.readFileSync(path.join(folder, name.replace(/\.http$/, '.json'))));
+    const tmpDir = fs.mkdtempSync(path.join(os.tmpdir(), 'zt-node-kit-'));
+    try {
+      const { stream, headers } = request(fs.readFileSync(path.join(folder, name)));
+      const reading = readUpload(stream, { headers, tmpDir });
+      if (expected.error) {
+        await assert.rejects(reading, (e) => e.reason === expected.error);
+        assert.deepStrictEqual(fs.readdirSync(tmpDir), [], 'a refused request leaves no file');
+        return;
+      }
+      const upload = await reading;
+      assert.deepStrictEqual(JSON.parse(JSON.stringify(upload)), expected);
+      const stored = await upload.store(tmpDir);
+      for (const [i, p] of stored) assert.strictEqual(fs.statSync(p).size, upload.rows[i].size);
+    } finally {
+      fs.rmSync(tmpDir, { recursive: true, force: true });
+    }
+  });
+}
