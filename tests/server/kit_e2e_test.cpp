@@ -102,7 +102,7 @@ protected:
     Call(L"AddMessage", {Text(fields[0].first.c_str()), Text(fields[0].second.c_str())});
     Call(L"AddMessage", {Text(fields[1].first.c_str()), Text(fields[1].second.c_str())});
     local = {{L"N", L"a..b.txt", MakePatternFile(src + L"a..b.txt", 3000, 1), 3000, {L"kim", L"a b"}},
-             {L"N", L"data.bin", MakePatternFile(src + L"data.bin", 20001, 2), 20001, {L"\uC774", L""}},
+             {L"N", L"data.bin", MakePatternFile(src + L"data.bin", 4001, 2), 4001, {L"\uC774", L""}},
              {L"N", L"empty.dat", MakePatternFile(src + L"empty.dat", 0, 3), 0, {L"", L""}}};
     for (const Entry& e : local) {
       ASSERT_FALSE(e.Source.empty()) << Json(e.Name) << " could not be written";
