@@ -93,8 +93,9 @@ protected:
     EXPECT_EQ(control.GetText(L"ResponseText"), L"OK");
   }
 
-  // The page's list: three local files (one named with "..", one empty), a
-  // server file with a Korean name kept and one deleted, attributes with a
+  // The page's list: three local files (one named with "..", one empty), one
+  // that is gone by the time of the post, a server file with a Korean name
+  // kept and one deleted, attributes with a
   // bar in a value, message fields with a quote in a name. (Under Wine a
   // Korean file name cannot reach the host's file system without its locale.)
   void List() {
@@ -111,12 +112,16 @@ protected:
     }
     ASSERT_EQ(control.Put(L"FilePos", Long(0)).Hr, S_OK);
     Call(L"SetFileAttr", {Text(attributes[1].c_str()), Text(L"a|b")});  // the bar travels as a space
+    const std::wstring gone = MakePatternFile(src + L"gone.txt", 7, 4);
+    Call(L"AddLocalFile", {Text(gone.c_str())});
+    ASSERT_TRUE(DeleteFileW(gone.c_str()));
     Call(L"AddVirtualFileWithSize", {Text(L"/srv/docs/\uD55C\uAE00 \uBB38\uC11C.doc"), Text(L"1234")});
     Call(L"AddVirtualFile", {Text(L"/srv/docs/old.doc")});
-    Call(L"DeleteFile", {Long(4)});
+    Call(L"DeleteFile", {Long(5)});
   }
   std::vector<Entry> Rows() {
     std::vector<Entry> rows = local;
+    rows.push_back({L"N", L"gone.txt", L"", 7, {L"", L""}});  // its row comes, its file cannot
     rows.push_back({L"V", L"\uD55C\uAE00 \uBB38\uC11C.doc", L"", 1234, {L"", L""}});
     rows.push_back({L"D", L"old.doc", L"", 0, {L"", L""}});
     return rows;
@@ -150,6 +155,7 @@ TEST_F(ServerKit, EveryWayOfPostingIsUnderstood) {
   expected.push_back(Request(true, fields, false, {}, {}));
 
   // One request with the fields, then one per local file.
+  Call(L"DeleteFile", {Long(3)});
   std::thread person([&] {
     HWND dialog = FindDialog(kStatusTitle);
     if (!dialog) return;

@@ -46,3 +46,34 @@ for (const name of fs.readdirSync(folder).filter((n) => n.endsWith('.http')).sor
     }
   });
 }
+
+test('the Express example stores a request of the control and says OK', async () => {
+  const { spawn } = require('node:child_process');
+  const net = require('node:net');
+  const uploads = fs.mkdtempSync(path.join(os.tmpdir(), 'zt-node-express-'));
+  const server = spawn(process.execPath, [path.join(__dirname, '..', 'examples', 'express-server.js')],
+    { env: { ...process.env, PORT: '0', ZTUPLOAD_DIR: uploads } });
+  try {
+    const port = await new Promise((resolve, reject) => {
+      server.stdout.on('data', (d) => { const m = /PORT (\d+)/.exec(d); if (m) resolve(Number(m[1])); });
+      server.on('exit', reject);
+    });
+    const reply = await new Promise((resolve, reject) => {
+      const chunks = [];
+      const socket = net.connect(port, '127.0.0.1', () => socket.write(fs.readFileSync(path.join(folder, '01-post-utf8.http'))));
+      socket.on('data', (d) => chunks.push(d)).on('end', () => resolve(Buffer.concat(chunks).toString())).on('error', reject);
+    });
+    assert.match(reply, /^HTTP\/1\.1 200 [^]*\r\n\r\nOK$/);
+    const account = fs.readdirSync(uploads).filter((n) => n.endsWith('.json'));
+    assert.strictEqual(account.length, 1);
+    const got = JSON.parse(fs.readFileSync(path.join(uploads, account[0])));
+    for (const row of got.rows.filter((r) => r.file)) {
+      assert.strictEqual(fs.statSync(path.join(uploads, row.file.stored)).size, row.size);
+      delete row.file.stored;
+    }
+    assert.deepStrictEqual(got, JSON.parse(fs.readFileSync(path.join(folder, '01-post-utf8.json'))));
+  } finally {
+    server.kill();
+    fs.rmSync(uploads, { recursive: true, force: true });
+  }
+});
