@@ -140,8 +140,14 @@ function receive(stream, headers, options) {
     const fail = (reason, message) => {
       if (failure) return;
       failure = new UploadError(reason, message);
-      stream.unpipe && bb && stream.unpipe(bb);
-      stream.resume && stream.resume();
+      // Stop parsing: destroying the parser ends the file being written, so
+      // its temporary file can go; the rest of the body is drained unread.
+      // Not from inside the parser's own callbacks (a limit is one).
+      if (bb) {
+        stream.unpipe(bb);
+        process.nextTick(() => bb.destroy());
+      }
+      stream.resume();
       Promise.allSettled(writes).then(() =>
         Promise.all(files.map((f) => fsp.rm(f.tmpPath, { force: true })))).then(() => reject(failure));
     };
@@ -160,7 +166,7 @@ function receive(stream, headers, options) {
       fields.push({ name: Buffer.from(name, 'latin1'), value: Buffer.from(value, 'latin1') });
     });
     bb.on('file', (name, file, info) => {
-      if (failure) return file.resume();
+      if (failure) return file.on('error', () => {}).resume();  // ended by the parser's end
       const part = {
         name: Buffer.from(info.filename, 'latin1'),
         tmpPath: path.join(tmpDir, `zt-${crypto.randomBytes(16).toString('hex')}.part`),

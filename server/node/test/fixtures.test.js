@@ -77,3 +77,13 @@ test('the Express example stores a request of the control and says OK', async ()
     fs.rmSync(uploads, { recursive: true, force: true });
   }
 });
+
+test('a limit reached in a text or in the middle of a file refuses the request and leaves nothing', async () => {
+  for (const limit of [{ maxFieldBytes: 100 }, { maxFileBytes: 100 }]) {
+    const tmpDir = fs.mkdtempSync(path.join(os.tmpdir(), 'zt-node-limit-'));
+    const { stream, headers } = request(fs.readFileSync(path.join(folder, '01-post-utf8.http')));
+    await assert.rejects(readUpload(stream, { headers, tmpDir, ...limit }), (e) => e.reason === 'too-large');
+    assert.deepStrictEqual(fs.readdirSync(tmpDir), []);
+    fs.rmSync(tmpDir, { recursive: true });
+  }
+});
