@@ -199,6 +199,8 @@ function receive(stream, headers, options) {
 }
 
 function build(encoding, { fields, files }) {
+  // Every request of the control carries a part.
+  if (!fields.length && !files.length) throw new UploadError('incomplete', 'the request carries no part');
   const u = new Upload(encoding);
   const text = (bytes, what) => {
     if (encoding === 'utf-8') {

@@ -100,13 +100,18 @@ final class Upload
                                      bool $uploaded = false): self
     {
         $type = (string)($server['CONTENT_TYPE'] ?? '');
-        if (stripos($type, 'multipart/form-data') !== 0) {
-            throw new UploadError('not-multipart', 'the request is not multipart/form-data');
+        if (stripos($type, 'multipart/form-data') !== 0 || stripos($type, 'boundary=') === false) {
+            throw new UploadError('not-multipart', 'the request is not multipart/form-data with a boundary');
         }
         $length = (int)($server['CONTENT_LENGTH'] ?? 0);
         $limit = self::iniBytes((string)ini_get('post_max_size'));
         if ($limit > 0 && $length > $limit) {
             throw new UploadError('too-large', "the request's $length bytes exceed post_max_size");
+        }
+        if ($post === [] && $files === []) {
+            // Every request of the control carries a part; PHP also empties
+            // both when it could not read the body.
+            throw new UploadError('incomplete', 'the request carries no part');
         }
         $utf8 = strtolower(trim((string)($server['HTTP_ACCEPT_LANGUAGE'] ?? ''))) === 'utf-8';
         $u = new self($utf8 ? 'UTF-8' : $ansi);
