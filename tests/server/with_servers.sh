@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# with_servers.sh <win32|win64> <program>
+# with_servers.sh <win32|win64> <program> <report folder>
 # Runs the end-to-end program once against each server kit's example: the
 # PHP page under `php -S`, then the Node http example. The program finds the
 # server through ZT_KIT_URL and writes its files and expected.json into
@@ -7,7 +7,7 @@
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
-arch=$1 program=$2
+arch=$1 program=$2 reports=$3
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/zt-kits.XXXXXX")
 server=""
@@ -35,7 +35,7 @@ for kit in php node; do
   for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
   echo "== $kit example on port $port"
   ZT_KIT_URL="http://127.0.0.1:$port$path" ZT_KIT_WORK="Z:${work//\//\\}\\$kit\\src" \
-    "$root/scripts/wine-exec" "$arch" "$program" || status=1
+    "$root/scripts/wine-exec" "$arch" "$program" "--gtest_output=xml:$reports/zt_server_kit_tests_$kit.xml" || status=1
   python3 "$here/check_accounts.py" "$work/$kit/src/expected.json" "$work/$kit/up" || status=1
   [ $status -eq 0 ] || { echo "with_servers: the $kit server's log:" >&2; tail -n 20 "$work/$kit/server.log" >&2; }
   stop
