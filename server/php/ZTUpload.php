@@ -290,8 +290,14 @@ final class Upload
         $max = (int)ini_get('max_file_uploads');
         foreach ($files as [$fullPath, $tmp, $field, $error, $size]) {
             if ($error !== UPLOAD_ERR_OK) {
-                throw new UploadError($error === UPLOAD_ERR_PARTIAL ? 'incomplete' : 'too-large',
-                    sprintf('PHP did not receive the file part "%s" (upload error %d)', $field, $error));
+                $reason = match ($error) {
+                    UPLOAD_ERR_PARTIAL => 'incomplete',
+                    UPLOAD_ERR_INI_SIZE, UPLOAD_ERR_FORM_SIZE => 'too-large',
+                    UPLOAD_ERR_NO_FILE => 'unlisted-file',  // a file part without a name
+                    default => 'store-failed',              // no temporary folder, disk full
+                };
+                throw new UploadError($reason, sprintf('PHP did not receive the file part "%s" (upload error %d)',
+                    $field, $error));
             }
             if ($uploaded && !is_uploaded_file($tmp)) {
                 throw new UploadError('unlisted-file', 'a file part was not received with this request');
