@@ -27,10 +27,16 @@ done
 
 if [ ${#missing[@]} -eq 0 ]; then
   echo "setup: all ${#packages[@]} packages present"
-  exit 0
+else
+  echo "setup: installing ${missing[*]}"
+  "${sudo_cmd[@]}" apt-get update -q
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-echo "setup: installing ${missing[*]}"
-"${sudo_cmd[@]}" apt-get update -q
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+# The Node server kit's packages, exactly as its lock file says.
+node_kit=$(cd "$(dirname "${BASH_SOURCE[0]}")/../server/node" && pwd)
+if [ ! "$node_kit/node_modules/.package-lock.json" -nt "$node_kit/package-lock.json" ]; then
+  command -v npm >/dev/null || { echo "setup: npm is missing (nodesource's nodejs carries it, Debian's is the npm package)" >&2; exit 1; }
+  (cd "$node_kit" && npm ci --no-audit --no-fund)
+fi
 echo "setup: done"

@@ -1,0 +1,89 @@
+'use strict';
+// The shared fixtures through readUpload, each body fed in small pieces so
+// that boundaries fall across them; hostile requests must be refused and
+// leave nothing in the temporary folder.
+const test = require('node:test');
+const assert = require('node:assert');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const { Readable } = require('node:stream');
+const { readUpload } = require('..');
+
+const folder = path.join(__dirname, '..', '..', 'fixtures');
+
+function request(raw) {
+  const end = raw.indexOf('\r\n\r\n');
+  const headers = {};
+  for (const line of raw.subarray(0, end).toString('latin1').split('\r\n').slice(1)) {
+    const colon = line.indexOf(':');
+    headers[line.slice(0, colon).trim().toLowerCase()] = line.slice(colon + 1).trim();
+  }
+  const body = raw.subarray(end + 4);
+  const pieces = [];
+  for (let at = 0; at < body.length; at += 997) pieces.push(body.subarray(at, at + 997));
+  return { stream: Readable.from(pieces), headers };
+}
+
+for (const name of fs.readdirSync(folder).filter((n) => n.endsWith('.http')).sort()) {
+  test(name, async () => {
+    const expected = JSON.parse(fs.readFileSync(path.join(folder, name.replace(/\.http$/, '.json'))));
+    const tmpDir = fs.mkdtempSync(path.join(os.tmpdir(), 'zt-node-kit-'));
+    try {
+      const { stream, headers } = request(fs.readFileSync(path.join(folder, name)));
+      const reading = readUpload(stream, { headers, tmpDir });
+      if (expected.error) {
+        await assert.rejects(reading, (e) => e.reason === expected.error);
+        assert.deepStrictEqual(fs.readdirSync(tmpDir), [], 'a refused request leaves no file');
+        return;
+      }
+      const upload = await reading;
+      assert.deepStrictEqual(JSON.parse(JSON.stringify(upload)), expected);
+      const stored = await upload.store(tmpDir);
+      for (const [i, p] of stored) assert.strictEqual(fs.statSync(p).size, upload.rows[i].size);
+    } finally {
+      fs.rmSync(tmpDir, { recursive: true, force: true });
+    }
+  });
+}
+
+test('the Express example stores a request of the control and says OK', async () => {
+  const { spawn } = require('node:child_process');
+  const net = require('node:net');
+  const uploads = fs.mkdtempSync(path.join(os.tmpdir(), 'zt-node-express-'));
+  const server = spawn(process.execPath, [path.join(__dirname, '..', 'examples', 'express-server.js')],
+    { env: { ...process.env, PORT: '0', ZTUPLOAD_DIR: uploads } });
+  try {
+    const port = await new Promise((resolve, reject) => {
+      server.stdout.on('data', (d) => { const m = /PORT (\d+)/.exec(d); if (m) resolve(Number(m[1])); });
+      server.on('exit', reject);
+    });
+    const reply = await new Promise((resolve, reject) => {
+      const chunks = [];
+      const socket = net.connect(port, '127.0.0.1', () => socket.write(fs.readFileSync(path.join(folder, '01-post-utf8.http'))));
+      socket.on('data', (d) => chunks.push(d)).on('end', () => resolve(Buffer.concat(chunks).toString())).on('error', reject);
+    });
+    assert.match(reply, /^HTTP\/1\.1 200 [^]*\r\n\r\nOK$/);
+    const account = fs.readdirSync(uploads).filter((n) => n.endsWith('.json'));
+    assert.strictEqual(account.length, 1);
+    const got = JSON.parse(fs.readFileSync(path.join(uploads, account[0])));
+    for (const row of got.rows.filter((r) => r.file)) {
+      assert.strictEqual(fs.statSync(path.join(uploads, row.file.stored)).size, row.size);
+      delete row.file.stored;
+    }
+    assert.deepStrictEqual(got, JSON.parse(fs.readFileSync(path.join(folder, '01-post-utf8.json'))));
+  } finally {
+    server.kill();
+    fs.rmSync(uploads, { recursive: true, force: true });
+  }
+});
+
+test('a limit reached in a text or in the middle of a file refuses the request and leaves nothing', async () => {
+  for (const limit of [{ maxFieldBytes: 100 }, { maxFileBytes: 100 }]) {
+    const tmpDir = fs.mkdtempSync(path.join(os.tmpdir(), 'zt-node-limit-'));
+    const { stream, headers } = request(fs.readFileSync(path.join(folder, '01-post-utf8.http')));
+    await assert.rejects(readUpload(stream, { headers, tmpDir, ...limit }), (e) => e.reason === 'too-large');
+    assert.deepStrictEqual(fs.readdirSync(tmpDir), []);
+    fs.rmSync(tmpDir, { recursive: true });
+  }
+});
