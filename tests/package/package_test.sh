@@ -1,0 +1,192 @@
+#!/usr/bin/env bash
+# package_test.sh <win32|win64> <build tree> <ztupload-host.exe>
+# The deliverables as an administrator and a page meet them: packages made
+# from the tree and signed, installed, upgraded and removed with Wine's
+# msiexec, the cabinet installed through setupapi, and the control each
+# install leaves created by its ProgID. Runs in a Wine prefix of its own
+# (installs are machine state, and the machine's site lock would refuse
+# other tests' pages); the prefix is left as it was found.
+set -uo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+arch=$1 tree=$(cd "$2" && pwd) host=$3
+export ZT_WINE_ROOT=$tree/wine-package
+source "$root/scripts/wine-env.sh" "$arch"
+"$root/scripts/wine-prefix.sh" "$arch" >/dev/null || { echo "package_test: no Wine prefix" >&2; exit 1; }
+drive_c=$WINEPREFIX/drive_c
+
+failures=0
+fail() { echo "FAILED: $*" >&2; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+check() {  # what command...
+  local what=$1; shift
+  if "$@"; then pass "$what"; else fail "$what"; fi
+}
+wine() { timeout 120 "$ZT_WINE_LOADER" "$@"; }
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/zt-package-test.XXXXXX")
+receiver=""
+cleanup() {
+  [ -z "$receiver" ] || { kill "$receiver" 2>/dev/null; wait "$receiver" 2>/dev/null; }
+  rm -rf "$work" "$drive_c/zt-cab"
+}
+trap cleanup EXIT
+
+site_a=https://upload.example.com site_b='http://*.corp.example:8080'
+source "$tree/package.env"
+IFS=. read -r major minor patch <<<"$ZT_VERSION"
+next=$major.$minor.$((patch + 1))
+pkg=$ZT_ARCH
+
+# --- Packages, signatures and the one version ------------------------------
+"$root/scripts/package.sh" --tree "$tree" --out "$work/dist" --allow-site "$site_a" --allow-site "$site_b" \
+  >"$work/package.log" 2>&1 || { cat "$work/package.log"; echo "package_test: packaging failed" >&2; exit 1; }
+"$root/scripts/package.sh" --tree "$tree" --out "$work/next" --as-version "$next" >"$work/next.log" 2>&1 ||
+  { cat "$work/next.log"; echo "package_test: packaging the next version failed" >&2; exit 1; }
+check "the packager says loudly that a throwaway authority signed" grep -q "FOR TESTING ONLY" "$work/package.log"
+check "no cabinet without named sites" test ! -e "$work/next/ZTFileUpload-$pkg.cab"
+check "the checksums hold" bash -c "cd '$work/dist' && sha256sum --quiet -c SHA256SUMS"
+msi=$work/dist/ZTFileUpload-$ZT_VERSION-$pkg.msi next_msi=$work/next/ZTFileUpload-$next-$pkg.msi
+cab=$work/dist/ZTFileUpload-$pkg.cab ocx=$work/dist/$pkg/ZTFileUpload.ocx
+ca=$tree/package-signing/ca.pem
+for f in "$ocx" "$msi" "$cab"; do
+  name=$(basename "$f")
+  check "$name: the signature verifies" bash -c "osslsigncode verify -CAfile '$ca' -in '$f' >'$work/verify.log' 2>&1"
+  grep -q "SHA256" "$work/verify.log" || fail "$name: signed with SHA-256"
+  cp "$f" "$work/tampered"
+  size=$(stat -c %s "$f") at=$(( $(stat -c %s "$f") / 2 ))
+  byte=$(od -An -tu1 -j "$at" -N1 "$f" | tr -d ' ')
+  printf "$(printf '\\%03o' $(( (byte + 1) % 256 )))" | dd of="$work/tampered" bs=1 seek="$at" conv=notrunc status=none
+  [ "$(stat -c %s "$work/tampered")" = "$size" ] || fail "$name: tampering kept the size"
+  check "$name: one byte changed after signing is rejected" \
+    bash -c "! osslsigncode verify -CAfile '$ca' -in '$work/tampered' >/dev/null 2>&1"
+done
+
+mkdir -p "$work/cab"
+gcab -x -C "$work/cab" "$cab"
+check "the cabinet holds the module and its .inf" \
+  test "$(gcab -t "$cab" | sort | tr '\n' ' ')" = "ZTFileUpload.inf ZTFileUpload.ocx "
+commas="$major,$minor,$patch,0"
+module_version=$(python3 - "$ocx" <<'EOF'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+at = data.find(struct.pack("<I", 0xFEEF04BD))  # VS_FIXEDFILEINFO
+ms, ls = struct.unpack_from("<II", data, at + 8)
+print(f"{ms >> 16},{ms & 0xFFFF},{ls >> 16},{ls & 0xFFFF}")
+EOF
+)
+msi_version=$(msiinfo export "$msi" Property | awk -F'\t' '$1 == "ProductVersion" {print $2}')
+check "the module's version resource says $commas ($module_version)" test "$module_version" = "$commas"
+check "the MSI says $ZT_VERSION ($msi_version)" test "$msi_version" = "$ZT_VERSION"
+check "the .inf says $commas" grep -q "^FileVersion=$commas"$'\r'"$" "$work/cab/ZTFileUpload.inf"
+check "the README's <object> tag names this version" grep -q "ZTFileUpload-$pkg.cab#version=$commas\"" "$root/README.md"
+check "the .inf bakes in the sites" grep -q "\"cabinet1\",0,\"$site_b\"" "$work/cab/ZTFileUpload.inf"
+
+# --- What the machine holds -------------------------------------------------
+# The registry under a root as sorted "key|value" lines (Wine's reg export,
+# UTF-16), and the files of drive C: but for what Wine itself keeps changing.
+listing() {  # out-file
+  local out=$1 root_key
+  : >"$out"
+  for root_key in 'HKLM\Software' 'HKCU\Software'; do
+    wine reg export "$root_key" 'C:\zt-export.reg' /y >/dev/null 2>&1 || fail "reg export $root_key"
+    python3 - "$drive_c/zt-export.reg" >>"$out" <<'EOF'
+import sys
+text = open(sys.argv[1], "rb").read().decode("utf-16").replace("\\\r\n  ", "")
+key = ""
+for line in text.splitlines():
+    if line.startswith("["):
+        key = line
+        print(key + "|")
+    elif line and not line.startswith("Windows Registry") and not line.startswith("#"):
+        print(key + "|" + line)
+EOF
+    rm -f "$drive_c/zt-export.reg"
+  done
+  (cd "$drive_c" && find . -path ./windows/temp -prune -o -path ./users -prune -o -print | sed 's/^/file|/') >>"$out"
+  sort -o "$out" "$out"
+}
+classes_delta() {  # before after: lines added under Classes, the installer's own keys left out
+  comm -13 "$1" "$2" | grep -F '[HKEY_LOCAL_MACHINE\Software\Classes\' | grep -vF 'Classes\Installer\'
+}
+wine msiexec /? >/dev/null 2>&1  # msiexec's first run sets up what it keeps
+wineserver -w
+listing "$work/before.txt"
+
+# regsvr32 on the module at the path the MSI installs to: the keys it writes
+# are what the MSI must write.
+program_files="$drive_c/Program Files/ZTFileUpload"
+mkdir -p "$program_files"
+cp "$ocx" "$program_files/"
+wine regsvr32 /s 'C:\Program Files\ZTFileUpload\ZTFileUpload.ocx' || fail "regsvr32"
+listing "$work/regsvr32.txt"
+wine regsvr32 /s /u 'C:\Program Files\ZTFileUpload\ZTFileUpload.ocx' || fail "regsvr32 /u"
+rm -rf "$program_files"
+
+# --- The MSI: install, script, upgrade, remove -----------------------------
+wine msiexec /i "$(winpath "$msi")" /qn "ALLOWEDSITES=$site_a;$site_b" || fail "msiexec /i exited with $?"
+listing "$work/installed.txt"
+classes_delta "$work/before.txt" "$work/regsvr32.txt" >"$work/regsvr32.delta"
+classes_delta "$work/before.txt" "$work/installed.txt" >"$work/msi.delta"
+[ -s "$work/regsvr32.delta" ] || fail "regsvr32 wrote no class keys"
+if diff -u "$work/regsvr32.delta" "$work/msi.delta" >"$work/delta.diff"; then
+  pass "the MSI writes exactly the class keys regsvr32 writes ($(wc -l <"$work/msi.delta") lines)"
+else
+  fail "the MSI's class keys differ from regsvr32's:"; cat "$work/delta.diff" >&2
+fi
+check "the module is in Program Files" test -f "$program_files/ZTFileUpload.ocx"
+lock() { wine reg query 'HKLM\Software\ZTFileUpload\AllowedSites' /v installer 2>/dev/null | tr -d '\r' | grep -q "$1"; }
+check "the lock's key holds the list" lock "REG_SZ *$site_a;$site_b\$"
+
+python3 "$root/tools/receiver/receiver.py" --record-dir "$work/rec" --port-file "$work/port" --status 200 --body posted \
+  --timeout 300 >"$work/receiver.log" 2>&1 &
+receiver=$!
+for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
+printf 'URL=http://127.0.0.1:%s/upload/recv.asp\n' "$(cat "$work/port")" >"$work/params.txt"
+scripted() {  # expected-exit page-url-options...
+  local want=$1; shift
+  timeout 120 "$ZT_WINE_LOADER" "$host" --params "$(winpath "$work/params.txt")" "$@" \
+    "$(winpath "$here/installed_post.js")" >"$work/host.log" 2>&1
+  local rc=$?
+  [ $rc -eq "$want" ] || { echo "host exited with $rc:" >&2; cat "$work/host.log" >&2; return 1; }
+}
+check "a page on the first listed site posts through the installed control" \
+  scripted 0 --page-url https://upload.example.com/app/page.html
+check "the receiver got the post" grep -q '"name": "title"' "$work/rec/1.json"
+check "a page on the second listed site may script it" scripted 0 --page-url http://files.corp.example:8080/
+check "a page outside the list is refused" scripted 4 --page-url https://evil.example/page.html
+
+wine msiexec /i "$(winpath "$next_msi")" /qn || fail "msiexec /i (the next version) exited with $?"
+products=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null | tr -d '\r' |
+  grep -A20 'DisplayName.*ZTFileUpload' | grep DisplayVersion | awk '{print $3}' | tr '\n' ' ')
+check "the upgrade leaves one product, version $next ($products)" test "$products" = "$next "
+check "the upgrade keeps the lock's list" lock "REG_SZ *$site_a;$site_b\$"
+check "the upgraded control still refuses a page outside the list" scripted 4 --page-url https://evil.example/
+wine msiexec /x "$(winpath "$next_msi")" /qn || fail "msiexec /x exited with $?"
+listing "$work/removed.txt"
+if diff -u "$work/before.txt" "$work/removed.txt" >"$work/left.diff"; then
+  pass "removal leaves the registry and the files as before the install"
+else
+  fail "removal left these behind:"; grep '^[-+][^-+]' "$work/left.diff" | head -40 >&2
+fi
+
+# --- The cabinet's .inf through setupapi ------------------------------------
+mkdir -p "$drive_c/zt-cab"
+cp "$work/cab/"* "$drive_c/zt-cab/"
+wine rundll32 setupapi.dll,InstallHinfSection ZTFileUpload.Install 128 'C:\zt-cab\ZTFileUpload.inf' ||
+  fail "InstallHinfSection exited with $?"
+wineserver -w
+check "the .inf registers the control from Downloaded Program Files" bash -c \
+  "timeout 60 '$ZT_WINE_LOADER' reg query 'HKCR\\CLSID\\{641FC981-5EE3-4800-8C3C-68920AA6AC4D}\\InprocServer32' /ve 2>/dev/null | grep -qi 'Downloaded Program Files.ZTFileUpload.ocx'"
+check "the .inf writes the list" bash -c \
+  "timeout 60 '$ZT_WINE_LOADER' reg query 'HKLM\\Software\\ZTFileUpload\\AllowedSites' /v cabinet0 2>/dev/null | grep -q '$site_a'"
+check "its control serves a listed page" scripted 0 --page-url https://upload.example.com/
+check "its control refuses a page outside the list" scripted 4 --page-url https://evil.example/
+wine rundll32 setupapi.dll,InstallHinfSection ZTFileUpload.Uninstall 128 'C:\zt-cab\ZTFileUpload.inf' ||
+  fail "the .inf's removal exited with $?"
+wine reg delete 'HKLM\Software\ZTFileUpload' /f >/dev/null 2>&1
+wineserver -w
+
+echo "package_test: $failures failed"
+[ "$failures" -eq 0 ]
