@@ -2,7 +2,8 @@
 # package.sh [--tree DIR]... [--out DIR] [--allow-site URL]... [--as-version X.Y.Z]
 # The deliverables of built Windows trees (default build/win32 and
 # build/win64), written to --out (default dist/):
-#   <arch>/ZTFileUpload.ocx            the module, signed
+#   <arch>/ZTFileUpload.ocx            the module without its debug information, signed
+#   symbols/<arch>/ZTFileUpload.ocx.debug  that debug information, kept for crash reports
 #   ZTFileUpload-<version>-<arch>.msi  the per-machine installer, signed
 #   ZTFileUpload-<arch>.cab            for pages, signed; only with --allow-site
 #   SHA256SUMS
@@ -81,7 +82,7 @@ rm -rf "$out"
 mkdir -p "$out"
 for tree in "${trees[@]}"; do
   [ -f "$tree/package.env" ] || { echo "package: $tree holds no package.env: configure and build it first" >&2; exit 1; }
-  ZT_VERSION="" ZT_ARCH="" ZT_MODULE=""
+  ZT_VERSION="" ZT_ARCH="" ZT_MODULE="" ZT_OBJCOPY=""
   # shellcheck disable=SC1091
   source "$tree/package.env"
   [ -f "$ZT_MODULE" ] || { echo "package: $ZT_MODULE is not built" >&2; exit 1; }
@@ -90,7 +91,12 @@ for tree in "${trees[@]}"; do
   stage=$work/$arch
   mkdir -p "$stage" "$out/$arch"
 
-  cp "$ZT_MODULE" "$stage/ZTFileUpload.ocx"
+  # The tree's module carries its debug information (several times the
+  # code's size): it is kept apart, linked by name, and not shipped.
+  mkdir -p "$out/symbols/$arch"
+  "$ZT_OBJCOPY" --only-keep-debug "$ZT_MODULE" "$out/symbols/$arch/ZTFileUpload.ocx.debug"
+  "$ZT_OBJCOPY" --strip-debug --add-gnu-debuglink="$out/symbols/$arch/ZTFileUpload.ocx.debug" \
+    "$ZT_MODULE" "$stage/ZTFileUpload.ocx"
   sign "$stage/ZTFileUpload.ocx" "ZTFileUpload ActiveX Control"
   cp "$stage/ZTFileUpload.ocx" "$out/$arch/ZTFileUpload.ocx"
 
