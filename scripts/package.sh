@@ -111,8 +111,11 @@ for tree in "${trees[@]}"; do
       rows+="HKLM,\"Software\\ZTFileUpload\\AllowedSites\",\"cabinet$i\",0,\"$site\""$'\n'
       i=$((i + 1))
     done
+    # file-win32-x86 is the documented key for 32-bit browsers; for the
+    # 64-bit cabinet the key every browser takes, the page choosing the
+    # cabinet by the browser's architecture.
     platform_key=file-win32-x86
-    [ "$arch" = x64 ] && platform_key=file-win64-x64
+    [ "$arch" = x64 ] && platform_key=file
     python3 - "$packaging/ZTFileUpload.inf.in" "$stage/ZTFileUpload.inf" "$version" "$major,$minor,$patch,0" \
       "$arch" "$platform_key" "$rows" <<'EOF'
 import sys
