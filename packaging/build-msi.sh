@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # build-msi.sh <x86|x64> <version X.Y.Z> <module> <out.msi>
-# The installer from ZTFileUpload.wxs. wixl reads no component conditions,
-# so they are set in the built database afterwards.
+# The installer from ZTFileUpload.wxs. wixl reads no component conditions
+# and places an action sequenced After= another at the end, so both are
+# set in the built database afterwards.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 arch=$1 version=$2 module=$3 msi=$4
@@ -17,4 +18,5 @@ wixl -a "$arch" -D Version="$version" -D Arch="$arch" -D Module="$(basename "$mo
 msibuild "$msi" -q "UPDATE Component SET Condition = 'ALLOWEDSITES' WHERE Component = 'SiteLock'" \
   -q "UPDATE Component SET Condition = 'NOT SCRIPTINGCATEGORYFOUND OR SCRIPTINGCATEGORYOURS' WHERE Component = 'ScriptingCategory'" \
   -q "UPDATE Component SET Condition = 'NOT INITIALIZINGCATEGORYFOUND OR INITIALIZINGCATEGORYOURS' WHERE Component = 'InitializingCategory'" \
-  -q "UPDATE Property SET Value = 'ALLOWEDSITES;WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED' WHERE Property = 'SecureCustomProperties'"
+  -q "UPDATE Property SET Value = 'ALLOWEDSITES;WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED' WHERE Property = 'SecureCustomProperties'" \
+  -q "UPDATE InstallExecuteSequence SET Sequence = 51 WHERE Action = 'UseGivenSites'"

@@ -30,6 +30,8 @@ receiver=""
 cleanup() {
   [ -z "$receiver" ] || { kill "$receiver" 2>/dev/null; wait "$receiver" 2>/dev/null; }
   rm -rf "$work" "$drive_c/zt-cab"
+  # A failed run may have left anything installed: the prefix is made afresh.
+  [ "$failures" -eq 0 ] || { wineserver -k; rm -rf "$WINEPREFIX"; }
 }
 trap cleanup EXIT
 
@@ -166,12 +168,18 @@ check "the receiver got the post" grep -q '"name": "title"' "$work/rec/1.json"
 check "a page on the second listed site may script it" scripted 0 --page-url http://files.corp.example:8080/
 check "a page outside the list is refused" scripted 4 --page-url https://evil.example/page.html
 
+products() {  # the versions of every ZTFileUpload product installed
+  wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null | tr -d '\r' |
+    grep -A20 'DisplayName.*ZTFileUpload' | grep DisplayVersion | awk '{print $3}' | tr '\n' ' '
+}
 wine msiexec /i "$(winpath "$next_msi")" /qn || fail "msiexec /i (the next version) exited with $?"
-products=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null | tr -d '\r' |
-  grep -A20 'DisplayName.*ZTFileUpload' | grep DisplayVersion | awk '{print $3}' | tr '\n' ' ')
-check "the upgrade leaves one product, version $next ($products)" test "$products" = "$next "
-check "the upgrade keeps the lock's list" lock "$site_a;$site_b"
-check "the upgraded control still refuses a page outside the list" scripted 4 --page-url https://evil.example/
+check "the upgrade leaves one product, version $next ($(products))" test "$(products)" = "$next "
+check "an upgrade without ALLOWEDSITES keeps the lock's list" lock "$site_a;$site_b"
+# A list given replaces the one installed (the search for it must not win).
+wine msiexec /i "$(winpath "$next_msi")" /qn REINSTALL=ALL REINSTALLMODE=vomus "ALLOWEDSITES=$site_a" ||
+  fail "msiexec /i REINSTALL=ALL exited with $?"
+check "a reinstall with ALLOWEDSITES writes the new list" lock "$site_a"
+check "a page the new list dropped is refused" scripted 4 --page-url http://files.corp.example:8080/
 wine msiexec /x "$(winpath "$next_msi")" /qn || fail "msiexec /x exited with $?"
 listing "$work/removed.txt"
 if diff -u "$work/before.txt" "$work/removed.txt" >"$work/left.diff"; then
