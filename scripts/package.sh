@@ -115,7 +115,7 @@ for tree in "${trees[@]}"; do
     # 64-bit cabinet the key every browser takes, the page choosing the
     # cabinet by the browser's architecture.
     platform_key=file-win32-x86
-    [ "$arch" = x64 ] && platform_key=file
+    [ "$arch" = x64 ] && platform_key="file"
     python3 - "$packaging/ZTFileUpload.inf.in" "$stage/ZTFileUpload.inf" "$version" "$major,$minor,$patch,0" \
       "$arch" "$platform_key" "$rows" <<'EOF'
 import sys

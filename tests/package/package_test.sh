@@ -45,6 +45,9 @@ pkg=$ZT_ARCH
 "$root/scripts/package.sh" --tree "$tree" --out "$work/dist" --allow-site "$site_a" --allow-site "$site_b" \
   >"$work/package.log" 2>&1 || { cat "$work/package.log"; echo "package_test: packaging failed" >&2; exit 1; }
 check "the packager says loudly that a throwaway authority signed" grep -q "FOR TESTING ONLY" "$work/package.log"
+check "a site that is no allow-list entry stops the packager" \
+  bash -c "'$root/scripts/package.sh' --tree '$tree' --out '$work/bad' --allow-site 'https://a.example\",0,\"x' 2>&1 |
+           grep -q 'is not an allow-list entry' && [ ! -e '$work/bad' ]"
 check "the checksums hold" bash -c "cd '$work/dist' && sha256sum --quiet -c SHA256SUMS"
 msi=$work/dist/ZTFileUpload-$ZT_VERSION-$pkg.msi next_msi=$work/next/ZTFileUpload-$next-$pkg.msi
 cab=$work/dist/ZTFileUpload-$pkg.cab ocx=$work/dist/$pkg/ZTFileUpload.ocx
