@@ -210,6 +210,9 @@ for section in Uninstall RemoveFiles; do
   wine rundll32 setupapi.dll,InstallHinfSection "ZTFileUpload.$section" 128 'C:\zt-cab\ZTFileUpload.inf' ||
     fail "the .inf's $section exited with $?"
 done
+# What stays by design, cleared by the test: the categories (the module's
+# unregistration leaves them to the system) and the lock's key (a browser
+# removing the control leaves the list too: it outlives the control).
 for catid in 7DD95801 7DD95802; do
   wine reg delete "HKCR\Component Categories\{$catid-9882-11CF-9FA9-00AA006C42C4}" /f >/dev/null 2>&1
 done
@@ -220,7 +223,7 @@ rm -rf "$drive_c/zt-cab"
 [ $made_downloaded = 0 ] || rmdir "$downloaded" || fail "Downloaded Program Files holds more than the control"
 listing "$work/after-cab.txt"
 if diff -u "$work/before.txt" "$work/after-cab.txt" >"$work/left.diff"; then
-  pass "the .inf's removal leaves the machine as before"
+  pass "the .inf's removal leaves nothing else behind"
 else
   fail "the .inf's removal left these behind:"; grep '^[-+][^-+]' "$work/left.diff" | head -40 >&2
 fi
