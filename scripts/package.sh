@@ -14,8 +14,8 @@
 # Signing: ZT_SIGN_CERT (the certificate with its chain, PEM) and ZT_SIGN_KEY
 # (its private key, PEM), with ZT_SIGN_PASS_FILE holding the key's password
 # when it has one and ZT_SIGN_TIMESTAMP_URL an RFC 3161 time-stamp server.
-# Without ZT_SIGN_CERT a throwaway authority made in the build tree signs,
-# and the packages are for testing only.
+# Without ZT_SIGN_CERT a throwaway authority made in the build tree (or in
+# ZT_TEST_SIGNER_DIR) signs, and the packages are for testing only.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 packaging=$root/packaging
@@ -58,7 +58,7 @@ if [ -n "${ZT_SIGN_CERT:-}" ]; then
   [ -n "${ZT_SIGN_KEY:-}" ] || { echo "package: ZT_SIGN_CERT is set but ZT_SIGN_KEY is not" >&2; exit 2; }
   sign_cert=$ZT_SIGN_CERT sign_key=$ZT_SIGN_KEY
 else
-  throwaway=${trees[0]}/package-signing
+  throwaway=${ZT_TEST_SIGNER_DIR:-${trees[0]}/package-signing}
   "$packaging/make-test-signer.sh" "$throwaway"
   sign_cert=$throwaway/signer-chain.pem sign_key=$throwaway/signer.key
   cat >&2 <<EOF

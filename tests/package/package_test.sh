@@ -36,6 +36,8 @@ cleanup() {
 trap cleanup EXIT
 
 site_a=https://upload.example.com site_b='http://*.corp.example:8080'
+# The run's own throwaway signer, apart from ./run package's.
+export ZT_TEST_SIGNER_DIR=$work/signer
 source "$tree/package.env"
 IFS=. read -r major minor patch <<<"$ZT_VERSION"
 next=$major.$minor.$((patch + 1))
@@ -51,7 +53,7 @@ check "a site that is no allow-list entry stops the packager" \
 check "the checksums hold" bash -c "cd '$work/dist' && sha256sum --quiet -c SHA256SUMS"
 msi=$work/dist/ZTFileUpload-$ZT_VERSION-$pkg.msi next_msi=$work/next/ZTFileUpload-$next-$pkg.msi
 cab=$work/dist/ZTFileUpload-$pkg.cab ocx=$work/dist/$pkg/ZTFileUpload.ocx
-ca=$tree/package-signing/ca.pem
+ca=$ZT_TEST_SIGNER_DIR/ca.pem
 for f in "$ocx" "$msi" "$cab"; do
   name=$(basename "$f")
   check "$name: the signature verifies" bash -c "osslsigncode verify -CAfile '$ca' -in '$f' >'$work/verify.log' 2>&1"
