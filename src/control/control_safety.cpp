@@ -23,7 +23,17 @@ bool ReadAllowList(HKEY root, std::vector<std::u16string>* entries) {
     com::RegKey key;
     if (com::RegKey::Open(root, kAllowedSitesKey, &key, view) != ERROR_SUCCESS) continue;
     found = true;
-    for (const std::wstring& value : key.TextValues()) entries->push_back(FromWide(value.c_str(), value.size()));
+    // One value may hold several entries separated by ';', as an installer
+    // writes the list it was given in one value.
+    for (const std::wstring& value : key.TextValues()) {
+      std::size_t start = 0;
+      while (start <= value.size()) {
+        std::size_t end = value.find(L';', start);
+        if (end == std::wstring::npos) end = value.size();
+        entries->push_back(FromWide(value.c_str() + start, end - start));
+        start = end + 1;
+      }
+    }
   }
   return found;
 }

@@ -61,6 +61,9 @@ expect refused "machine list: a subdomain on another port" --page-url http://a.c
 expect refused "machine list: the wildcard's own name" --page-url http://corp.example:8080/x
 expect refused "machine list: a file page" --page-url "file:///C:/pages/upload.html"
 expect refused "machine list: a container naming no page" --no-page-url
+list "$machine" "https://upload.example.com; http://*.corp.example:8080;"
+expect allowed "machine list: one value holding entries split at ';'" --page-url http://a.corp.example:8080/x
+expect refused "machine list: the split entries and nothing else" --page-url https://evil.example/
 list "$user" "file:" "nopage:"
 expect allowed "user list adds file pages" --page-url "file:///C:/pages/upload.html"
 expect allowed "user list adds containers naming no page" --no-page-url
