@@ -11,6 +11,7 @@ UploadQueue::UploadQueue(const std::vector<const CZTFileItem*>& files) {
     if (!entry || entry->LocalPath.empty()) continue;
     Job job;
     job.ListPosition = static_cast<std::int32_t>(i);
+    job.Entry = *entry;
     job.Name = entry->Name;
     job.LocalPath = entry->LocalPath;
     job.Size = entry->Size < 0 ? 0 : static_cast<std::uint64_t>(entry->Size);

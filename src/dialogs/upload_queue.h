@@ -1,7 +1,9 @@
 #pragma once
 // The run of the multi-file dialog: which entries it sends (those with a
 // local path, in list order), the state of each, and the byte totals behind
-// the overall bar. Every listed entry has one row, in the same order.
+// the overall bar. Every listed entry has one row, in the same order. Each
+// job holds its own copy of the entry taken when the dialog opened: what the
+// person approved is what goes out, whatever a page does to the list meanwhile.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,7 +17,8 @@ enum class RowState { Waiting = 0, Sending = 1, Done = 2, Failed = 3 };
 class UploadQueue {
 public:
   struct Job {
-    std::int32_t ListPosition = -1;  // position of the entry in the control's file list
+    std::int32_t ListPosition = -1;  // position of the entry in the control's file list when listed
+    CZTFileItem Entry;               // the entry as listed, sent as such
     std::u16string Name;
     std::u16string LocalPath;
     std::uint64_t Size = 0;
