@@ -94,7 +94,7 @@ for pair in 1 2 3; do
   awk -v d="$dialog" -v b="$pair_bare" 'BEGIN { printf "%.4f\n", (d > 0 ? b / d : 0) }' >>"$work/dialog_ratios"
 done
 sort -n "$work/dialog_ratios" | sed -n 2p |
-  awk '{ printf "Post(true) / bare loop throughput, median of 3 pairs: %.2f (wanted: at least 0.90)\n", $1 }'
+  awk '{ printf "Post(true) / bare loop throughput, median of 3 pairs: %.2f (wanted: at least 0.95)\n", $1 }'
 # Responsiveness in a run of its own: the probe's messages cost the post time.
 run probe "$ZT_WINE_LOADER" "$tree/tools/bench/zt_control_post.exe" "$module" "$port" "$(winpath "$work/big.bin")" probe >/dev/null
 sed -n -E 's/^probe n ([0-9]+) p50 ([0-9.]+) p99 ([0-9.]+) max ([0-9.]+).*/dialog thread round trips during the post: \1 probes, p50 \2 ms, p99 \3 ms (wanted: under 50), max \4 ms/p' "$work/probe.out"
@@ -109,7 +109,7 @@ head -c 1024 /dev/urandom >"$work/one.bin"
 for i in $(seq 0 $((files - 1))); do cp "$work/one.bin" "$work/many/f$i.bin"; done
 multi=$(run multi "$ZT_WINE_LOADER" "$tree/tools/bench/zt_control_post.exe" "$module" "$port" "$(winpath "$work/many")" multi "$files")
 bare_each=$(run bare_each "$ZT_WINE_LOADER" "$tree/tools/bench/wininet_loop.exe" "$port" "$(winpath "$work/one.bin")" 4096 "$files")
-awk -v m="$multi" -v b="$bare_each" -v n="$files" 'BEGIN { if (n > 0 && b > 0) printf "OpenPostDialog, %d files of 1 KiB: %.2f ms a file; bare request: %.2f ms a file; ratio %.2f (wanted: at most 2)\n", n, 1000 * m / n, 1000 * b / n, m / b }'
+awk -v m="$multi" -v b="$bare_each" -v n="$files" 'BEGIN { if (n > 0 && b > 0) printf "OpenPostDialog, %d files of 1 KiB: %.2f ms a file; bare request: %.2f ms a file; ratio %.2f (wanted: at most 1.5)\n", n, 1000 * m / n, 1000 * b / n, m / b }'
 
 echo
 echo "== the list view at scale ($arch, report presentation)"

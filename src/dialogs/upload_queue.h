@@ -43,6 +43,11 @@ public:
   bool AllProcessed() const;
   // Overall percentage: bytes of the finished jobs over the grand total.
   int OverallPercent() const;
+  // Whether a processed run left failed jobs.
+  bool HasFailed() const;
+  // Puts every failed job back to Waiting, its bytes no longer counted as
+  // sent, so the next StartNext calls send just those; the number put back.
+  int RequeueFailed();
   // Rows whose name equals name ignoring case (the rows a state change shows on).
   std::vector<int> RowsNamed(const std::u16string& name) const;
 

@@ -73,7 +73,9 @@ TEST_F(MultiPostDialog, SendsEachLocalFileInItsOwnRequestWithItsState) {
   const long before = receiver.Count();
 
   std::vector<std::vector<std::wstring>> listed, finished;
-  std::wstring server, port, closeCaption;
+  std::vector<std::vector<std::wstring>> retried;
+  std::wstring server, port, closeCaption, startCaption;
+  bool retryOffered = true;
   bool startEnabled = true, pauseEnabled = true, closeEnabled = false;
   int overall = -1, fileBar = -1;
   ASSERT_TRUE(Open([&](HWND dialog) {
@@ -90,6 +92,14 @@ TEST_F(MultiPostDialog, SendsEachLocalFileInItsOwnRequestWithItsState) {
     closeEnabled = ItemEnabled(dialog, kCancel);
     overall = BarPosition(dialog, kOverallBar);
     fileBar = BarPosition(dialog, kFileBar);
+    startCaption = ItemText(dialog, kStart);
+    // The file is back: the retry sends it alone.
+    MakePatternFile(gone, 5000, 3);
+    Click(dialog, kStart);
+    WaitUntil([&] { return ItemText(dialog, kCancel) == L"Cancel"; }, 5000);
+    WaitUntil([&] { return ItemText(dialog, kCancel) == L"Close"; });
+    retried = ListRows(GetDlgItem(dialog, kList), 4);
+    retryOffered = ItemEnabled(dialog, kStart);
     Click(dialog, kCancel);
   }));
 
@@ -105,13 +115,19 @@ TEST_F(MultiPostDialog, SendsEachLocalFileInItsOwnRequestWithItsState) {
   EXPECT_EQ(finished[1][3], kDone);
   EXPECT_EQ(finished[2][3], kFailed);  // never arrived, so never "done"
   EXPECT_EQ(closeCaption, L"Close");
-  EXPECT_FALSE(startEnabled);
+  EXPECT_TRUE(startEnabled);  // offered again for the failed file
+  EXPECT_EQ(startCaption, L"\uC7AC\uC2DC\uB3C4");  // "재시도"
+  ASSERT_EQ(retried.size(), 3u);
+  for (const auto& row : retried) EXPECT_EQ(row[3], kDone) << row[0];
+  EXPECT_FALSE(retryOffered);  // nothing failed the second time
   EXPECT_FALSE(pauseEnabled);
   EXPECT_TRUE(closeEnabled);
   EXPECT_EQ(overall, 100);
   EXPECT_EQ(fileBar, 0);  // the last file was gone: nothing of it was sent
   // The fields alone first, then one request per file that exists.
-  ASSERT_EQ(receiver.Count(), before + 3);
+  ASSERT_EQ(receiver.Count(), before + 4);
+  EXPECT_EQ(FileOf(before + 4), L"gone.bin");  // the retry: that file alone
+  EXPECT_TRUE(receiver.Raw(before + 4).find("\r\n\r\n" + PatternBytes(5000, 3) + "\r\n--") != std::string::npos);
   std::string fields = receiver.Account(before + 1);
   EXPECT_NE(fields.find("\"who\""), std::string::npos);
   EXPECT_EQ(fields.find("\"filename\": \""), std::string::npos);

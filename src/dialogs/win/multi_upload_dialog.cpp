@@ -104,7 +104,11 @@ bool CZTMultiFileUploadStatusDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRES
     case WM_COMMAND:
       switch (LOWORD(wp)) {
         case IDC_MULTI_START:
-          if (!running_) Start();
+          if (!running_) {
+            Start();
+          } else if (done_) {
+            Retry();
+          }
           return true;
         case IDC_MULTI_PAUSE:
           PauseOrResume();
@@ -232,10 +236,32 @@ void CZTMultiFileUploadStatusDlg::FinishJob(bool arrived) {
 
 void CZTMultiFileUploadStatusDlg::EnterDone() {
   done_ = true;
-  EnableWindow(Item(IDC_MULTI_START), FALSE);
+  // Files that failed can be sent again from here, without starting over.
+  const bool retry = queue_->HasFailed();
+  if (retry) SetDlgItemTextW(Window(), IDC_MULTI_START, AsWide(progress_text::RetryCaption()));
+  EnableWindow(Item(IDC_MULTI_START), retry ? TRUE : FALSE);
   EnableWindow(Item(IDC_MULTI_PAUSE), FALSE);
   EnableWindow(Item(IDC_MULTI_CANCEL), TRUE);
   SetDlgItemTextW(Window(), IDC_MULTI_CANCEL, L"Close");
+}
+
+void CZTMultiFileUploadStatusDlg::Retry() {
+  const auto& jobs = queue_->Jobs();
+  std::vector<int> failed;
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    if (jobs[i].State == RowState::Failed) failed.push_back(static_cast<int>(i));
+  }
+  if (queue_->RequeueFailed() == 0) return;
+  for (int job : failed) ShowRowState(job);
+  SetBar(Window(), IDC_MULTI_OVERALL_BAR, queue_->OverallPercent());
+  done_ = false;
+  runClock_.Start(MonotonicMs());
+  SetDlgItemTextW(Window(), IDC_MULTI_START, L"Start");
+  SetDlgItemTextW(Window(), IDC_MULTI_CANCEL, L"Cancel");
+  EnableWindow(Item(IDC_MULTI_START), FALSE);
+  EnableWindow(Item(IDC_MULTI_CANCEL), FALSE);
+  EnableWindow(Item(IDC_MULTI_PAUSE), TRUE);
+  StartNextFile();
 }
 
 void CZTMultiFileUploadStatusDlg::ShowRowState(int job) {

@@ -47,6 +47,8 @@ private:
   void FileEnded();
   void FinishJob(bool arrived);
   void EnterDone();
+  // Sends the failed files again (Start reads "재시도" once a run left some).
+  void Retry();
   void ShowRowState(int job);
   // Stops the post for good (see AbandonPost) and wakes a throttle wait.
   void GiveUp();
