@@ -16,6 +16,8 @@ namespace zt {
 namespace {
 
 constexpr char16_t kMessageFieldsRefusedCode[] = u"E04007";
+constexpr UINT_PTR kLimitTimer = 1;  // the page's KByteRate, read again while no report comes
+constexpr UINT kLimitEveryMs = 250;
 constexpr wchar_t kErrorCaption[] = L"\uC624\uB958";  // "오류"
 
 void SetItemText(HWND dialog, int id, const std::u16string& text) { SetDlgItemTextW(dialog, id, AsWide(text)); }
@@ -129,6 +131,10 @@ bool CZTMultiFileUploadStatusDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRES
         // A display that could not be refreshed must not end the post.
       }
       return true;
+    case WM_TIMER:
+      if (wp != kLimitTimer) return false;
+      kbyteRate_ = owner_.KByteRate();
+      return true;
     case WM_UPLOAD_FAILURE:
       fileFailed_ = true;
       return true;
@@ -154,6 +160,7 @@ void CZTMultiFileUploadStatusDlg::Start() {
   }
   running_ = true;
   kbyteRate_ = owner_.KByteRate();
+  SetTimer(Window(), kLimitTimer, kLimitEveryMs, nullptr);
   runClock_.Start(MonotonicMs());
   EnableWindow(Item(IDC_MULTI_START), FALSE);
   EnableWindow(Item(IDC_MULTI_CANCEL), FALSE);

@@ -60,7 +60,8 @@ private:
   PostOwner& owner_;
   std::unique_ptr<UploadQueue> queue_;
   std::vector<CZTFileAttrInfo> attributeNames_;  // the manifest's columns as listed
-  // The page's limit, read again on the dialog's thread at every report it shows.
+  // The page's limit, read again on the dialog's thread at every report it
+  // shows and four times a second, so a change applies mid-post.
   std::atomic<std::int32_t> kbyteRate_{0};
   bool running_ = false;   // Start was accepted
   bool paused_ = false;

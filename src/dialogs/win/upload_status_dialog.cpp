@@ -17,6 +17,8 @@ namespace zt {
 namespace {
 
 constexpr UINT_PTR kFinishTimer = 1;
+constexpr UINT_PTR kLimitTimer = 2;  // the page's KByteRate, read again while no report comes
+constexpr UINT kLimitEveryMs = 250;
 constexpr UINT kFinishDelayMs = 500;
 constexpr int kPanelTextX = 6;
 
@@ -104,6 +106,7 @@ bool CZTFileUploadStatusDlg::OnInitDialog() {
   clock_.Start(now);
   startMs_ = now;
   gate_.Reset(now);
+  if (async_) SetTimer(Window(), kLimitTimer, kLimitEveryMs, nullptr);
   manager.Post(1);
   return true;
 }
@@ -131,6 +134,7 @@ bool CZTFileUploadStatusDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* 
       Paint();
       return true;
     case WM_TIMER:
+      if (wp == kLimitTimer) kbyteRate_ = owner_.KByteRate();
       if (wp == kFinishTimer) {
         KillTimer(Window(), kFinishTimer);
         End(IDOK);

@@ -56,7 +56,8 @@ private:
 
   PostOwner& owner_;
   const bool async_;
-  // The page's limit, read again on the dialog's thread at every report it shows.
+  // The page's limit, read again on the dialog's thread at every report it
+  // shows and four times a second, so a change applies mid-post.
   std::atomic<std::int32_t> kbyteRate_{0};
   CXPButton stop_;
   CXPButton cancel_;
