@@ -83,6 +83,22 @@ echo "peak memory (max RSS of the Wine process): PostFile of 1 MiB $(cat "$work/
 echo "(the 1 MiB PostFile took ${engine_small} s)"
 
 echo
+echo "== a body past 4 GiB (WinINet counts 32 bits; the control declares the length itself)"
+# Sparse: no disk space, zeros to read. The receiver parses this one (stores
+# nothing) and checks the declared length against the bytes and the parts.
+truncate -s 4831838208 "$work/huge.bin"
+curl -s "http://127.0.0.1:$port/_control?store=0&record_raw=0" >/dev/null
+huge=$(run huge "$ZT_WINE_LOADER" "$tree/tools/bench/zt_control_post.exe" "$module" "$port" "$(winpath "$work/huge.bin")")
+curl -s "http://127.0.0.1:$port/_control/requests" | python3 -c '
+import json, sys
+a = json.load(sys.stdin)[-1]
+size = next((p.get("size") for p in a.get("parts", []) if p.get("filename") == "huge.bin"), None)
+ok = a.get("complete") and a.get("content_length") == a.get("body_bytes") and size == 4831838208
+print("PostFile of a 4.5 GiB sparse file: %s s, declared %s, received %s, file part %s bytes, %s (wanted: whole)" %
+      (sys.argv[1], a.get("content_length"), a.get("body_bytes"), size, "whole" if ok else "NOT WHOLE"))' "$huge"
+rm -f "$work/huge.bin"
+
+echo
 echo "== progress dialogs"
 # In three pairs, each dialog run beside a bare loop of its own: a single run
 # of either swings by a third on this shared machine. The median pair counts.
@@ -94,7 +110,7 @@ for pair in 1 2 3; do
   awk -v d="$dialog" -v b="$pair_bare" 'BEGIN { printf "%.4f\n", (d > 0 ? b / d : 0) }' >>"$work/dialog_ratios"
 done
 sort -n "$work/dialog_ratios" | sed -n 2p |
-  awk '{ printf "Post(true) / bare loop throughput, median of 3 pairs: %.2f (wanted: at least 0.90)\n", $1 }'
+  awk '{ printf "Post(true) / bare loop throughput, median of 3 pairs: %.2f (wanted: at least 0.95)\n", $1 }'
 # Responsiveness in a run of its own: the probe's messages cost the post time.
 run probe "$ZT_WINE_LOADER" "$tree/tools/bench/zt_control_post.exe" "$module" "$port" "$(winpath "$work/big.bin")" probe >/dev/null
 sed -n -E 's/^probe n ([0-9]+) p50 ([0-9.]+) p99 ([0-9.]+) max ([0-9.]+).*/dialog thread round trips during the post: \1 probes, p50 \2 ms, p99 \3 ms (wanted: under 50), max \4 ms/p' "$work/probe.out"
@@ -109,7 +125,7 @@ head -c 1024 /dev/urandom >"$work/one.bin"
 for i in $(seq 0 $((files - 1))); do cp "$work/one.bin" "$work/many/f$i.bin"; done
 multi=$(run multi "$ZT_WINE_LOADER" "$tree/tools/bench/zt_control_post.exe" "$module" "$port" "$(winpath "$work/many")" multi "$files")
 bare_each=$(run bare_each "$ZT_WINE_LOADER" "$tree/tools/bench/wininet_loop.exe" "$port" "$(winpath "$work/one.bin")" 4096 "$files")
-awk -v m="$multi" -v b="$bare_each" -v n="$files" 'BEGIN { if (n > 0 && b > 0) printf "OpenPostDialog, %d files of 1 KiB: %.2f ms a file; bare request: %.2f ms a file; ratio %.2f (wanted: at most 2)\n", n, 1000 * m / n, 1000 * b / n, m / b }'
+awk -v m="$multi" -v b="$bare_each" -v n="$files" 'BEGIN { if (n > 0 && b > 0) printf "OpenPostDialog, %d files of 1 KiB: %.2f ms a file; bare request: %.2f ms a file; ratio %.2f (wanted: at most 1.5)\n", n, 1000 * m / n, 1000 * b / n, m / b }'
 
 echo
 echo "== the list view at scale ($arch, report presentation)"

@@ -41,6 +41,20 @@ DisplayGate::Decision DisplayGate::Check(std::uint64_t nowMs, std::uint64_t sent
   return d;
 }
 
+bool ProgressMailbox::Leave(DisplayGate::Decision due) {
+  due_.fetch_or((due.Labels ? kLabels : 0u) | (due.Rate ? kRate : 0u));
+  return !pending_.exchange(true);
+}
+
+DisplayGate::Decision ProgressMailbox::Take() {
+  pending_ = false;  // before the parts, so a report left meanwhile sends a new note
+  const unsigned due = due_.exchange(0);
+  DisplayGate::Decision d;
+  d.Labels = (due & kLabels) != 0;
+  d.Rate = (due & kRate) != 0;
+  return d;
+}
+
 int PercentOf(std::uint64_t sent, std::uint64_t total) {
   if (total == 0) return 0;
   if (sent >= total) return 100;

@@ -4,6 +4,7 @@
 // refreshes to one, the rate, the estimate and the throttle delay. Times are
 // milliseconds of a monotonic clock, so neither midnight nor a change of the
 // wall clock can make a reading jump.
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 
@@ -44,6 +45,25 @@ public:
 
 private:
   std::uint64_t lastMs_;
+};
+
+// How a post's worker tells the dialog's thread that a report is waiting
+// without ever waiting for it: the worker leaves the parts of the display
+// that are due (the values themselves go in atomics of the dialog, stored
+// before Leave) and sends a note only when none is on its way; the dialog
+// takes the due parts, then reads the values. At most one note is queued,
+// and the last report always reaches the display.
+class ProgressMailbox {
+public:
+  // Worker: true when the dialog must be sent a note.
+  bool Leave(DisplayGate::Decision due);
+  // Dialog: the parts due since the last Take; the next Leave sends a note.
+  DisplayGate::Decision Take();
+
+private:
+  static constexpr unsigned kLabels = 1, kRate = 2;
+  std::atomic<unsigned> due_{0};
+  std::atomic<bool> pending_{false};
 };
 
 // sent * 100 / total, 0 for an empty total, never above 100.

@@ -24,5 +24,6 @@ std::u16string OverallKilobytes(std::uint64_t sent, std::uint64_t total);   // t
 std::u16string FileOf(std::int32_t count, std::int32_t current);            // "총파일 n 개 중 m 개 전송 중"
 std::u16string ColumnTitle(int column);                                     // 0..3
 std::u16string RowState(int state);                                         // 0 waiting .. 3 failed
+std::u16string RetryCaption();                                              // "재시도"
 
 }  // namespace zt::progress_text

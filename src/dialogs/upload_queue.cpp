@@ -11,6 +11,7 @@ UploadQueue::UploadQueue(const std::vector<const CZTFileItem*>& files) {
     if (!entry || entry->LocalPath.empty()) continue;
     Job job;
     job.ListPosition = static_cast<std::int32_t>(i);
+    job.Entry = *entry;
     job.Name = entry->Name;
     job.LocalPath = entry->LocalPath;
     job.Size = entry->Size < 0 ? 0 : static_cast<std::uint64_t>(entry->Size);
@@ -21,10 +22,32 @@ UploadQueue::UploadQueue(const std::vector<const CZTFileItem*>& files) {
 
 int UploadQueue::StartNext() {
   current_ = -1;
+  while (next_ < static_cast<int>(jobs_.size()) && jobs_[static_cast<std::size_t>(next_)].State != RowState::Waiting) {
+    ++next_;
+  }
   if (next_ >= static_cast<int>(jobs_.size())) return -1;
   current_ = next_++;
   jobs_[static_cast<std::size_t>(current_)].State = RowState::Sending;
   return current_;
+}
+
+bool UploadQueue::HasFailed() const {
+  for (const Job& job : jobs_) {
+    if (job.State == RowState::Failed) return true;
+  }
+  return false;
+}
+
+int UploadQueue::RequeueFailed() {
+  int count = 0;
+  for (Job& job : jobs_) {
+    if (job.State != RowState::Failed) continue;
+    job.State = RowState::Waiting;
+    totalSent_ -= job.Size;
+    ++count;
+  }
+  if (count > 0) next_ = 0;
+  return count;
 }
 
 void UploadQueue::FinishCurrent(bool arrived) {

@@ -1,7 +1,9 @@
 #pragma once
 // The run of the multi-file dialog: which entries it sends (those with a
 // local path, in list order), the state of each, and the byte totals behind
-// the overall bar. Every listed entry has one row, in the same order.
+// the overall bar. Every listed entry has one row, in the same order. Each
+// job holds its own copy of the entry taken when the dialog opened: what the
+// person approved is what goes out, whatever a page does to the list meanwhile.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,7 +17,8 @@ enum class RowState { Waiting = 0, Sending = 1, Done = 2, Failed = 3 };
 class UploadQueue {
 public:
   struct Job {
-    std::int32_t ListPosition = -1;  // position of the entry in the control's file list
+    std::int32_t ListPosition = -1;  // position of the entry in the control's file list when listed
+    CZTFileItem Entry;               // the entry as listed, sent as such
     std::u16string Name;
     std::u16string LocalPath;
     std::uint64_t Size = 0;
@@ -40,6 +43,11 @@ public:
   bool AllProcessed() const;
   // Overall percentage: bytes of the finished jobs over the grand total.
   int OverallPercent() const;
+  // Whether a processed run left failed jobs.
+  bool HasFailed() const;
+  // Puts every failed job back to Waiting, its bytes no longer counted as
+  // sent, so the next StartNext calls send just those; the number put back.
+  int RequeueFailed();
   // Rows whose name equals name ignoring case (the rows a state change shows on).
   std::vector<int> RowsNamed(const std::u16string& name) const;
 

@@ -64,9 +64,9 @@ public:
   virtual ~HttpExchange() = default;
 
   // The largest body length the platform can declare in Content-Length.
-  // WinINet's INTERNET_BUFFERS::dwBufferTotal is 32 bits: 0xFFFFFFFF there.
   // The post refuses a larger body before connecting rather than declare a
-  // wrong length.
+  // wrong length. (WinINet's dwBufferTotal is 32 bits; past that our
+  // exchange writes the header itself.)
   virtual std::uint64_t MaxDeclaredLength() const = 0;
 
   // InternetOpenW(agent, INTERNET_OPEN_TYPE_PRECONFIG, no proxy, 0).
@@ -86,7 +86,8 @@ public:
   // HttpAddRequestHeadersW with the wide block (ANSI posts), HTTP_ADDREQ_FLAG_ADD.
   virtual CallResult AddHeaders(std::u16string_view text) = 0;
   // HttpSendRequestExW with HSR_INITIATE and one INTERNET_BUFFERSW whose
-  // dwBufferTotal is totalLength. The post never passes a length above
+  // dwBufferTotal is totalLength (past 32 bits: 0, with a Content-Length
+  // header of totalLength added first). The post never passes a length above
   // MaxDeclaredLength().
   virtual CallResult SendRequest(std::uint64_t totalLength) = 0;
   // One InternetWriteFile of exactly size bytes; *written receives the count

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <thread>
@@ -72,7 +73,9 @@ TEST_F(MultiPostDialog, SendsEachLocalFileInItsOwnRequestWithItsState) {
   const long before = receiver.Count();
 
   std::vector<std::vector<std::wstring>> listed, finished;
-  std::wstring server, port, closeCaption;
+  std::vector<std::vector<std::wstring>> retried;
+  std::wstring server, port, closeCaption, startCaption;
+  bool retryOffered = true;
   bool startEnabled = true, pauseEnabled = true, closeEnabled = false;
   int overall = -1, fileBar = -1;
   ASSERT_TRUE(Open([&](HWND dialog) {
@@ -89,6 +92,14 @@ TEST_F(MultiPostDialog, SendsEachLocalFileInItsOwnRequestWithItsState) {
     closeEnabled = ItemEnabled(dialog, kCancel);
     overall = BarPosition(dialog, kOverallBar);
     fileBar = BarPosition(dialog, kFileBar);
+    startCaption = ItemText(dialog, kStart);
+    // The file is back: the retry sends it alone.
+    MakePatternFile(gone, 5000, 3);
+    Click(dialog, kStart);
+    WaitUntil([&] { return ItemText(dialog, kCancel) == L"Cancel"; }, 5000);
+    WaitUntil([&] { return ItemText(dialog, kCancel) == L"Close"; });
+    retried = ListRows(GetDlgItem(dialog, kList), 4);
+    retryOffered = ItemEnabled(dialog, kStart);
     Click(dialog, kCancel);
   }));
 
@@ -104,13 +115,19 @@ TEST_F(MultiPostDialog, SendsEachLocalFileInItsOwnRequestWithItsState) {
   EXPECT_EQ(finished[1][3], kDone);
   EXPECT_EQ(finished[2][3], kFailed);  // never arrived, so never "done"
   EXPECT_EQ(closeCaption, L"Close");
-  EXPECT_FALSE(startEnabled);
+  EXPECT_TRUE(startEnabled);  // offered again for the failed file
+  EXPECT_EQ(startCaption, L"\uC7AC\uC2DC\uB3C4");  // "재시도"
+  ASSERT_EQ(retried.size(), 3u);
+  for (const auto& row : retried) EXPECT_EQ(row[3], kDone) << row[0];
+  EXPECT_FALSE(retryOffered);  // nothing failed the second time
   EXPECT_FALSE(pauseEnabled);
   EXPECT_TRUE(closeEnabled);
   EXPECT_EQ(overall, 100);
   EXPECT_EQ(fileBar, 0);  // the last file was gone: nothing of it was sent
   // The fields alone first, then one request per file that exists.
-  ASSERT_EQ(receiver.Count(), before + 3);
+  ASSERT_EQ(receiver.Count(), before + 4);
+  EXPECT_EQ(FileOf(before + 4), L"gone.bin");  // the retry: that file alone
+  EXPECT_TRUE(receiver.Raw(before + 4).find("\r\n\r\n" + PatternBytes(5000, 3) + "\r\n--") != std::string::npos);
   std::string fields = receiver.Account(before + 1);
   EXPECT_NE(fields.find("\"who\""), std::string::npos);
   EXPECT_EQ(fields.find("\"filename\": \""), std::string::npos);
@@ -149,6 +166,27 @@ TEST_F(MultiPostDialog, RefusedFieldsStopTheRunAndServerEntriesAloneFinishAtOnce
   EXPECT_EQ(control.GetText(L"ErrorCode"), L"E04007");
   EXPECT_EQ(control.GetText(L"ErrorDescription"), kFieldsRefused);
 
+  // Refused before sending: the refusal's own code and text, in the box too.
+  ASSERT_EQ(control.Put(L"URL", Text(L"")).Hr, S_OK);
+  boxText.clear();
+  ASSERT_TRUE(Open([&](HWND dialog) {
+    if (!dialog) return;
+    Click(dialog, kStart);
+    if (HWND box = FindDialog(kErrorTitle)) {
+      boxText = TextOf(GetDlgItem(box, 0xFFFF));
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+      WaitGone(box);
+    }
+    PressEscape(dialog);
+    WaitGone(dialog, 5000);
+  }));
+  const std::wstring noDestination = L"\uC804\uC1A1 \uB300\uC0C1 \uD638\uC2A4\uD2B8\uBA85\uACFC \uC704\uCE58\uB97C "
+                                     L"\uC124\uC815\uD558\uC9C0 \uC54A\uC558\uC2B5\uB2C8\uB2E4.";
+  EXPECT_EQ(control.GetText(L"ErrorCode"), L"E01001");
+  EXPECT_EQ(control.GetText(L"ErrorDescription"), noDestination);
+  EXPECT_EQ(boxText, noDestination);
+  EXPECT_EQ(receiver.Count(), before + 1);
+
   // Only server entries: nothing to send, the way out is there at once.
   ControlClient serverOnly;
   ASSERT_EQ(serverOnly.Put(L"URL", Text(url.c_str())).Hr, S_OK);
@@ -168,6 +206,47 @@ TEST_F(MultiPostDialog, RefusedFieldsStopTheRunAndServerEntriesAloneFinishAtOnce
   EXPECT_EQ(rows, 0u);
   EXPECT_TRUE(closable);
   EXPECT_EQ(receiver.Count(), before + 1);
+}
+
+// A page's timer, run by the dialog's modal loop on the page's thread.
+std::function<void()> pageTick;
+void CALLBACK PageTimer(HWND, UINT, UINT_PTR, DWORD) {
+  if (pageTick) pageTick();
+}
+
+TEST_F(MultiPostDialog, APageEditingTheListMidRunChangesNothingTheRowsShow) {
+  for (const wchar_t* name : {L"a.bin", L"b.bin", L"c.bin"}) Add(folder.MakeFile(name, 3000));
+  const std::wstring other = folder.MakeFile(L"x.bin", 3000);
+  receiver.Rule("delay=0.6");  // the first file is still on its way when the page acts
+  const long before = receiver.Count();
+  std::atomic<bool> started{false};
+  bool edited = false;
+  pageTick = [&] {
+    if (!started || edited) return;
+    edited = true;
+    control.Call(L"DeleteFile2", {Text(L"b.bin")});
+    control.Call(L"AddLocalFile", {Text(other.c_str())});
+  };
+  const UINT_PTR timer = SetTimer(nullptr, 0, 20, PageTimer);
+  std::vector<std::vector<std::wstring>> rows;
+  ASSERT_TRUE(Open([&](HWND dialog) {
+    if (!dialog) return;
+    Click(dialog, kStart);
+    started = true;
+    WaitUntil([&] { return ItemText(dialog, kCancel) == L"Close"; });
+    rows = ListRows(GetDlgItem(dialog, kList), 4);
+    Click(dialog, kCancel);
+  }));
+  KillTimer(nullptr, timer);
+  pageTick = nullptr;
+  EXPECT_TRUE(edited);
+  ASSERT_EQ(rows.size(), 3u);
+  for (const auto& row : rows) EXPECT_EQ(row[3], kDone) << row[0];
+  ASSERT_EQ(receiver.Count(), before + 3);
+  EXPECT_EQ(FileOf(before + 1), L"a.bin");
+  EXPECT_EQ(FileOf(before + 2), L"b.bin");  // deleted by the page, still the row the person approved
+  EXPECT_EQ(FileOf(before + 3), L"c.bin");
+  EXPECT_EQ(control.GetLong(L"FileCount"), 3);  // the page's own edit stands in the list
 }
 
 // Last, as a guard: a cancelled body on a kept connection once reached the

@@ -269,17 +269,40 @@ TEST_F(PostDialog, TransferFailureLeavesItsCodeAndText) {
 
 // Last, as a guard: a cancelled body on a kept connection once reached the
 // next request of the process through Wine's pool (posts now close theirs).
+// A page's timer, run by the dialog's modal loop on the page's thread.
+std::function<void()> pageTick;
+void CALLBACK PageTimer(HWND, UINT, UINT_PTR, DWORD) {
+  if (pageTick) pageTick();
+}
+
 TEST_F(PostDialog, CancelCutsTheBodyAndReleasesThePost) {
   Add(folder.MakeFile(L"long.bin", 32 << 20));
   Put(L"URL", Text(url.c_str()));
   Put(L"KByteRate", Long(4000));  // eight seconds if nobody cancels
   const long before = receiver.Count();
   const long long bytesBefore = receiver.BodyBytes();
+  // Midway the page lowers the limit; the post slows down at once.
+  std::atomic<bool> lower{false};
+  pageTick = [&] {
+    if (lower.exchange(false)) Put(L"KByteRate", Long(100));
+  };
+  const UINT_PTR timer = SetTimer(nullptr, 0, 20, PageTimer);
+  long long slowBytes = -1;
   PostRun run = Post(true, [&](HWND dialog) {
     if (!dialog) return;
     WaitUntil([&] { return BarPosition(dialog, kBar) >= 5; });
+    lower = true;
+    WaitUntil([&] { return !lower; });
+    Sleep(500);  // what was under way drains
+    const long long from = receiver.BodyBytes();
+    Sleep(1500);
+    slowBytes = receiver.BodyBytes() - from;
     Click(dialog, kCancel);
   });
+  KillTimer(nullptr, timer);
+  pageTick = nullptr;
+  EXPECT_GE(slowBytes, 0);
+  EXPECT_LT(slowBytes, 1 << 20) << "the lowered limit (100 KB/s) did not take effect";
   ASSERT_EQ(run.Hr, S_OK);
   EXPECT_EQ(run.Result, L"");
   EXPECT_LT(run.Seconds, 7.0);

@@ -465,10 +465,11 @@ TEST_F(Posting, RefusalsBeforeSending) {
   EXPECT_EQ(control.GetText(L"URL"), L"/x");
 }
 
-// A file over 4 GiB's 32-bit halves: the manifest and the request carry
-// its full 64-bit length. Sparse, and the receiver keeps none of it.
+// A body past what 32 bits count: the manifest, the declared length and the
+// bytes sent all carry the full 64-bit size. Sparse, and the receiver keeps
+// none of it.
 TEST_F(Posting, LargeSparseFileGoesOutWhole) {
-  const long long size = 2684354560LL;  // 2.5 GiB
+  const long long size = 4295032832LL;  // 4 GiB + 64 KiB
   const std::wstring path = folder.Path() + L"sparse.bin";
   HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);

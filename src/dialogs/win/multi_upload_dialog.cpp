@@ -9,15 +9,15 @@
 #include "platform/module_state.h"
 #include "platform/wide_text.h"
 #include "resource.h"
-#include "text/format.h"
 #include "transfer/upload_manifest.h"
 
 namespace zt {
 
 namespace {
 
-constexpr UINT kMessageFieldsRefused = 4007;
 constexpr char16_t kMessageFieldsRefusedCode[] = u"E04007";
+constexpr UINT_PTR kLimitTimer = 1;  // the page's KByteRate, read again while no report comes
+constexpr UINT kLimitEveryMs = 250;
 constexpr wchar_t kErrorCaption[] = L"\uC624\uB958";  // "오류"
 
 void SetItemText(HWND dialog, int id, const std::u16string& text) { SetDlgItemTextW(dialog, id, AsWide(text)); }
@@ -86,6 +86,7 @@ bool CZTMultiFileUploadStatusDlg::OnInitDialog() {
   std::vector<const CZTFileItem*> entries;
   for (const auto& entry : owner_.Model().Files()) entries.push_back(entry.get());
   queue_ = std::make_unique<UploadQueue>(entries);
+  attributeNames_ = owner_.Model().AttributeNames();
   const auto& jobs = queue_->Jobs();
   for (std::size_t i = 0; i < jobs.size(); ++i) {
     LVITEMW item{};
@@ -105,7 +106,11 @@ bool CZTMultiFileUploadStatusDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRES
     case WM_COMMAND:
       switch (LOWORD(wp)) {
         case IDC_MULTI_START:
-          if (!running_) Start();
+          if (!running_) {
+            Start();
+          } else if (done_) {
+            Retry();
+          }
           return true;
         case IDC_MULTI_PAUSE:
           PauseOrResume();
@@ -120,7 +125,15 @@ bool CZTMultiFileUploadStatusDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRES
           return false;
       }
     case WM_UPLOAD_PROGRESS:
-      ShowProgress(*reinterpret_cast<const FileProgressReport*>(lp));
+      try {
+        ShowProgress();
+      } catch (const std::exception&) {
+        // A display that could not be refreshed must not end the post.
+      }
+      return true;
+    case WM_TIMER:
+      if (wp != kLimitTimer) return false;
+      kbyteRate_ = owner_.KByteRate();
       return true;
     case WM_UPLOAD_FAILURE:
       fileFailed_ = true;
@@ -136,15 +149,18 @@ bool CZTMultiFileUploadStatusDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRES
 void CZTMultiFileUploadStatusDlg::Start() {
   if (!owner_.Model().Messages().empty()) {
     // The message fields go first, on this thread, and must be taken.
+    // A post refused before sending keeps its own reason (no destination,
+    // another post running); a server that did not take the fields is E04007.
     const std::u16string_view refusal = owner_.PostMessages();
     if (!refusal.empty() || owner_.ResponseStatusCode() != 200) {
-      owner_.RecordError(kMessageFieldsRefusedCode);
-      MessageBoxW(Window(), AsWide(FormatText(kMessageFieldsRefused)), kErrorCaption, MB_OK);
+      owner_.RecordError(refusal.empty() ? std::u16string_view(kMessageFieldsRefusedCode) : refusal);
+      MessageBoxW(Window(), AsWide(owner_.ErrorDescription()), kErrorCaption, MB_OK);
       return;
     }
   }
   running_ = true;
   kbyteRate_ = owner_.KByteRate();
+  SetTimer(Window(), kLimitTimer, kLimitEveryMs, nullptr);
   runClock_.Start(MonotonicMs());
   EnableWindow(Item(IDC_MULTI_START), FALSE);
   EnableWindow(Item(IDC_MULTI_CANCEL), FALSE);
@@ -171,13 +187,13 @@ void CZTMultiFileUploadStatusDlg::StartNextFile() {
 
 bool CZTMultiFileUploadStatusDlg::PostJob(int job) {
   const UploadQueue::Job& next = queue_->Jobs()[static_cast<std::size_t>(job)];
-  const auto& files = owner_.Model().Files();
-  if (next.ListPosition < 0 || static_cast<std::size_t>(next.ListPosition) >= files.size()) return false;
   const std::uint64_t now = MonotonicMs();
   fileClock_.Start(now);
   fileStartMs_ = now;
   gate_.Reset(now);
   lastBar_ = -1;
+  fileSent_ = 0;
+  fileSize_ = 0;
   counterCurrent_ = job + 1;
   fileFailed_ = false;
   SetBar(Window(), IDC_MULTI_FILE_BAR, 0);
@@ -185,14 +201,14 @@ bool CZTMultiFileUploadStatusDlg::PostJob(int job) {
   CZTTransMgr& manager = owner_.NewManager();
   std::vector<CZTFileItem> one;
   try {
-    one.push_back(*files[static_cast<std::size_t>(next.ListPosition)]);
+    one.push_back(next.Entry);
   } catch (const std::bad_alloc&) {
     owner_.ReleaseManager();
     return false;
   }
   // A file that is no longer where it was listed has nothing to send: it
   // fails here rather than post a manifest row without its data.
-  if (!BuildUploadManifest(&one, nullptr, owner_.Model().AttributeNames(), manager) || manager.SendFiles.empty() ||
+  if (!BuildUploadManifest(&one, nullptr, attributeNames_, manager) || manager.SendFiles.empty() ||
       !owner_.FillDestination(manager)) {
     owner_.ReleaseManager();
     return false;
@@ -227,10 +243,32 @@ void CZTMultiFileUploadStatusDlg::FinishJob(bool arrived) {
 
 void CZTMultiFileUploadStatusDlg::EnterDone() {
   done_ = true;
-  EnableWindow(Item(IDC_MULTI_START), FALSE);
+  // Files that failed can be sent again from here, without starting over.
+  const bool retry = queue_->HasFailed();
+  if (retry) SetDlgItemTextW(Window(), IDC_MULTI_START, AsWide(progress_text::RetryCaption()));
+  EnableWindow(Item(IDC_MULTI_START), retry ? TRUE : FALSE);
   EnableWindow(Item(IDC_MULTI_PAUSE), FALSE);
   EnableWindow(Item(IDC_MULTI_CANCEL), TRUE);
   SetDlgItemTextW(Window(), IDC_MULTI_CANCEL, L"Close");
+}
+
+void CZTMultiFileUploadStatusDlg::Retry() {
+  const auto& jobs = queue_->Jobs();
+  std::vector<int> failed;
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    if (jobs[i].State == RowState::Failed) failed.push_back(static_cast<int>(i));
+  }
+  if (queue_->RequeueFailed() == 0) return;
+  for (int job : failed) ShowRowState(job);
+  SetBar(Window(), IDC_MULTI_OVERALL_BAR, queue_->OverallPercent());
+  done_ = false;
+  runClock_.Start(MonotonicMs());
+  SetDlgItemTextW(Window(), IDC_MULTI_START, L"Start");
+  SetDlgItemTextW(Window(), IDC_MULTI_CANCEL, L"Cancel");
+  EnableWindow(Item(IDC_MULTI_START), FALSE);
+  EnableWindow(Item(IDC_MULTI_CANCEL), FALSE);
+  EnableWindow(Item(IDC_MULTI_PAUSE), TRUE);
+  StartNextFile();
 }
 
 void CZTMultiFileUploadStatusDlg::ShowRowState(int job) {
@@ -274,52 +312,39 @@ void CZTMultiFileUploadStatusDlg::CancelOrClose() {
 }
 
 void CZTMultiFileUploadStatusDlg::OnProgress(std::uint64_t sent, std::uint64_t size) {
-  try {
-    const std::uint64_t now = MonotonicMs();
-    const std::uint64_t fileMs = fileClock_.Ms(now);
-    FileProgressReport report;
-    report.FileBar = PercentOf(sent, size);
-    const DisplayGate::Decision refresh = gate_.Check(now, sent, size);
-    if (refresh.Labels) {
-      report.Labels = true;
-      const std::uint64_t overall = queue_->TotalSent() + sent;
-      if (refresh.Rate) {
-        report.Rate = true;
-        // The run's pace over the run's bytes: a file's clock would not fit
-        // bytes counted since the first file.
-        report.EstimateText =
-            progress_text::Estimate(EstimateSeconds(queue_->GrandTotal(), overall, runClock_.Ms(now)));
-        report.RateText = progress_text::Rate(RateOf(sent, fileMs));
-      }
-      report.ElapsedText = progress_text::Elapsed((now - fileStartMs_) / 1000);
-      report.CounterText =
-          progress_text::FileOf(static_cast<std::int32_t>(queue_->Jobs().size()), counterCurrent_);
-      report.OverallText = progress_text::OverallKilobytes(overall, queue_->GrandTotal());
-      report.FileText = progress_text::FileKilobytes(sent, size);
-    }
-    if (refresh.Labels || report.FileBar != lastBar_) {
-      lastBar_ = report.FileBar;
-      SendMessageW(Window(), WM_UPLOAD_PROGRESS, 0, reinterpret_cast<LPARAM>(&report));
-    }
-    const std::uint64_t delay = ThrottleDelayMs(sent, fileMs, kbyteRate_);
-    throttle_.Sleep(delay);
-  } catch (const std::exception&) {
-    // A display that could not be refreshed must not stop the upload.
+  fileSent_ = sent;
+  fileSize_ = size;
+  const int bar = PercentOf(sent, size);
+  const DisplayGate::Decision refresh = gate_.Check(MonotonicMs(), sent, size);
+  if (refresh.Labels || bar != lastBar_) {
+    lastBar_ = bar;
+    if (mailbox_.Leave(refresh)) PostMessageW(Window(), WM_UPLOAD_PROGRESS, 0, 0);
   }
+  throttle_.Hold([&] { return ThrottleDelayMs(sent, fileClock_.Ms(MonotonicMs()), kbyteRate_); });
 }
 
-void CZTMultiFileUploadStatusDlg::ShowProgress(const FileProgressReport& report) {
+void CZTMultiFileUploadStatusDlg::ShowProgress() {
+  const DisplayGate::Decision refresh = mailbox_.Take();
+  kbyteRate_ = owner_.KByteRate();
+  if (queue_->Current() < 0) return;  // the file's end is already shown
   HWND dialog = Window();
-  SetBar(dialog, IDC_MULTI_FILE_BAR, report.FileBar);
-  if (!report.Labels) return;
-  if (report.Rate) {
-    SetItemText(dialog, IDC_MULTI_ESTIMATE, report.EstimateText);
-    SetItemText(dialog, IDC_MULTI_RATE, report.RateText);
+  const std::uint64_t sent = fileSent_, size = fileSize_;
+  SetBar(dialog, IDC_MULTI_FILE_BAR, PercentOf(sent, size));
+  if (!refresh.Labels) return;
+  const std::uint64_t now = MonotonicMs();
+  const std::uint64_t overall = queue_->TotalSent() + sent;
+  if (refresh.Rate) {
+    // The run's pace over the run's bytes: a file's clock would not fit
+    // bytes counted since the first file.
+    SetItemText(dialog, IDC_MULTI_ESTIMATE,
+                progress_text::Estimate(EstimateSeconds(queue_->GrandTotal(), overall, runClock_.Ms(now))));
+    SetItemText(dialog, IDC_MULTI_RATE, progress_text::Rate(RateOf(sent, fileClock_.Ms(now))));
   }
-  SetItemText(dialog, IDC_MULTI_ELAPSED, report.ElapsedText);
-  SetItemText(dialog, IDC_MULTI_FILE_COUNT, report.CounterText);
-  SetItemText(dialog, IDC_MULTI_OVERALL_TEXT, report.OverallText);
-  SetItemText(dialog, IDC_MULTI_FILE_TEXT, report.FileText);
+  SetItemText(dialog, IDC_MULTI_ELAPSED, progress_text::Elapsed((now - fileStartMs_) / 1000));
+  SetItemText(dialog, IDC_MULTI_FILE_COUNT,
+              progress_text::FileOf(static_cast<std::int32_t>(queue_->Jobs().size()), counterCurrent_));
+  SetItemText(dialog, IDC_MULTI_OVERALL_TEXT, progress_text::OverallKilobytes(overall, queue_->GrandTotal()));
+  SetItemText(dialog, IDC_MULTI_FILE_TEXT, progress_text::FileKilobytes(sent, size));
 }
 
 void CZTMultiFileUploadStatusDlg::GiveUp() {

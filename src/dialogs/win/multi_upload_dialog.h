@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "dialogs/progress_meter.h"
 #include "dialogs/upload_queue.h"
@@ -22,14 +23,6 @@
 #include "platform/unique_handle.h"
 
 namespace zt {
-
-// One refresh of the multi-file display, made on the worker.
-struct FileProgressReport {
-  int FileBar = 0;
-  bool Labels = false;
-  bool Rate = false;
-  std::u16string RateText, EstimateText, ElapsedText, CounterText, OverallText, FileText;
-};
 
 class CZTMultiFileUploadStatusDlg final : public win::ModalDialog {
 public:
@@ -54,27 +47,37 @@ private:
   void FileEnded();
   void FinishJob(bool arrived);
   void EnterDone();
+  // Sends the failed files again (Start reads "재시도" once a run left some).
+  void Retry();
   void ShowRowState(int job);
   // Stops the post for good (see AbandonPost) and wakes a throttle wait.
   void GiveUp();
-  void OnProgress(std::uint64_t sent, std::uint64_t size);  // on the agent's worker
-  void ShowProgress(const FileProgressReport& report);
+  // On the agent's worker: never waits for the dialog (see ProgressMailbox).
+  void OnProgress(std::uint64_t sent, std::uint64_t size);
+  // On the dialog's thread: shows the latest report of the current file.
+  void ShowProgress();
 
   PostOwner& owner_;
   std::unique_ptr<UploadQueue> queue_;
-  std::int32_t kbyteRate_ = 0;
+  std::vector<CZTFileAttrInfo> attributeNames_;  // the manifest's columns as listed
+  // The page's limit, read again on the dialog's thread at every report it
+  // shows and four times a second, so a change applies mid-post.
+  std::atomic<std::int32_t> kbyteRate_{0};
   bool running_ = false;   // Start was accepted
   bool paused_ = false;
   bool deferred_ = false;  // the next file waits for Resume
   bool done_ = false;
   std::atomic<bool> fileFailed_{false};
-  // Worker side of the display, reset for each file.
+  // The current file's latest report, left by the worker.
+  std::atomic<std::uint64_t> fileSent_{0}, fileSize_{0};
+  ProgressMailbox mailbox_;
   ActiveClock fileClock_;
   ActiveClock runClock_;
   std::uint64_t fileStartMs_ = 0;
+  std::int32_t counterCurrent_ = 0;
+  // Worker side of the display, reset for each file.
   DisplayGate gate_;
   int lastBar_ = -1;
-  std::int32_t counterCurrent_ = 0;
   ThrottleWait throttle_;
 };
 

@@ -15,10 +15,12 @@ void AbandonPost(PostOwner& owner) {
   owner.ReleaseManager();
 }
 
-void ThrottleWait::Sleep(std::uint64_t ms) {
-  // Long waits are cut into a minute at most; the next block waits again.
-  constexpr std::uint64_t kLongest = 60000;
-  if (ms > 0 && stop_) WaitForSingleObject(stop_.Get(), static_cast<DWORD>(ms > kLongest ? kLongest : ms));
+void ThrottleWait::Hold(const std::function<std::uint64_t()>& delayMs) {
+  constexpr std::uint64_t kSlice = 250;
+  if (!stop_) return;
+  for (std::uint64_t ms = delayMs(); ms > 0; ms = delayMs()) {
+    if (WaitForSingleObject(stop_.Get(), static_cast<DWORD>(ms > kSlice ? kSlice : ms)) == WAIT_OBJECT_0) return;
+  }
 }
 
 void ThrottleWait::Stop() {

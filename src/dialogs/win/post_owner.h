@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -42,6 +43,7 @@ public:
   virtual void RecordError(std::u16string_view code) = 0;
   virtual void RecordTransferFailure(const CZTTransException& failure) = 0;
   virtual void ClearError() = 0;
+  virtual std::u16string ErrorDescription() const = 0;
 
   // Posts the message fields alone on this thread; the refusal's code, or
   // empty once the post has run (its reply is then in ResponseStatusCode).
@@ -50,7 +52,7 @@ public:
 
 // The messages a dialog's post sends it from other threads.
 constexpr UINT WM_UPLOAD_COMPLETE = WM_APP + 1;  // posted once the post has ended
-constexpr UINT WM_UPLOAD_PROGRESS = WM_APP + 2;  // sent with a ProgressReport*
+constexpr UINT WM_UPLOAD_PROGRESS = WM_APP + 2;  // posted when a report waits (ProgressMailbox)
 constexpr UINT WM_UPLOAD_FAILURE = WM_APP + 3;   // sent with a const CZTTransException*
 
 // Gives the owner's current post up for good: the agent's cooperative cancel
@@ -62,7 +64,9 @@ void AbandonPost(PostOwner& owner);
 class ThrottleWait {
 public:
   ThrottleWait() : stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-  void Sleep(std::uint64_t ms);
+  // Waits while delayMs() (asked again every quarter second, so a limit the
+  // page changes meanwhile applies at once) says the post is ahead.
+  void Hold(const std::function<std::uint64_t()>& delayMs);
   void Stop();
 
 private:

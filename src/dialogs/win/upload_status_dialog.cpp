@@ -17,6 +17,8 @@ namespace zt {
 namespace {
 
 constexpr UINT_PTR kFinishTimer = 1;
+constexpr UINT_PTR kLimitTimer = 2;  // the page's KByteRate, read again while no report comes
+constexpr UINT kLimitEveryMs = 250;
 constexpr UINT kFinishDelayMs = 500;
 constexpr int kPanelTextX = 6;
 
@@ -104,6 +106,7 @@ bool CZTFileUploadStatusDlg::OnInitDialog() {
   clock_.Start(now);
   startMs_ = now;
   gate_.Reset(now);
+  if (async_) SetTimer(Window(), kLimitTimer, kLimitEveryMs, nullptr);
   manager.Post(1);
   return true;
 }
@@ -131,13 +134,18 @@ bool CZTFileUploadStatusDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* 
       Paint();
       return true;
     case WM_TIMER:
+      if (wp == kLimitTimer) kbyteRate_ = owner_.KByteRate();
       if (wp == kFinishTimer) {
         KillTimer(Window(), kFinishTimer);
         End(IDOK);
       }
       return true;
     case WM_UPLOAD_PROGRESS:
-      ShowProgress(*reinterpret_cast<const ProgressReport*>(lp));
+      try {
+        ShowProgress();
+      } catch (const std::exception&) {
+        // A display that could not be refreshed must not end the post.
+      }
       return true;
     case WM_UPLOAD_FAILURE:
       if (!Ended()) owner_.RecordTransferFailure(*reinterpret_cast<const CZTTransException*>(lp));
@@ -152,49 +160,40 @@ bool CZTFileUploadStatusDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* 
 
 void CZTFileUploadStatusDlg::OnProgress(std::int32_t done, std::int32_t count, std::uint64_t sent,
                                         std::uint64_t total) {
-  try {
-    const std::uint64_t now = MonotonicMs();
-    const std::uint64_t activeMs = clock_.Ms(now);
-    totalBytes_ = total;
-    const bool last = sent == total;
-    if (last) allSent_ = true;
-    ProgressReport report;
-    report.Bar = PercentOf(sent, total);
-    const DisplayGate::Decision refresh = gate_.Check(now, sent, total);
-    if (refresh.Labels) {
-      report.Labels = true;
-      if (refresh.Rate) {
-        report.Rate = true;
-        report.EstimateText = progress_text::Estimate(EstimateSeconds(total, sent, activeMs));
-        report.RateText = progress_text::Rate(RateOf(sent, activeMs));
-      }
-      report.ElapsedText = progress_text::Elapsed((now - startMs_) / 1000);
-      report.FileCountText = progress_text::FileCount(done, count);
-      report.TransferText = progress_text::Kilobytes(sent, total);
-    }
-    // The bar changes at most a hundred times; the dialog hears of nothing else.
-    if (refresh.Labels || report.Bar != lastBar_) {
-      lastBar_ = report.Bar;
-      SendMessageW(Window(), WM_UPLOAD_PROGRESS, 0, reinterpret_cast<LPARAM>(&report));
-    }
-    const std::uint64_t delay = ThrottleDelayMs(sent, activeMs, kbyteRate_);
-    throttle_.Sleep(delay);
-  } catch (const std::exception&) {
-    // A display that could not be refreshed must not stop the upload.
+  const std::uint64_t now = MonotonicMs();
+  totalBytes_ = total;
+  sent_ = sent;
+  filesDone_ = done;
+  fileCount_ = count;
+  if (sent == total) allSent_ = true;
+  const int bar = PercentOf(sent, total);
+  const DisplayGate::Decision refresh = gate_.Check(now, sent, total);
+  // The bar changes at most a hundred times, the labels twice a second; the
+  // dialog hears of nothing else.
+  if (refresh.Labels || bar != lastBar_) {
+    lastBar_ = bar;
+    if (mailbox_.Leave(refresh)) PostMessageW(Window(), WM_UPLOAD_PROGRESS, 0, 0);
   }
+  throttle_.Hold([&] { return ThrottleDelayMs(sent, clock_.Ms(MonotonicMs()), kbyteRate_); });
 }
 
-void CZTFileUploadStatusDlg::ShowProgress(const ProgressReport& report) {
-  SendDlgItemMessageW(Window(), IDC_UPLOAD_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(report.Bar), 0);
-  if (!report.Labels) return;
-  if (report.Rate) {
-    SetLabel(EstimateLabel, report.EstimateText);
-    SetLabel(RateLabel, report.RateText);
+void CZTFileUploadStatusDlg::ShowProgress() {
+  const DisplayGate::Decision refresh = mailbox_.Take();
+  kbyteRate_ = owner_.KByteRate();
+  const std::uint64_t sent = sent_, total = totalBytes_;
+  SendDlgItemMessageW(Window(), IDC_UPLOAD_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(PercentOf(sent, total)), 0);
+  if (!refresh.Labels) return;
+  const std::uint64_t now = MonotonicMs();
+  if (refresh.Rate) {
+    const std::uint64_t activeMs = clock_.Ms(now);
+    SetLabel(EstimateLabel, progress_text::Estimate(EstimateSeconds(total, sent, activeMs)));
+    SetLabel(RateLabel, progress_text::Rate(RateOf(sent, activeMs)));
   }
-  SetLabel(ElapsedLabel, report.ElapsedText);
-  SetLabel(FileCountLabel, report.FileCountText);
-  SetLabel(TransferLabel, report.TransferText);
-  InvalidateRect(Window(), nullptr, TRUE);
+  SetLabel(ElapsedLabel, progress_text::Elapsed((now - startMs_) / 1000));
+  SetLabel(FileCountLabel, progress_text::FileCount(filesDone_, fileCount_));
+  SetLabel(TransferLabel, progress_text::Kilobytes(sent, total));
+  // The panel paints every pixel it covers: no erase first.
+  InvalidateRect(Window(), nullptr, FALSE);
 }
 
 void CZTFileUploadStatusDlg::SetLabel(Label label, const std::u16string& text) {

@@ -23,15 +23,6 @@
 
 namespace zt {
 
-// One refresh of the display, computed on the worker and shown on the
-// dialog's thread.
-struct ProgressReport {
-  int Bar = 0;
-  bool Labels = false;  // the texts below are set
-  bool Rate = false;    // Rate and Estimate are set too
-  std::u16string FileCountText, TransferText, RateText, EstimateText, ElapsedText;
-};
-
 class CZTFileUploadStatusDlg final : public win::ModalDialog {
 public:
   // async: true shows the dialog with live progress; false keeps it hidden
@@ -49,12 +40,12 @@ private:
   bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
   bool Visible() const override { return async_; }
 
-  // On the agent's worker.
   // Stops the post for good (see AbandonPost) and wakes a throttle wait.
   void GiveUp();
+  // On the agent's worker: never waits for the dialog (see ProgressMailbox).
   void OnProgress(std::int32_t done, std::int32_t count, std::uint64_t sent, std::uint64_t total);
-  // On the dialog's thread.
-  void ShowProgress(const ProgressReport& report);
+  // On the dialog's thread: shows the latest report.
+  void ShowProgress();
   void SetLabel(Label label, const std::u16string& text);
   void Paint();
   int ElapsedTextY() const;
@@ -65,7 +56,9 @@ private:
 
   PostOwner& owner_;
   const bool async_;
-  std::int32_t kbyteRate_ = 0;
+  // The page's limit, read again on the dialog's thread at every report it
+  // shows and four times a second, so a change applies mid-post.
+  std::atomic<std::int32_t> kbyteRate_{0};
   CXPButton stop_;
   CXPButton cancel_;
   CTransparentStatic2 labels_[LabelCount];
@@ -74,9 +67,13 @@ private:
   bool finished_ = false;             // the completion arrived
   std::atomic<bool> allSent_{false};  // set by the worker at the last byte
   std::atomic<std::uint64_t> totalBytes_{0};
-  // Worker side of the display.
+  // The latest report, left by the worker for the dialog's thread.
+  std::atomic<std::uint64_t> sent_{0};
+  std::atomic<std::int32_t> filesDone_{0}, fileCount_{0};
+  ProgressMailbox mailbox_;
   ActiveClock clock_;
   std::uint64_t startMs_ = 0;
+  // Worker side of the display.
   DisplayGate gate_;
   int lastBar_ = -1;
   ThrottleWait throttle_;

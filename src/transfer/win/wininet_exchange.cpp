@@ -57,7 +57,8 @@ CallResult WinInetExchange::WithHandle(InternetHandle WinInetExchange::*from, In
   return result;
 }
 
-std::uint64_t WinInetExchange::MaxDeclaredLength() const { return 0xFFFFFFFFu; }
+// Past 32 bits the post declares the length itself (see SendRequest).
+std::uint64_t WinInetExchange::MaxDeclaredLength() const { return UINT64_MAX; }
 
 CallResult WinInetExchange::Open(std::u16string_view agent) {
   std::u16string name = Terminated(agent);
@@ -122,12 +123,21 @@ CallResult WinInetExchange::AddHeaders(std::u16string_view text) {
 }
 
 CallResult WinInetExchange::SendRequest(std::uint64_t totalLength) {
-  // The post refuses longer bodies; a cut-down Content-Length would corrupt the request.
-  if (totalLength > MaxDeclaredLength()) return Refused(ERROR_INVALID_PARAMETER);
+  // dwBufferTotal counts 32 bits. A longer body gets a Content-Length header
+  // of our own and a total of 0: WinINet then sends our header as written and
+  // every byte the post writes, still HTTP/1.0 and not chunked (measured
+  // under Wine with a 4.5 GiB body). Shorter bodies go as they always did.
+  const bool ownLength = totalLength > 0xFFFFFFFFu;
   return WithHandle(&WinInetExchange::request_, nullptr, [&](HINTERNET request, HINTERNET*) {
+    if (ownLength) {
+      const std::string header = "Content-Length: " + std::to_string(totalLength) + "\r\n";
+      if (!HttpAddRequestHeadersA(request, header.c_str(), static_cast<DWORD>(header.size()),
+                                  HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE))
+        return Outcome(FALSE);
+    }
     INTERNET_BUFFERSW buffers = {};
     buffers.dwStructSize = sizeof(buffers);
-    buffers.dwBufferTotal = static_cast<DWORD>(totalLength);
+    buffers.dwBufferTotal = ownLength ? 0 : static_cast<DWORD>(totalLength);
     return Outcome(HttpSendRequestExW(request, &buffers, nullptr, HSR_INITIATE, 0));
   });
 }

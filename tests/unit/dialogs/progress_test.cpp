@@ -49,6 +49,19 @@ TEST(ProgressMeter, LabelsTwiceASecondRateOnceAndTheLastByteAlways) {
   EXPECT_FALSE(d.Rate);
 }
 
+TEST(ProgressMeter, OneNoteAtATimeAndNoDuePartIsLost) {
+  ProgressMailbox box;
+  EXPECT_TRUE(box.Leave({false, false}));  // a bar change: the first note goes
+  EXPECT_FALSE(box.Leave({true, false}));  // queued behind it, folded in
+  EXPECT_FALSE(box.Leave({true, true}));
+  DisplayGate::Decision d = box.Take();
+  EXPECT_TRUE(d.Labels);
+  EXPECT_TRUE(d.Rate);
+  d = box.Take();  // taken once only
+  EXPECT_FALSE(d.Labels || d.Rate);
+  EXPECT_TRUE(box.Leave({true, false}));  // after a Take the next report sends again
+}
+
 TEST(ProgressMeter, BarEstimateAndThrottleArithmetic) {
   EXPECT_EQ(PercentOf(0, 0), 0);
   EXPECT_EQ(PercentOf(1, 3), 33);

@@ -56,6 +56,17 @@ TEST(UploadQueue, SendsLocalFilesInOrderAndCountsFailuresAsFailed) {
   EXPECT_TRUE(queue.AllProcessed());
   EXPECT_EQ(queue.StartNext(), -1);
   EXPECT_EQ(queue.RowsNamed(u"b.BIN"), std::vector<int>{1});
+
+  // A retry sends the failed job alone; its bytes count again once it ends.
+  ASSERT_TRUE(queue.HasFailed());
+  EXPECT_EQ(queue.RequeueFailed(), 1);
+  EXPECT_EQ(queue.OverallPercent(), 25);
+  EXPECT_EQ(queue.StartNext(), 1);
+  queue.FinishCurrent(true);
+  EXPECT_EQ(queue.StartNext(), -1);
+  EXPECT_FALSE(queue.HasFailed());
+  EXPECT_EQ(queue.RequeueFailed(), 0);
+  EXPECT_EQ(queue.OverallPercent(), 100);
 }
 
 TEST(UploadQueue, NothingToSendIsProcessedAtOnce) {
