@@ -57,7 +57,7 @@ private:
   void ShowProgress(const ProgressReport& report);
   void SetLabel(Label label, const std::u16string& text);
   void Paint();
-  int ElapsedTextY() const;
+  int ElapsedTextY(int dpi) const;
   void StopOrResume();
   void Cancel();
   void Close();
@@ -81,7 +81,8 @@ private:
   int lastBar_ = -1;
   ThrottleWait throttle_;
   win::UniqueHbitmap panel_;
-  win::UniqueHfont panelFont_;
+  win::UniqueHfont panelFont_;  // made for panelDpi_
+  int panelDpi_ = 0;
 };
 
 }  // namespace zt

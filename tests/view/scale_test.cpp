@@ -1,0 +1,193 @@
+// The control on a display scaled to 144 DPI (a Wine prefix of its own with
+// LogPixels 144), as a person sees it: the list's skinned header, its menu,
+// both status dialogs and the open-or-save question, each captured (the
+// screenshots land beside the report) and checked for the scale: pictures
+// and fonts drawn half as large again, no label cut or lying over another.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <thread>
+
+#include "dialog_driver.h"
+#include "embedded_control.h"
+#include "receiver_client.h"
+
+namespace zt::test {
+namespace {
+
+constexpr int kDpi = 144;
+constexpr int kStop = 1011, kBar = 1349, kMultiCancel = 217;
+
+int AtScale(int pixels) { return MulDiv(pixels, kDpi, 96); }
+
+// Rows of [x0, x1) x [y0, y1) that hold ink: how tall the text there is drawn.
+int InkRows(const Picture& shot, int x0, int y0, int x1, int y1, int threshold = 100) {
+  int rows = 0;
+  for (int y = y0; y < y1 && y < shot.Height; ++y) rows += shot.DarkPixels(x0, y, x1, y + 1, threshold) > 0;
+  return rows;
+}
+
+std::string Narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
+  return out;
+}
+
+// What a person would see wrong in window's layout: a visible text that does
+// not fit its control in the control's font, or two controls lying over each
+// other (a frame around others excepted).
+std::string LayoutFaults(HWND window) {
+  std::string faults;
+  std::vector<std::pair<HWND, RECT>> shown;
+  for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (!IsWindowVisible(child)) continue;
+    RECT r;
+    GetWindowRect(child, &r);
+    wchar_t kind[32] = {};
+    GetClassNameW(child, kind, 32);
+    const std::wstring text = TextOf(child);
+    if (!text.empty() && (lstrcmpiW(kind, L"Static") == 0 || lstrcmpiW(kind, L"Button") == 0)) {
+      HDC dc = GetDC(child);
+      HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageW(child, WM_GETFONT, 0, 0));
+      HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
+      SIZE size{};
+      GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+      SelectObject(dc, old);
+      ReleaseDC(child, dc);
+      if (size.cx > r.right - r.left || size.cy > r.bottom - r.top)
+        faults += "\"" + Narrow(text) + "\" is cut (" + std::to_string(size.cx) + "x" + std::to_string(size.cy) +
+                  " in " + std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + "); ";
+    }
+    for (const auto& [other, o] : shown) {
+      RECT both, all;
+      UnionRect(&all, &r, &o);
+      const bool nested = EqualRect(&all, &r) || EqualRect(&all, &o);
+      if (IntersectRect(&both, &r, &o) && !nested)
+        faults += "\"" + Narrow(text) + "\" lies over \"" + Narrow(TextOf(other)) + "\"; ";
+    }
+    shown.push_back({child, r});
+  }
+  return faults;
+}
+
+class ScaleTest : public EmbeddedControlTest {
+protected:
+  void SetUp() override {
+    EmbeddedControlTest::SetUp();
+    ASSERT_TRUE(receiver_.Ok()) << "runs beside the loopback receiver";
+    receiver_.Reset();
+  }
+  // Runs call on this thread while person looks at the dialog titled title.
+  CallResult WithDialog(const wchar_t* method, const wchar_t* title, const std::function<void(HWND)>& person) {
+    std::thread other([&] { person(FindDialog(title)); });
+    CallResult r = control_.Call(method);
+    other.join();
+    Pump();
+    return r;
+  }
+  ReceiverClient receiver_;
+};
+
+TEST_F(ScaleTest, TheListItsMenuAndTheDialogsAreDrawnForTheDisplaysScale) {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  ASSERT_EQ(dpi, kDpi) << "the prefix's LogPixels did not take";
+
+  // The header's skin is 16 rows at 96 DPI, its last one dark: here 24 rows,
+  // row 15 still light, the dark one at 23; its text 18 pixels high.
+  AddFiles({{L"a.txt", 10}, {L"b.txt", 2 << 20}});
+  Put(L"ListType", 1);
+  HWND header = reinterpret_cast<HWND>(SendMessageW(List(), LVM_GETHEADER, 0, 0));
+  ASSERT_NE(header, nullptr);
+  RECT item{};
+  SendMessageW(header, HDM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item));
+  const Picture head = CaptureClient(header);
+  head.SaveBmp(L"scale144_header.bmp");
+  ASSERT_GE(head.Height, AtScale(16));
+  EXPECT_GE(head.At(item.left + 6, 15) & 0xFF, 0xC0u) << "the skin is drawn 16 rows high";
+  EXPECT_LE(head.At(item.left + 6, AtScale(16) - 1) & 0xFF, 0x90u) << "the skin's last row is not at row 23";
+  EXPECT_GE(InkRows(head, item.left, 0, item.right, head.Height), 13) << "the header's text is not drawn at scale";
+
+  // The menu: items at least 30 pixels high, its band 33 pixels wide.
+  int itemHeight = 0;
+  std::uint32_t band = 0, body = 1;
+  const MenuSeen seen = RightClickMenu(List(), {}, [&](HWND popup, HMENU menu) {
+    RECT first{};
+    GetMenuItemRect(nullptr, menu, 0, &first);
+    itemHeight = first.bottom - first.top;
+    const Picture shot = CaptureClient(popup);
+    shot.SaveBmp(L"scale144_menu.bmp");
+    if (shot.Width > 40 && itemHeight > 0) {
+      band = shot.At(AtScale(22) - 3, itemHeight / 2);
+      body = shot.At(shot.Width - 6, itemHeight / 2);
+    }
+  });
+  EXPECT_TRUE(seen.opened);
+  EXPECT_GE(itemHeight, AtScale(20));
+  EXPECT_NE(band, body) << "the menu's band is drawn 22 pixels wide";
+
+  // The status dialog: its panel, text and buttons at scale, nothing cut.
+  const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(receiver_.Port()) + L"/upload/recv.asp";
+  ASSERT_EQ(control_.Put(L"URL", Text(url.c_str())).Hr, S_OK);
+  Put(L"KByteRate", 1000);  // two seconds to look
+  int loadingRight = 0, counterRows = 0;
+  std::uint32_t corner = 0;
+  std::string postFaults = "<no dialog>";
+  CallResult r = WithDialog(L"Post", kStatusTitle, [&](HWND dialog) {
+    if (!dialog) return;
+    WaitUntil([&] { return BarPosition(dialog, kBar) >= 30; });
+    Sleep(600);  // the panel's texts follow within half a second
+    const Picture shot = CaptureClient(dialog);
+    shot.SaveBmp(L"scale144_post_dialog.bmp");
+    // LOADING ends near the panel's right edge: 327 pixels at 96 DPI.
+    for (int x = 0; x < shot.Width; ++x)
+      if (shot.DarkPixels(x, 0, x + 1, AtScale(30), 160) > 0) loadingRight = x;
+    counterRows = InkRows(shot, AtScale(6), AtScale(50) - 2, AtScale(200), AtScale(66));
+    RECT stop;
+    GetWindowRect(GetDlgItem(dialog, kStop), &stop);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&stop), 2);
+    corner = shot.At(stop.left + 2, stop.top + 2);
+    postFaults = LayoutFaults(dialog);
+  });
+  EXPECT_EQ(r.Hr, S_OK);
+  EXPECT_EQ(control_.GetLong(L"ResponseStatusCode"), 200);
+  EXPECT_GT(loadingRight, 400) << "the panel is drawn at 96 DPI (see scale144_post_dialog.bmp)";
+  EXPECT_GE(counterRows, 13) << "the panel's text is drawn at 96 DPI";
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  EXPECT_EQ(corner, static_cast<std::uint32_t>(GetRValue(face) << 16 | GetGValue(face) << 8 | GetBValue(face)))
+      << "the button's corners are rounded for 96 DPI";
+  EXPECT_EQ(postFaults, "");
+
+  // The multi-file dialog and the open-or-save question: nothing cut.
+  std::string multiFaults = "<no dialog>";
+  r = WithDialog(L"OpenPostDialog", kStatusTitle, [&](HWND dialog) {
+    if (!dialog) return;
+    CaptureClient(dialog).SaveBmp(L"scale144_multi_dialog.bmp");
+    multiFaults = LayoutFaults(dialog);
+    Click(dialog, kMultiCancel);
+    WaitGone(dialog);
+  });
+  EXPECT_EQ(multiFaults, "");
+
+  receiver_.Rule("path=/files/q.txt&pattern=1000&seed=1");
+  Put(L"Port", 0);
+  const std::wstring file = L"http://127.0.0.1:" + std::to_wstring(receiver_.Port()) + L"/files/q.txt";
+  AddServer(file.c_str());
+  ASSERT_EQ(control_.Put(L"FilePos", Long(FindFilePos(L"q.txt"))).Hr, S_OK);
+  std::string questionFaults = "<no dialog>";
+  WithDialog(L"OpenFile", L"Open Attached File", [&](HWND question) {
+    if (!question) return;
+    CaptureClient(question).SaveBmp(L"scale144_question.bmp");
+    questionFaults = LayoutFaults(question);
+    SendMessageW(question, WM_COMMAND, IDCANCEL, 0);
+    WaitGone(question);
+  });
+  EXPECT_EQ(questionFaults, "");
+}
+
+}  // namespace
+}  // namespace zt::test
