@@ -53,6 +53,9 @@ INT_PTR ModalDialog::Run(HINSTANCE module, int templateId, HWND owner) {
   }
   if (!window) return -1;
   if (!Visible()) SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER);
+  // A template without WS_VISIBLE is shown here, as DialogBox would: made
+  // by CreateDialog it would otherwise stay hidden while its loop runs.
+  else if (!IsWindowVisible(window)) ShowWindow(window, SW_SHOWNORMAL);
   const bool disableOwner = owner && IsWindowEnabled(owner);
   if (disableOwner) EnableWindow(owner, FALSE);
   MSG msg;
