@@ -23,10 +23,14 @@ constexpr int kStop = 1011, kBar = 1349, kMultiCancel = 217;
 
 int AtScale(int pixels) { return MulDiv(pixels, kDpi, 96); }
 
-// Rows of [x0, x1) x [y0, y1) that hold ink: how tall the text there is drawn.
-int InkRows(const Picture& shot, int x0, int y0, int x1, int y1, int threshold = 100) {
+// How tall the first line of text in [x0, x1) x [y0, y1) is drawn: the
+// rows holding ink from the first such row on, without a gap.
+int InkRun(const Picture& shot, int x0, int y0, int x1, int y1, int threshold = 100) {
   int rows = 0;
-  for (int y = y0; y < y1 && y < shot.Height; ++y) rows += shot.DarkPixels(x0, y, x1, y + 1, threshold) > 0;
+  for (int y = y0; y < y1 && y < shot.Height; ++y) {
+    if (shot.DarkPixels(x0, y, x1, y + 1, threshold) > 0) ++rows;
+    else if (rows > 0) break;
+  }
   return rows;
 }
 
@@ -120,25 +124,26 @@ TEST_F(ScaleTest, TheListItsMenuAndTheDialogsAreDrawnForTheDisplaysScale) {
   ASSERT_GE(head.Height, AtScale(16));
   EXPECT_GE(head.At(item.left + 6, 15) & 0xFF, 0xC0u) << "the skin is drawn 16 rows high";
   EXPECT_LE(head.At(item.left + 6, AtScale(16) - 1) & 0xFF, 0x90u) << "the skin's last row is not at row 23";
-  EXPECT_GE(InkRows(head, item.left, 0, item.right, head.Height), 13) << "the header's text is not drawn at scale";
+  EXPECT_GE(InkRun(head, item.left + 4, AtScale(2), item.right - 4, head.Height - AtScale(2)), 13) << "the header's text is not drawn at scale";
 
-  // The menu: items at least 30 pixels high, its band 33 pixels wide.
-  int itemHeight = 0;
-  std::uint32_t band = 0, body = 1;
+  // The menu: items at least 30 pixels high, its band (a gradient into the
+  // body's colour, 30 pixels wide at 96 DPI) 45 pixels wide.
+  int itemHeight = 0, bandEnd = 0;
   const MenuSeen seen = RightClickMenu(List(), {}, [&](HWND popup, HMENU menu) {
     RECT first{};
     GetMenuItemRect(nullptr, menu, 0, &first);
     itemHeight = first.bottom - first.top;
     const Picture shot = CaptureClient(popup);
     shot.SaveBmp(L"scale144_menu.bmp");
-    if (shot.Width > 40 && itemHeight > 0) {
-      band = shot.At(AtScale(22) - 3, itemHeight / 2);
-      body = shot.At(shot.Width - 6, itemHeight / 2);
+    // Inside the popup's 3-pixel frame, above the first item's image.
+    if (shot.Width > 60) {
+      const std::uint32_t body = shot.At(shot.Width - 8, 5);
+      while (bandEnd + 3 < shot.Width && shot.At(bandEnd + 3, 5) != body) ++bandEnd;
     }
   });
   EXPECT_TRUE(seen.opened);
   EXPECT_GE(itemHeight, AtScale(20));
-  EXPECT_NE(band, body) << "the menu's band is drawn 22 pixels wide";
+  EXPECT_GE(bandEnd, AtScale(30) - 6) << "the menu's band is drawn for 96 DPI";
 
   // The status dialog: its panel, text and buttons at scale, nothing cut.
   const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(receiver_.Port()) + L"/upload/recv.asp";
@@ -156,7 +161,7 @@ TEST_F(ScaleTest, TheListItsMenuAndTheDialogsAreDrawnForTheDisplaysScale) {
     // LOADING ends near the panel's right edge: 327 pixels at 96 DPI.
     for (int x = 0; x < shot.Width; ++x)
       if (shot.DarkPixels(x, 0, x + 1, AtScale(30), 160) > 0) loadingRight = x;
-    counterRows = InkRows(shot, AtScale(6), AtScale(50) - 2, AtScale(200), AtScale(66));
+    counterRows = InkRun(shot, AtScale(6), AtScale(50) - 2, AtScale(200), AtScale(90));
     RECT stop;
     GetWindowRect(GetDlgItem(dialog, kStop), &stop);
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&stop), 2);
