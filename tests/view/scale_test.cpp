@@ -34,48 +34,37 @@ int InkRun(const Picture& shot, int x0, int y0, int x1, int y1, int threshold = 
   return rows;
 }
 
-std::string Narrow(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
-  return out;
-}
-
 // What a person would see wrong in window's layout: a visible text that does
-// not fit its control in the control's font, or two controls lying over each
-// other (a frame around others excepted).
+// not fit its control in the control's font, laid out as the control lays it
+// out (a label wraps, a button does not), or two controls lying over each
+// other (a frame around others excepted). Controls are named by their ids.
 std::string LayoutFaults(HWND window) {
   std::string faults;
-  std::vector<std::pair<HWND, RECT>> shown;
+  std::vector<RECT> shown;
   for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
     if (!IsWindowVisible(child)) continue;
     RECT r;
     GetWindowRect(child, &r);
+    const std::string id = std::to_string(GetDlgCtrlID(child));
     wchar_t kind[32] = {};
     GetClassNameW(child, kind, 32);
+    const bool label = lstrcmpiW(kind, L"Static") == 0;
     const std::wstring text = TextOf(child);
-    if (!text.empty() && (lstrcmpiW(kind, L"Static") == 0 || lstrcmpiW(kind, L"Button") == 0)) {
+    if (!text.empty() && (label || lstrcmpiW(kind, L"Button") == 0)) {
       HDC dc = GetDC(child);
-      HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageW(child, WM_GETFONT, 0, 0));
-      HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
-      // Laid out as the control lays it out: a label wraps, a button does not.
-      const bool label = lstrcmpiW(kind, L"Static") == 0;
+      HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(child, WM_GETFONT, 0, 0)));
       RECT need{0, 0, r.right - r.left, 0};
       DrawTextW(dc, text.c_str(), -1, &need, DT_CALCRECT | (label ? DT_WORDBREAK | DT_EXPANDTABS : DT_SINGLELINE));
-      const SIZE size{need.right, need.bottom};
       SelectObject(dc, old);
       ReleaseDC(child, dc);
-      if (size.cx > r.right - r.left || size.cy > r.bottom - r.top)
-        faults += "\"" + Narrow(text) + "\" is cut (" + std::to_string(size.cx) + "x" + std::to_string(size.cy) +
-                  " in " + std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + "); ";
+      if (need.right > r.right - r.left || need.bottom > r.bottom - r.top) faults += id + " is cut; ";
     }
-    for (const auto& [other, o] : shown) {
+    for (const RECT& o : shown) {
       RECT both, all;
       UnionRect(&all, &r, &o);
-      const bool nested = EqualRect(&all, &r) || EqualRect(&all, &o);
-      if (IntersectRect(&both, &r, &o) && !nested)
-        faults += "\"" + Narrow(text) + "\" lies over \"" + Narrow(TextOf(other)) + "\"; ";
+      if (IntersectRect(&both, &r, &o) && !EqualRect(&all, &r) && !EqualRect(&all, &o)) faults += id + " lies over another; ";
     }
-    shown.push_back({child, r});
+    shown.push_back(r);
   }
   return faults;
 }
