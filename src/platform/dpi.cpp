@@ -47,15 +47,16 @@ PerMonitorDpiScope::~PerMonitorDpiScope() {
   if (previous_ && setContext) setContext(previous_);
 }
 
-void BlitScaled(HDC target, int x, int y, HDC source, int sx, int sy, int width, int height, int dpi) {
-  if (dpi == kBaseDpi) {
+void BlitStretched(HDC target, int x, int y, int targetWidth, int targetHeight, HDC source, int sx, int sy, int width,
+                   int height) {
+  if (targetWidth == width && targetHeight == height) {
     BitBlt(target, x, y, width, height, source, sx, sy, SRCCOPY);
     return;
   }
   const int mode = SetStretchBltMode(target, HALFTONE);
   POINT origin;
   SetBrushOrgEx(target, 0, 0, &origin);  // HALFTONE needs it set after the mode
-  StretchBlt(target, x, y, Scaled(width, dpi), Scaled(height, dpi), source, sx, sy, width, height, SRCCOPY);
+  StretchBlt(target, x, y, targetWidth, targetHeight, source, sx, sy, width, height, SRCCOPY);
   SetBrushOrgEx(target, origin.x, origin.y, nullptr);
   SetStretchBltMode(target, mode);
 }

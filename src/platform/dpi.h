@@ -31,8 +31,10 @@ private:
   void* previous_ = nullptr;  // the thread's context before, none when unchanged
 };
 
-// Copies a width x height picture of source at (sx, sy) into target at
-// (x, y), scaled to dpi with a smoothing filter (a plain copy at 96 DPI).
-void BlitScaled(HDC target, int x, int y, HDC source, int sx, int sy, int width, int height, int dpi);
+// Copies the source picture at (sx, sy, width x height) into the target
+// rectangle (x, y, targetWidth x targetHeight), smoothed when it is stretched
+// (a plain copy when the sizes match).
+void BlitStretched(HDC target, int x, int y, int targetWidth, int targetHeight, HDC source, int sx, int sy, int width,
+                   int height);
 
 }  // namespace zt::win

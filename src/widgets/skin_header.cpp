@@ -69,7 +69,7 @@ private:
     if (!scaled || !from) return {};
     win::SelectGuard source(from.Get(), picture.Get());
     win::SelectGuard select(image_dc_.Get(), scaled.Get());
-    win::BlitScaled(image_dc_.Get(), 0, 0, from.Get(), 0, 0, width, kSkinHeight, dpi_);
+    win::BlitStretched(image_dc_.Get(), 0, 0, win::Scaled(width, dpi_), height_, from.Get(), 0, 0, width, kSkinHeight);
     return scaled;
   }
   void Copy(HDC dc, const win::UniqueHbitmap& bitmap, int x, int y, int width) const {

@@ -214,14 +214,22 @@ void CZTFileUploadStatusDlg::Paint() {
   }
   BITMAP size{};
   GetObjectW(panel_.Get(), sizeof(size), &size);
-  const int width = win::Scaled(size.bmWidth, dpi), height = win::Scaled(size.bmHeight, dpi);
+  RECT client;
+  GetClientRect(Window(), &client);
+  int width = win::Scaled(size.bmWidth, dpi), height = win::Scaled(size.bmHeight, dpi);
+  // The template grew with its font, a little more than the DPI says: the
+  // panel still spans it, as it spans it at 96 DPI.
+  if (dpi != win::kBaseDpi && client.right > width) {
+    height = MulDiv(height, client.right, width);
+    width = client.right;
+  }
   // The texts go on a copy of the panel, composed off screen and shown in one transfer.
   win::UniqueHdc source(CreateCompatibleDC(paint.Get()));
   win::SelectGuard panel(source.Get(), panel_.Get());
   win::UniqueHdc memory(CreateCompatibleDC(paint.Get()));
   win::UniqueHbitmap canvas(CreateCompatibleBitmap(paint.Get(), width, height));
   win::SelectGuard bitmap(memory.Get(), canvas.Get());
-  win::BlitScaled(memory.Get(), 0, 0, source.Get(), 0, 0, size.bmWidth, size.bmHeight, dpi);
+  win::BlitStretched(memory.Get(), 0, 0, width, height, source.Get(), 0, 0, size.bmWidth, size.bmHeight);
   {
     win::SelectGuard font(memory.Get(), panelFont_.Get());
     const int oldMode = SetBkMode(memory.Get(), TRANSPARENT);
@@ -235,8 +243,6 @@ void CZTFileUploadStatusDlg::Paint() {
     draw(ElapsedTextY(dpi), texts_[ElapsedLabel]);
     SetBkMode(memory.Get(), oldMode);
   }
-  RECT client;
-  GetClientRect(Window(), &client);
   BitBlt(paint.Get(), 0, 0, std::min<LONG>(client.right, width), std::min<LONG>(client.bottom, height), memory.Get(), 0,
          0, SRCCOPY);
 }
