@@ -33,13 +33,16 @@ endfunction()
 # program as one test instead; EACH names the program's test cases to
 # register one test each (a long program kept under the time limit, and its
 # parts run side by side); TLS has the receiver serve TLS as well
-# (with_receiver.sh).
+# (with_receiver.sh); ENVIRONMENT adds variables of the test's own.
 function(zt_add_receiver_gtest target)
-  cmake_parse_arguments(ARG "WHOLE;TLS" "" "LABELS;EACH" ${ARGN})
+  cmake_parse_arguments(ARG "WHOLE;TLS" "" "LABELS;EACH;ENVIRONMENT" ${ARGN})
   set(tls "")
   if(ARG_TLS)
     set(tls ";ZT_RECEIVER_TLS=1;ZT_TRUST_TOOL=$<TARGET_FILE:trust_authority>")
   endif()
+  foreach(variable ${ARG_ENVIRONMENT})
+    set(tls "${tls};${variable}")
+  endforeach()
   if(ARG_EACH)
     set(kinds ${ARG_EACH})
   elseif(ARG_WHOLE)

@@ -7,7 +7,6 @@
 #include "platform/com_ptr.h"
 #include "platform/wide_text.h"
 #include "view/shell_services.h"
-#include "view/shell_paths.h"
 
 namespace zt {
 
@@ -37,7 +36,7 @@ bool CZTFileUploadCtrl::OpenFolderCommand() {
   // The next browse, in any control of this process, starts here.
   SetCurrentDirectoryW(AsWide(folder));
   // The folder's own files: no sub-folder, nothing system, temporary or offline.
-  const std::optional<std::vector<FoundFile>> files = PatternFiles(fileSystem_, view::FolderPattern(folder));
+  const std::optional<std::vector<FoundFile>> files = PatternFiles(fileSystem_, FolderPattern(folder));
   if (!files || files->empty()) return true;
   ClearError();
   return FinishShellAdd(AddPatternFiles(model_, fileSystem_, *files, LocalAddOptions(), this));
@@ -46,7 +45,8 @@ bool CZTFileUploadCtrl::OpenFolderCommand() {
 bool CZTFileUploadCtrl::AddDroppedFiles(const std::vector<std::u16string>& paths) {
   com::ComPtr<IUnknown> keepAlive(Identity());
   ClearError();
-  return FinishShellAdd(AddLocalFiles(model_, fileSystem_, paths, LocalAddOptions(), this));
+  // A dropped folder brings its own files, as the folder browser would.
+  return FinishShellAdd(AddDroppedPaths(model_, fileSystem_, paths, LocalAddOptions(), this));
 }
 
 }  // namespace zt

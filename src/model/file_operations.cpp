@@ -20,6 +20,10 @@ std::u16string_view LastComponent(std::u16string_view path) {
 
 bool HasWildcard(std::u16string_view text) { return text.find_first_of(u"*?") != std::u16string_view::npos; }
 
+bool EndsInSeparator(std::u16string_view path) {
+  return !path.empty() && std::u16string_view(kSeparators).find(path.back()) != std::u16string_view::npos;
+}
+
 }  // namespace
 
 unsigned Outcome::TextId() const {
@@ -73,22 +77,50 @@ Outcome AddFound(FileModel& model, FileSystem& fs, const FoundFile& found, std::
 
 }  // namespace
 
-Outcome AddLocalFiles(FileModel& model, FileSystem& fs, const std::vector<std::u16string>& paths,
-                      const AddLocalOptions& options, FileListObserver* observer) {
+namespace {
+
+// Adds each path in order (see AddLocalFiles); with expandFolders a folder
+// adds its own files as the folder browser takes them.
+Outcome AddPaths(FileModel& model, FileSystem& fs, const std::vector<std::u16string>& paths,
+                 const AddLocalOptions& options, FileListObserver* observer, bool expandFolders) {
   std::int32_t added = 0;
   for (const std::u16string& path : paths) {
-    const std::optional<FoundFile> found = fs.FindFirst(path);
-    if (!found) return Outcome::Failure(model_error::NoSuchFile);
+    // A drive's root ("C:\") names no entry a search can find: it is a folder.
+    const bool root = expandFolders && EndsInSeparator(path);
+    const std::optional<FoundFile> found = root ? std::nullopt : fs.FindFirst(path);
+    if (!found && !root) return Outcome::Failure(model_error::NoSuchFile);
+    const bool wildcard = HasWildcard(LastComponent(path));
+    if (root || (expandFolders && !wildcard && (found->Attributes & file_attribute::Directory))) {
+      for (const FoundFile& file : PatternFiles(fs, FolderPattern(path)).value_or(std::vector<FoundFile>{})) {
+        const Outcome outcome = AddFound(model, fs, file, file.FullPath, options, observer);
+        if (!outcome.Ok()) return outcome;
+        ++added;
+      }
+      continue;
+    }
     // The path as given, unless its last component is a wildcard pattern:
     // then the full path of the file found and measured, so that the entry
     // (its dates, its icon, the file a post sends) stays that file.
-    std::u16string localPath = HasWildcard(LastComponent(path)) ? found->FullPath : path;
+    std::u16string localPath = wildcard ? found->FullPath : path;
     const Outcome outcome = AddFound(model, fs, *found, std::move(localPath), options, observer);
     if (!outcome.Ok()) return outcome;
     ++added;
   }
-  if (observer) observer->AfterAddFiles(added);
+  // Empty folders alone add nothing, and so say nothing.
+  if (observer && (added > 0 || !expandFolders)) observer->AfterAddFiles(added);
   return Outcome::Success();
+}
+
+}  // namespace
+
+Outcome AddLocalFiles(FileModel& model, FileSystem& fs, const std::vector<std::u16string>& paths,
+                      const AddLocalOptions& options, FileListObserver* observer) {
+  return AddPaths(model, fs, paths, options, observer, false);
+}
+
+Outcome AddDroppedPaths(FileModel& model, FileSystem& fs, const std::vector<std::u16string>& paths,
+                        const AddLocalOptions& options, FileListObserver* observer) {
+  return AddPaths(model, fs, paths, options, observer, true);
 }
 
 Outcome AddPatternFiles(FileModel& model, FileSystem& fs, const std::vector<FoundFile>& files,
@@ -101,6 +133,12 @@ Outcome AddPatternFiles(FileModel& model, FileSystem& fs, const std::vector<Foun
   }
   if (observer) observer->AfterAddFiles(added);
   return Outcome::Success();
+}
+
+std::u16string FolderPattern(std::u16string_view folder) {
+  std::u16string pattern(folder);
+  if (!EndsInSeparator(folder)) pattern += u'\\';
+  return pattern + u'*';
 }
 
 std::optional<std::vector<FoundFile>> PatternFiles(FileSystem& fs, std::u16string_view pattern) {

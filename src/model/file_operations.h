@@ -73,10 +73,21 @@ inline constexpr std::u16string_view RegisteredWritten = u"ModifyDate";
 Outcome AddLocalFiles(FileModel& model, FileSystem& fs, const std::vector<std::u16string>& paths,
                       const AddLocalOptions& options, FileListObserver* observer);
 
+// AddLocalFiles for paths dropped from the shell: a folder among them adds
+// its own files (PatternFiles of FolderPattern(folder)) where it stands,
+// nothing from its sub-folders. A drop that adds nothing but empty folders
+// fires no AfterAddFiles.
+Outcome AddDroppedPaths(FileModel& model, FileSystem& fs, const std::vector<std::u16string>& paths,
+                        const AddLocalOptions& options, FileListObserver* observer);
+
 // AddLocalFiles for files a search has already found (PatternFiles): each
 // file's entry takes its FullPath, without a second look-up per file.
 Outcome AddPatternFiles(FileModel& model, FileSystem& fs, const std::vector<FoundFile>& files,
                         const AddLocalOptions& options, FileListObserver* observer);
+
+// The search pattern for a folder's own entries: folder\* (a folder that
+// already ends in a separator, such as a drive's root, takes no second one).
+std::u16string FolderPattern(std::u16string_view folder);
 
 // The files PatternMatches lists, as found, FullPath set to the listed path.
 std::optional<std::vector<FoundFile>> PatternFiles(FileSystem& fs, std::u16string_view pattern);

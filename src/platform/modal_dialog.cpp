@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "platform/dpi.h"
 #include "platform/window_subclass.h"
 
 namespace zt::win {
@@ -43,9 +44,18 @@ INT_PTR ModalDialog::Run(HINSTANCE module, int templateId, HWND owner) {
   if (owner) owner = GetAncestor(owner, GA_ROOT);
   INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&classes);
-  HWND window = CreateDialogParamW(module, MAKEINTRESOURCEW(templateId), owner, &Proc, reinterpret_cast<LPARAM>(this));
+  HWND window;
+  {
+    // The dialog and its controls take their monitor's own scale, where the
+    // system knows per-monitor awareness; they draw for it themselves.
+    PerMonitorDpiScope perMonitor;
+    window = CreateDialogParamW(module, MAKEINTRESOURCEW(templateId), owner, &Proc, reinterpret_cast<LPARAM>(this));
+  }
   if (!window) return -1;
   if (!Visible()) SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER);
+  // A template without WS_VISIBLE is shown here, as DialogBox would: made
+  // by CreateDialog it would otherwise stay hidden while its loop runs.
+  else if (!IsWindowVisible(window)) ShowWindow(window, SW_SHOWNORMAL);
   const bool disableOwner = owner && IsWindowEnabled(owner);
   if (disableOwner) EnableWindow(owner, FALSE);
   MSG msg;

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include "platform/dpi.h"
 #include "platform/module_state.h"
 #include "platform/wide_text.h"
 #include "text/string_table.h"
@@ -153,7 +154,14 @@ void CZTFileUploadListCtrl::Fill(const ViewSettings& settings, int width) {
     InsertColumn(window_, column, std::u16string(LoadText(kColumnTitles[column])), kColumnFormats[column],
                  kColumnInsertWidths[column]);
   columns_ = 3;
-  SetColumnWidths(window_, BuildColumnWidths(width));
+  // The fixed widths of a wide view are 96-DPI pixels: chosen on the width
+  // as the design measures it, then drawn at the display's scale.
+  const int dpi = win::WindowDpi(window_);
+  ColumnWidths widths = BuildColumnWidths(MulDiv(width, win::kBaseDpi, dpi));
+  if (dpi != win::kBaseDpi) {
+    for (int& w : widths) w = win::Scaled(w, dpi);
+  }
+  SetColumnWidths(window_, widths);
 
   const FileModel& model = owner_->Model();
   if (PresentationOf(settings.ListType).AttributeColumns) {

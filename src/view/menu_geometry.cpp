@@ -25,20 +25,25 @@ bool MarksMnemonic(std::u16string_view label, char16_t upper) {
 
 }  // namespace
 
-MenuItemHeights ItemHeightsFor(int text_height) {
-  return {text_height + 2 > 16 ? text_height + 6 : 20, text_height / 2 + 2};
+int AtDpi(int pixels, int dpi) {
+  const long long scaled = static_cast<long long>(pixels) * dpi;
+  return static_cast<int>(scaled >= 0 ? (scaled + 48) / 96 : (scaled - 48) / 96);
+}
+
+MenuItemHeights ItemHeightsFor(int text_height, int dpi) {
+  return {text_height > AtDpi(14, dpi) ? text_height + AtDpi(6, dpi) : AtDpi(20, dpi), text_height / 2 + AtDpi(2, dpi)};
 }
 
 std::uint32_t PackItemData(int height, int accelerator_width, int label_width) {
   return Field(height, 0xFF) | Field(accelerator_width, 0xFF) << 8 | Field(label_width, 0xFFFF) << 16;
 }
 
-MenuItemSize MeasuredItemSize(std::uint32_t item_data) {
+MenuItemSize MeasuredItemSize(std::uint32_t item_data, int dpi) {
   const int height = static_cast<int>(item_data & 0xFF);
   const int accelerator = static_cast<int>((item_data >> 8) & 0xFF);
   const int label = static_cast<int>(item_data >> 16);
-  if (height == 0) return {label + MenuLayout::kSeparatorWidth, 0};
-  return {label + accelerator + MenuLayout::kExtraWidth, height};
+  if (height == 0) return {label + AtDpi(MenuLayout::kSeparatorWidth, dpi), 0};
+  return {label + accelerator + AtDpi(MenuLayout::kExtraWidth, dpi), height};
 }
 
 MenuItemText SplitItemText(std::u16string_view text) {

@@ -11,7 +11,8 @@
 
 namespace zt::view {
 
-// Left band and text layout of a drawn item, in pixels.
+// Left band and text layout of a drawn item, in pixels at 96 DPI: a display
+// of another scale draws them AtDpi.
 struct MenuLayout {
   static constexpr int kBandWidth = 22;        // band without gradients
   static constexpr int kTextLeft = 30;         // label and separator start
@@ -20,14 +21,17 @@ struct MenuLayout {
   static constexpr int kSeparatorWidth = 4;    // an item whose data holds no height
 };
 
+// A length of the 96-DPI layout at dpi, rounded to the nearest pixel.
+int AtDpi(int pixels, int dpi);
+
 struct MenuItemHeights {
   int item;
   int separator;
 };
 
 // From the menu font's text height (tmHeight): items are at least 20 pixels
-// high.
-MenuItemHeights ItemHeightsFor(int text_height);
+// high at 96 DPI, and as much more at dpi.
+MenuItemHeights ItemHeightsFor(int text_height, int dpi = 96);
 
 // The 32-bit data of a prepared item: bits 0..7 the item height, 8..15 the
 // widest accelerator text of its popup, 16..31 the widest label. A value too
@@ -40,8 +44,9 @@ struct MenuItemSize {
   int height;
 };
 
-// What WM_MEASUREITEM answers for an item with this data.
-MenuItemSize MeasuredItemSize(std::uint32_t item_data);
+// What WM_MEASUREITEM answers for an item with this data on a display of
+// dpi (the packed texts are measured in the display's own font already).
+MenuItemSize MeasuredItemSize(std::uint32_t item_data, int dpi = 96);
 
 // An item text "label\taccelerator".
 struct MenuItemText {

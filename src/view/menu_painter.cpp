@@ -19,9 +19,9 @@ using widgets::PenGuard;
 constexpr int kCheckBoxRight = 20;
 constexpr int kImageSize = 16;
 
-void PaintBackground(HDC dc, const RECT& rc, const MenuLook& look) {
+void PaintBackground(HDC dc, const RECT& rc, const MenuLook& look, int dpi) {
   FillSolid(dc, rc, look.body);
-  const RECT band{rc.left, rc.top, rc.left + look.band_width, rc.bottom};
+  const RECT band{rc.left, rc.top, rc.left + AtDpi(look.band_width, dpi), rc.bottom};
   FillGradient(dc, band, look.band_from, look.band_to);
 }
 
@@ -38,10 +38,10 @@ void PaintSelection(HDC dc, const RECT& rc, bool disabled, const MenuLook& look)
   }
 }
 
-void PaintSeparator(HDC dc, const RECT& rc, const MenuLook& look) {
+void PaintSeparator(HDC dc, const RECT& rc, const MenuLook& look, int dpi) {
   const int middle = (rc.top + rc.bottom) / 2;
   PenGuard pen(dc, look.separator);
-  MoveToEx(dc, rc.left + MenuLayout::kTextLeft, middle, nullptr);
+  MoveToEx(dc, rc.left + AtDpi(MenuLayout::kTextLeft, dpi), middle, nullptr);
   LineTo(dc, rc.right - 1, middle);
 }
 
@@ -50,10 +50,10 @@ COLORREF CheckBoxFill(bool disabled, bool selected, const MenuLook& look) {
   return selected ? look.selected_check_fill : look.selection_fill;
 }
 
-void PaintCheckBox(HDC dc, const RECT& rc, COLORREF fill, const MenuLook& look) {
+void PaintCheckBox(HDC dc, const RECT& rc, COLORREF fill, const MenuLook& look, int dpi) {
   PenGuard pen(dc, look.frame);
   BrushGuard brush(dc, fill);
-  Rectangle(dc, rc.left + 1, rc.top + 1, rc.left + kCheckBoxRight, rc.bottom - 1);
+  Rectangle(dc, rc.left + 1, rc.top + 1, rc.left + AtDpi(kCheckBoxRight, dpi), rc.bottom - 1);
 }
 
 void PaintSilhouette(HDC dc, HICON icon, int x, int y, COLORREF colour) {
@@ -61,26 +61,30 @@ void PaintSilhouette(HDC dc, HICON icon, int x, int y, COLORREF colour) {
   DrawStateW(dc, brush.Get(), nullptr, reinterpret_cast<LPARAM>(icon), 0, x, y, 0, 0, DST_ICON | DSS_MONO);
 }
 
-void PaintIcon(HDC dc, HICON icon, int x, int y) {
-  DrawIconEx(dc, x, y, icon, kImageSize, kImageSize, 0, nullptr, DI_NORMAL);
+void PaintIcon(HDC dc, HICON icon, int x, int y, int dpi) {
+  const int size = AtDpi(kImageSize, dpi);
+  DrawIconEx(dc, x, y, icon, size, size, 0, nullptr, DI_NORMAL);
 }
 
 void PaintImage(HDC dc, const RECT& rc, HICON image, bool disabled, bool selected, bool checked,
-                const MenuLook& look) {
+                const MenuLook& look, int dpi) {
+  // The image sits in the middle of the band's square; the offsets keep
+  // their 96-DPI pixels so the raised image moves as far as ever.
+  const int inset = AtDpi(3, dpi);
   if (disabled) {
-    PaintSilhouette(dc, image, rc.left + 3, rc.top + 3, look.disabled_image);
+    PaintSilhouette(dc, image, rc.left + inset, rc.top + inset, look.disabled_image);
   } else if (selected && !checked) {
     // Raised: a shadow down and right, the image up and left.
-    PaintSilhouette(dc, image, rc.left + 4, rc.top + 4, look.image_shadow);
-    PaintIcon(dc, image, rc.left + 2, rc.top + 2);
+    PaintSilhouette(dc, image, rc.left + inset + 1, rc.top + inset + 1, look.image_shadow);
+    PaintIcon(dc, image, rc.left + inset - 1, rc.top + inset - 1, dpi);
   } else {
-    PaintIcon(dc, image, rc.left + 3, rc.top + 3);
+    PaintIcon(dc, image, rc.left + inset, rc.top + inset, dpi);
   }
 }
 
-void PaintRadioDot(HDC dc, const RECT& rc, bool disabled, COLORREF box_fill, const MenuLook& look) {
+void PaintRadioDot(HDC dc, const RECT& rc, bool disabled, COLORREF box_fill, const MenuLook& look, int dpi) {
   const int c = (rc.top + rc.bottom) / 2;
-  const int x = (2 * rc.left + 25) / 2;
+  const int x = (2 * rc.left + AtDpi(25, dpi)) / 2;
   const COLORREF dot = disabled ? look.disabled_image : look.text;
   PenGuard pen(dc, dot);
   BrushGuard brush(dc, dot);
@@ -88,7 +92,7 @@ void PaintRadioDot(HDC dc, const RECT& rc, bool disabled, COLORREF box_fill, con
   SetPixel(dc, x + 1, c + 2, box_fill);
 }
 
-void PaintCheckMark(HDC dc, const RECT& rc, COLORREF box_fill, const MenuLook& look) {
+void PaintCheckMark(HDC dc, const RECT& rc, COLORREF box_fill, const MenuLook& look, int dpi) {
   win::UniqueHbitmap mark(LoadBitmapW(nullptr, MAKEINTRESOURCEW(OBM_CHECK)));
   BITMAP info{};
   if (!mark || !GetObjectW(mark.Get(), sizeof info, &info)) return;
@@ -98,13 +102,13 @@ void PaintCheckMark(HDC dc, const RECT& rc, COLORREF box_fill, const MenuLook& l
   // background colour.
   const COLORREF text = SetTextColor(dc, look.text);
   const COLORREF back = SetBkColor(dc, box_fill);
-  BitBlt(dc, rc.left + 5, rc.top + 3, info.bmWidth, info.bmHeight, source.Get(), 0, 0, SRCCOPY);
+  BitBlt(dc, rc.left + AtDpi(5, dpi), rc.top + AtDpi(3, dpi), info.bmWidth, info.bmHeight, source.Get(), 0, 0, SRCCOPY);
   SetTextColor(dc, text);
   SetBkColor(dc, back);
 }
 
 void PaintTexts(HDC dc, const RECT& rc, UINT draw_state, const MenuItem& item, const MenuLook& look,
-                bool keyboard_cues) {
+                bool keyboard_cues, int dpi) {
   COLORREF colour = look.text;
   if (item.IsDisabled())
     colour = look.separator;
@@ -116,10 +120,10 @@ void PaintTexts(HDC dc, const RECT& rc, UINT draw_state, const MenuItem& item, c
   const int mode = SetBkMode(dc, TRANSPARENT);
   UINT flags = DT_SINGLELINE | DT_VCENTER;
   if ((draw_state & ODS_NOACCEL) && !keyboard_cues) flags |= DT_HIDEPREFIX;
-  RECT label{rc.left + MenuLayout::kTextLeft, rc.top, rc.right, rc.bottom};
+  RECT label{rc.left + AtDpi(MenuLayout::kTextLeft, dpi), rc.top, rc.right, rc.bottom};
   DrawTextW(dc, AsWideData(text.label), static_cast<int>(text.label.size()), &label, flags);
   if (!text.accelerator.empty()) {
-    RECT accelerator{rc.left, rc.top, rc.right - MenuLayout::kAcceleratorMargin, rc.bottom};
+    RECT accelerator{rc.left, rc.top, rc.right - AtDpi(MenuLayout::kAcceleratorMargin, dpi), rc.bottom};
     DrawTextW(dc, AsWideData(text.accelerator), static_cast<int>(text.accelerator.size()), &accelerator,
               DT_RIGHT | DT_VCENTER | DT_SINGLELINE);
   }
@@ -129,30 +133,30 @@ void PaintTexts(HDC dc, const RECT& rc, UINT draw_state, const MenuItem& item, c
 }  // namespace
 
 void PaintMenuItem(HDC dc, const RECT& rc, UINT draw_state, const MenuItem& item, const MenuLook& look,
-                   bool keyboard_cues) {
+                   bool keyboard_cues, int dpi) {
   const bool selected = (draw_state & ODS_SELECTED) != 0;
   const bool disabled = item.IsDisabled();
   if (selected && !item.IsSeparator())
     PaintSelection(dc, rc, disabled, look);
   else
-    PaintBackground(dc, rc, look);
+    PaintBackground(dc, rc, look, dpi);
 
   if (item.IsSeparator()) {
-    PaintSeparator(dc, rc, look);
+    PaintSeparator(dc, rc, look, dpi);
     return;
   }
 
   const COLORREF box_fill = CheckBoxFill(disabled, selected, look);
-  if (item.IsChecked()) PaintCheckBox(dc, rc, box_fill, look);
+  if (item.IsChecked()) PaintCheckBox(dc, rc, box_fill, look, dpi);
   if (item.image) {
-    PaintImage(dc, rc, item.image, disabled, selected, item.IsChecked(), look);
+    PaintImage(dc, rc, item.image, disabled, selected, item.IsChecked(), look, dpi);
   } else if (item.IsChecked()) {
     if (item.IsRadio())
-      PaintRadioDot(dc, rc, disabled, box_fill, look);
+      PaintRadioDot(dc, rc, disabled, box_fill, look, dpi);
     else
-      PaintCheckMark(dc, rc, box_fill, look);
+      PaintCheckMark(dc, rc, box_fill, look, dpi);
   }
-  PaintTexts(dc, rc, draw_state, item, look, keyboard_cues);
+  PaintTexts(dc, rc, draw_state, item, look, keyboard_cues, dpi);
 }
 
 }  // namespace zt::view::menu_xp

@@ -28,8 +28,9 @@ struct MenuItem {
 };
 
 // `draw_state` is the ODS_* state of WM_DRAWITEM; `keyboard_cues` the
-// system's SPI_GETKEYBOARDCUES. Draws into `dc` directly: the caller buffers.
+// system's SPI_GETKEYBOARDCUES; the layout is drawn at `dpi`. Draws into
+// `dc` directly: the caller buffers.
 void PaintMenuItem(HDC dc, const RECT& rect, UINT draw_state, const MenuItem& item, const MenuLook& look,
-                   bool keyboard_cues);
+                   bool keyboard_cues, int dpi = 96);
 
 }  // namespace zt::view::menu_xp

@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/dpi.h"
 #include "platform/unique_handle.h"
 #include "platform/wide_text.h"
 #include "view/menu_geometry.h"
@@ -105,7 +106,7 @@ void PreparePopup(HWND owner, HMENU popup) {
   widgets::StockObjectGuard font(dc, DEFAULT_GUI_FONT);
   TEXTMETRICW metrics{};
   GetTextMetricsW(dc, &metrics);
-  const MenuItemHeights heights = ItemHeightsFor(metrics.tmHeight);
+  const MenuItemHeights heights = ItemHeightsFor(metrics.tmHeight, win::WindowDpi(owner));
 
   const int count = GetMenuItemCount(popup);
   std::vector<std::optional<MenuItem>> items;
@@ -158,7 +159,7 @@ void PreparePopup(HWND owner, HMENU popup) {
 
 bool MeasureItem(HWND owner, MEASUREITEMSTRUCT* item) {
   if (!item || item->CtlType != ODT_MENU) return false;
-  const MenuItemSize size = MeasuredItemSize(static_cast<std::uint32_t>(item->itemData));
+  const MenuItemSize size = MeasuredItemSize(static_cast<std::uint32_t>(item->itemData), win::WindowDpi(owner));
   item->itemWidth = static_cast<UINT>(size.width);
   item->itemHeight = static_cast<UINT>(size.height);
   return true;
@@ -177,7 +178,7 @@ bool DrawItem(HWND owner, const DRAWITEMSTRUCT* item) {
   SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cues, 0);
   widgets::CBufferDC buffer(item->hDC, item->rcItem);
   widgets::StockObjectGuard font(buffer.Get(), DEFAULT_GUI_FONT);
-  PaintMenuItem(buffer.Get(), item->rcItem, item->itemState, *described, look, cues != FALSE);
+  PaintMenuItem(buffer.Get(), item->rcItem, item->itemState, *described, look, cues != FALSE, win::WindowDpi(owner));
   return true;
 }
 

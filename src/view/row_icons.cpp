@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "platform/dpi.h"
 #include "platform/registry.h"
 #include "platform/unique_handle.h"
 #include "platform/wide_text.h"
@@ -25,8 +26,11 @@ bool Contains(const std::wstring& text, const wchar_t* part) { return text.find(
 }  // namespace
 
 bool RowIcons::AttachTo(HWND list) {
-  win::UniqueHimagelist large(ImageList_Create(32, 32, ILC_COLOR32, 4, 4));
-  win::UniqueHimagelist small(ImageList_Create(16, 16, ILC_COLOR32, 4, 4));
+  // Icons as large as the display's scale makes the rows.
+  const int dpi = win::WindowDpi(list);
+  const int largeSize = win::Scaled(32, dpi), smallSize = win::Scaled(16, dpi);
+  win::UniqueHimagelist large(ImageList_Create(largeSize, largeSize, ILC_COLOR32, 4, 4));
+  win::UniqueHimagelist small(ImageList_Create(smallSize, smallSize, ILC_COLOR32, 4, 4));
   if (!large || !small) return false;
   large_ = large.Release();
   small_ = small.Release();

@@ -40,6 +40,4 @@ std::vector<std::u16string> SelectionPaths(std::u16string_view result) {
   return paths;
 }
 
-std::u16string FolderPattern(std::u16string_view folder) { return Join(folder, u"*"); }
-
 }  // namespace zt::view

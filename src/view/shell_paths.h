@@ -12,8 +12,4 @@ namespace zt::view {
 // itself a full path stays as it is.
 std::vector<std::u16string> SelectionPaths(std::u16string_view result);
 
-// The search pattern for a folder's own entries: folder\* (a folder that
-// already ends in a separator, such as a drive's root, takes no second one).
-std::u16string FolderPattern(std::u16string_view folder);
-
 }  // namespace zt::view

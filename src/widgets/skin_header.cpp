@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
+#include "platform/dpi.h"
 #include "platform/module_state.h"
 #include "platform/unique_handle.h"
 #include "widgets/mem_dc.h"
@@ -16,42 +19,68 @@ constexpr int kEdgeWidth = 2;
 // The strip between two items: the previous item's dark right edge carried
 // on, then a light line, so the pair reads as one etched separator; the
 // band's top and bottom lines run through it.
-void PaintSeparator(HDC dc, int x, int y) {
+void PaintSeparator(HDC dc) {
   for (int row = 0; row < kSkinHeight; ++row) {
-    SetPixelV(dc, x, y + row, row < 12 ? RGB(0x5A, 0x5A, 0x5A) : RGB(0x80, 0x80, 0x80));
+    SetPixelV(dc, 0, row, row < 12 ? RGB(0x5A, 0x5A, 0x5A) : RGB(0x80, 0x80, 0x80));
     COLORREF light = RGB(0xFF, 0xFF, 0xFF);
     if (row == 0) light = RGB(0x5A, 0x5A, 0x5A);
     if (row == kSkinHeight - 1) light = RGB(0x80, 0x80, 0x80);
-    SetPixelV(dc, x + 1, y + row, light);
+    SetPixelV(dc, 1, row, light);
   }
 }
 
-// The three skin bitmaps, loaded for one paint, and the context they are
-// copied from.
+// The skin's pictures for one paint, drawn at the header's scale, and the
+// context they are copied from.
 class Skin {
 public:
-  explicit Skin(HDC target)
-      : image_dc_(CreateCompatibleDC(target)),
-        band_(Load(IDB_SKIN_BAND)),
-        left_(Load(IDB_SKIN_LEFT_EDGE)),
-        right_(Load(IDB_SKIN_RIGHT_EDGE)) {}
+  Skin(HDC target, int dpi)
+      : dpi_(dpi),
+        height_(win::Scaled(kSkinHeight, dpi)),
+        edge_(win::Scaled(kEdgeWidth, dpi)),
+        image_dc_(CreateCompatibleDC(target)) {
+    band_ = AtScale(target, Load(IDB_SKIN_BAND), 1);
+    left_ = AtScale(target, Load(IDB_SKIN_LEFT_EDGE), kEdgeWidth);
+    right_ = AtScale(target, Load(IDB_SKIN_RIGHT_EDGE), kEdgeWidth);
+    win::UniqueHbitmap separator(CreateCompatibleBitmap(target, kEdgeWidth, kSkinHeight));
+    if (separator && image_dc_) {
+      win::SelectGuard select(image_dc_.Get(), separator.Get());
+      PaintSeparator(image_dc_.Get());
+    }
+    separator_ = AtScale(target, std::move(separator), kEdgeWidth);
+  }
 
+  int Height() const { return height_; }
+  int Edge() const { return edge_; }
   void Band(HDC dc, int x, int y) const { Copy(dc, band_, x, y, 1); }
-  void LeftEdge(HDC dc, int x, int y) const { Copy(dc, left_, x, y, kEdgeWidth); }
-  void RightEdge(HDC dc, int x, int y) const { Copy(dc, right_, x, y, kEdgeWidth); }
+  void LeftEdge(HDC dc, int x, int y) const { Copy(dc, left_, x, y, edge_); }
+  void RightEdge(HDC dc, int x, int y) const { Copy(dc, right_, x, y, edge_); }
+  void Separator(HDC dc, int x, int y) const { Copy(dc, separator_, x, y, edge_); }
 
 private:
   static win::UniqueHbitmap Load(int id) {
     return win::UniqueHbitmap(LoadBitmapW(com::ModuleInstance(), MAKEINTRESOURCEW(id)));
   }
+  // A width x 16 picture redrawn at the header's scale, smoothed.
+  win::UniqueHbitmap AtScale(HDC target, win::UniqueHbitmap picture, int width) const {
+    if (!picture || !image_dc_) return {};
+    if (dpi_ == win::kBaseDpi) return picture;
+    win::UniqueHbitmap scaled(CreateCompatibleBitmap(target, win::Scaled(width, dpi_), height_));
+    win::UniqueHdc from(CreateCompatibleDC(target));
+    if (!scaled || !from) return {};
+    win::SelectGuard source(from.Get(), picture.Get());
+    win::SelectGuard select(image_dc_.Get(), scaled.Get());
+    win::BlitStretched(image_dc_.Get(), 0, 0, win::Scaled(width, dpi_), height_, from.Get(), 0, 0, width, kSkinHeight);
+    return scaled;
+  }
   void Copy(HDC dc, const win::UniqueHbitmap& bitmap, int x, int y, int width) const {
     if (!bitmap || !image_dc_) return;
     win::SelectGuard select(image_dc_.Get(), bitmap.Get());
-    BitBlt(dc, x, y, width, kSkinHeight, image_dc_.Get(), 0, 0, SRCCOPY);
+    BitBlt(dc, x, y, width, height_, image_dc_.Get(), 0, 0, SRCCOPY);
   }
 
+  int dpi_, height_, edge_;
   win::UniqueHdc image_dc_;
-  win::UniqueHbitmap band_, left_, right_;
+  win::UniqueHbitmap band_, left_, right_, separator_;
 };
 
 }  // namespace
@@ -112,12 +141,14 @@ void CZTSkinHeaderCtrl::Paint() {
   RECT client{};
   GetClientRect(header_, &client);
   CMemDC dc(paint.Get(), &client);
-  const Skin skin(paint.Get());
+  const int dpi = win::WindowDpi(header_);
+  const Skin skin(paint.Get(), dpi);
+  const int edge = skin.Edge();
 
-  for (int x = client.left + kEdgeWidth; x < client.right + kEdgeWidth; ++x) skin.Band(dc.Get(), x, 0);
+  for (int x = client.left + edge; x < client.right + edge; ++x) skin.Band(dc.Get(), x, 0);
 
   LOGFONTW logfont{};
-  logfont.lfHeight = 12;
+  logfont.lfHeight = win::Scaled(12, dpi);
   lstrcpynW(logfont.lfFaceName, L"\uAD74\uB9BC", LF_FACESIZE);  // Gulim
   const win::UniqueHfont font(CreateFontIndirectW(&logfont));
 
@@ -136,11 +167,12 @@ void CZTSkinHeaderCtrl::Paint() {
     if (item.iOrder == 0) {
       skin.LeftEdge(dc.Get(), r.left, r.top);
     } else {
-      PaintSeparator(dc.Get(), r.left - 1, r.top);
-      skin.Band(dc.Get(), r.left + 1, r.top);
+      // Centred on the boundary, over the previous item's last column.
+      skin.Separator(dc.Get(), r.left - edge / 2, r.top);
+      for (int x = r.left + edge - edge / 2; x < r.left + edge; ++x) skin.Band(dc.Get(), x, r.top);
     }
-    for (int x = r.left + kEdgeWidth; x <= r.right - 3; ++x) skin.Band(dc.Get(), x, 0);
-    skin.RightEdge(dc.Get(), r.right - kEdgeWidth, 0);
+    for (int x = r.left + edge; x < r.right - edge; ++x) skin.Band(dc.Get(), x, 0);
+    skin.RightEdge(dc.Get(), r.right - edge, 0);
 
     DRAWITEMSTRUCT draw{};
     draw.CtlType = ODT_HEADER;
@@ -157,7 +189,8 @@ void CZTSkinHeaderCtrl::Paint() {
     SendMessageW(header_, HDM_GETITEMW, i, reinterpret_cast<LPARAM>(&item));
     win::SelectGuard select(dc.Get(), font.Get());
     const int mode = SetBkMode(dc.Get(), TRANSPARENT);
-    RECT text_rect{r.left + 2, r.top + 2, r.right - 2, r.bottom - 2};
+    const int inset = win::Scaled(2, dpi);
+    RECT text_rect{r.left + inset, r.top + inset, r.right - inset, r.bottom - inset};
     DrawTextW(dc.Get(), text, -1, &text_rect, DT_CENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
     SetBkMode(dc.Get(), mode);
   }

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/dpi.h"
+
 namespace zt {
 
 namespace {
@@ -108,7 +110,8 @@ void CXPButton::DrawItem(const DRAWITEMSTRUCT& item) {
   FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
   {
     win::SelectGuard pen(dc, border_.Get());
-    RoundRect(dc, r.left, r.top, r.right, r.bottom, kCornerSize, kCornerSize);
+    const int corner = win::Scaled(kCornerSize, win::WindowDpi(Window()));
+    RoundRect(dc, r.left, r.top, r.right, r.bottom, corner, corner);
   }
   focus_ = (item.itemState & ODS_FOCUS) != 0;
   InflateRect(&r, -GetSystemMetrics(SM_CXEDGE), -GetSystemMetrics(SM_CYEDGE));

@@ -222,7 +222,7 @@ TEST_F(ShellInputTest, TheFolderBrowserAddsAFoldersOwnFilesAndStartsWhereTheLast
   SetCurrentDirectoryW(before);
 }
 
-TEST_F(ShellInputTest, DroppedFilesAreAddedInOrderWholeAndOnceThroughTheViewsDropTarget) {
+TEST_F(ShellInputTest, DroppedFilesAndFoldersFilesAreAddedInOrderWholeAndOnceThroughTheViewsDropTarget) {
   // Three files of one name from three folders: the numbers their names get
   // show the order they were added in.
   Texts dropped;
@@ -270,20 +270,37 @@ TEST_F(ShellInputTest, DroppedFilesAreAddedInOrderWholeAndOnceThroughTheViewsDro
   EnableWindow(List(), TRUE);
   EXPECT_EQ(control_.GetLong(L"FileCount"), 5);
 
-  // A folder is not a file to send: the files before it stay, none of its
-  // own are taken, and the failure shows in a box with the stop icon.
+  // A dropped folder brings its own files where it stands, as the folder
+  // browser takes them: hidden ones yes, system files and sub-folders no.
+  // One name in three places: the numbers show the order.
   const std::wstring box = Folder(L"box");
-  folder_.MakeFile(L"box\\inside.txt", 1);
-  const std::wstring w = folder_.MakeFile(L"w.txt", 4);
+  Folder(L"box\\sub");
+  Folder(L"s");
+  folder_.MakeFile(L"box\\sub\\deep.txt", 1);
+  folder_.MakeFile(L"box\\system.txt", 1, FILE_ATTRIBUTE_SYSTEM);
+  const std::wstring inside = folder_.MakeFile(L"box\\k.txt", 1, FILE_ATTRIBUTE_HIDDEN);
+  const std::wstring w = folder_.MakeFile(L"k.txt", 4), x = folder_.MakeFile(L"s\\k.txt", 5);
+  Events().clear();
+  EXPECT_EQ(DropOn(List(), FileListData({w, box, x}).Get()), static_cast<DWORD>(DROPEFFECT_COPY));
+  EXPECT_EQ((Texts{PathOf(L"k.txt"), PathOf(L"k(1).txt"), PathOf(L"k(2).txt")}), (Texts{w, inside, x}));
+  EXPECT_EQ(EventArgs(kAfterAddFile).size(), 3u);
+  EXPECT_EQ(EventArgs(kAfterAddFiles), (Texts{L"3"}));
+  EXPECT_EQ(ColumnTexts(List(), 0).size(), 8u);
+  // An empty folder adds nothing and says nothing.
+  Events().clear();
+  DropOn(List(), FileListData({Folder(L"empty")}).Get());
+  EXPECT_TRUE(Events().empty());
+  EXPECT_EQ(control_.GetText(L"ErrorCode"), L"");
+
+  // A dropped path that is gone fails after the files before it stay, and
+  // the failure shows in a box with the stop icon.
   std::wstring shown;
   const DWORD effect = WithPerson(
-      [&] { return DropOn(List(), FileListData({w, box}).Get()); },
+      [&] { return DropOn(List(), FileListData({w, folder_.Path() + L"gone.txt"}).Get()); },
       [&] { shown = AnswerErrorBox(); });
   EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
   EXPECT_EQ(shown, kNoSuchFile);
-  EXPECT_EQ(control_.GetLong(L"FileCount"), 6);
-  EXPECT_EQ(PathOf(L"w.txt"), w);
-  EXPECT_EQ(FindFilePos(L"inside.txt"), -1);
+  EXPECT_EQ(control_.GetLong(L"FileCount"), 9);
   EXPECT_EQ(control_.GetText(L"ErrorCode"), L"E01006");
 }
 

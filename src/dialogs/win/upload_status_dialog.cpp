@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dialogs/progress_texts.h"
+#include "platform/dpi.h"
 #include "platform/module_state.h"
 #include "platform/wide_text.h"
 #include "resource.h"
@@ -80,8 +81,6 @@ bool CZTFileUploadStatusDlg::OnInitDialog() {
   HINSTANCE module = com::ModuleInstance();
   SetIcons(module, IDI_ZTFILEUPLOAD);
   panel_.Reset(static_cast<HBITMAP>(LoadImageW(module, MAKEINTRESOURCEW(IDB_UPLOAD_PANEL), IMAGE_BITMAP, 0, 0, 0)));
-  panelFont_.Reset(CreateFontW(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, L"\uAD74\uB9BC"));
 
   // The labels start with zero counts; the panel paints nothing until the
   // first report.
@@ -204,43 +203,58 @@ void CZTFileUploadStatusDlg::SetLabel(Label label, const std::u16string& text) {
 void CZTFileUploadStatusDlg::Paint() {
   win::PaintDc paint(Window());
   if (!panel_) return;
+  // The panel is drawn for 96 DPI: at another scale its picture, its font
+  // and the texts' places grow with the dialog's template.
+  const int dpi = win::WindowDpi(Window());
+  if (!panelFont_ || panelDpi_ != dpi) {
+    panelFont_.Reset(CreateFontW(win::Scaled(12, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS, L"\uAD74\uB9BC"));
+    panelDpi_ = dpi;
+  }
   BITMAP size{};
   GetObjectW(panel_.Get(), sizeof(size), &size);
+  RECT client;
+  GetClientRect(Window(), &client);
+  int width = win::Scaled(size.bmWidth, dpi), height = win::Scaled(size.bmHeight, dpi);
+  // The template grew with its font, a little more than the DPI says: the
+  // panel still spans it, as it spans it at 96 DPI.
+  if (dpi != win::kBaseDpi && client.right > width) {
+    height = MulDiv(height, client.right, width);
+    width = client.right;
+  }
   // The texts go on a copy of the panel, composed off screen and shown in one transfer.
   win::UniqueHdc source(CreateCompatibleDC(paint.Get()));
   win::SelectGuard panel(source.Get(), panel_.Get());
   win::UniqueHdc memory(CreateCompatibleDC(paint.Get()));
-  win::UniqueHbitmap canvas(CreateCompatibleBitmap(paint.Get(), size.bmWidth, size.bmHeight));
+  win::UniqueHbitmap canvas(CreateCompatibleBitmap(paint.Get(), width, height));
   win::SelectGuard bitmap(memory.Get(), canvas.Get());
-  BitBlt(memory.Get(), 0, 0, size.bmWidth, size.bmHeight, source.Get(), 0, 0, SRCCOPY);
+  win::BlitStretched(memory.Get(), 0, 0, width, height, source.Get(), 0, 0, size.bmWidth, size.bmHeight);
   {
     win::SelectGuard font(memory.Get(), panelFont_.Get());
     const int oldMode = SetBkMode(memory.Get(), TRANSPARENT);
     auto draw = [&](int y, const std::u16string& text) {
-      ExtTextOutW(memory.Get(), kPanelTextX, y, ETO_CLIPPED, nullptr, AsWide(text), static_cast<UINT>(text.size()),
-                  nullptr);
+      ExtTextOutW(memory.Get(), win::Scaled(kPanelTextX, dpi), y, ETO_CLIPPED, nullptr, AsWide(text),
+                  static_cast<UINT>(text.size()), nullptr);
     };
-    draw(50, texts_[FileCountLabel]);
-    draw(70, progress_text::PanelTotal(totalBytes_));
-    draw(90, texts_[RateLabel]);
-    draw(ElapsedTextY(), texts_[ElapsedLabel]);
+    draw(win::Scaled(50, dpi), texts_[FileCountLabel]);
+    draw(win::Scaled(70, dpi), progress_text::PanelTotal(totalBytes_));
+    draw(win::Scaled(90, dpi), texts_[RateLabel]);
+    draw(ElapsedTextY(dpi), texts_[ElapsedLabel]);
     SetBkMode(memory.Get(), oldMode);
   }
-  RECT client;
-  GetClientRect(Window(), &client);
-  BitBlt(paint.Get(), 0, 0, std::min<LONG>(client.right, size.bmWidth), std::min<LONG>(client.bottom, size.bmHeight),
-         memory.Get(), 0, 0, SRCCOPY);
+  BitBlt(paint.Get(), 0, 0, std::min<LONG>(client.right, width), std::min<LONG>(client.bottom, height), memory.Get(), 0,
+         0, SRCCOPY);
 }
 
-int CZTFileUploadStatusDlg::ElapsedTextY() const {
+int CZTFileUploadStatusDlg::ElapsedTextY(int dpi) const {
   // Between the bar and the buttons, wherever the dialog font put them.
-  constexpr int kTextHeight = 12;
+  const int textHeight = win::Scaled(12, dpi);
   RECT bar, stop;
   GetWindowRect(Item(IDC_UPLOAD_PROGRESS), &bar);
   GetWindowRect(Item(IDC_UPLOAD_STOP), &stop);
   POINT p{0, (bar.bottom + stop.top) / 2};
   ScreenToClient(Window(), &p);
-  return p.y - kTextHeight / 2;
+  return p.y - textHeight / 2;
 }
 
 void CZTFileUploadStatusDlg::StopOrResume() {

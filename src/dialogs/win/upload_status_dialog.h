@@ -48,7 +48,7 @@ private:
   void ShowProgress();
   void SetLabel(Label label, const std::u16string& text);
   void Paint();
-  int ElapsedTextY() const;
+  int ElapsedTextY(int dpi) const;
   void StopOrResume();
   void Cancel();
   void Close();
@@ -78,7 +78,8 @@ private:
   int lastBar_ = -1;
   ThrottleWait throttle_;
   win::UniqueHbitmap panel_;
-  win::UniqueHfont panelFont_;
+  win::UniqueHfont panelFont_;  // made for panelDpi_
+  int panelDpi_ = 0;
 };
 
 }  // namespace zt

@@ -164,6 +164,34 @@ TEST_F(Operations, PatternMatchesSkipFoldersAndSpecialFilesKeepHiddenAndReadOnly
   EXPECT_EQ(small.FileCount(), 2);
 }
 
+// A dropped folder stands for its own files, in place among the dropped
+// files, by the folder browser's rules; temporary and offline files are
+// scripted here because real file systems drop those attributes.
+TEST_F(Operations, DroppedFoldersAddTheirOwnFilesWhereTheyStand) {
+  fs.Add(u"C:\\a.txt", 1);
+  fs.Add(u"C:\\d", 0, fa::Directory);
+  fs.Add(u"C:\\d\\sub", 0, fa::Directory);
+  fs.Add(u"C:\\d\\sub\\deep.txt", 2);
+  fs.Add(u"C:\\d\\x.txt", 3);
+  fs.Add(u"C:\\d\\tmp.dat", 4, fa::Temporary);
+  fs.Add(u"C:\\d\\away.dat", 5, fa::Offline);
+  fs.Add(u"C:\\d\\a.txt", 6, fa::Hidden);
+  fs.Add(u"C:\\empty", 0, fa::Directory);
+  const auto drop = [&](std::vector<std::u16string> paths) { return AddDroppedPaths(model, fs, paths, {}, &view); };
+  ASSERT_TRUE(drop({u"C:\\a.txt", u"C:\\d", u"C:\\empty"}).Ok());
+  EXPECT_EQ(view.events, (Events{"InsertRow a.txt", "AfterAddFile 0", "InsertRow x.txt", "AfterAddFile 1",
+                                 "InsertRow a(1).txt", "AfterAddFile 2", "AfterAddFiles 3"}));
+  EXPECT_EQ(model.Files()[2]->LocalPath, u"C:\\d\\a.txt");
+  view.events.clear();
+  ASSERT_TRUE(drop({u"C:\\empty"}).Ok());
+  EXPECT_TRUE(view.events.empty());
+  // A dropped path that is not there still fails, after what came before it.
+  EXPECT_EQ(drop({u"C:\\d\\", u"C:\\gone"}).Code, u"E01006");
+  EXPECT_EQ(model.FileCount(), 5);
+  EXPECT_EQ(FolderPattern(u"C:\\Docs"), u"C:\\Docs\\*");
+  EXPECT_EQ(FolderPattern(u"\\\\srv\\share/"), u"\\\\srv\\share/*");
+}
+
 TEST_F(Operations, ServerEntryNamedAfterTheLastSlashWithParsedSize) {
   AddServerEntry(model, u"/docs/a/report.doc", u"0", &view);
   AddServerEntry(model, u"/docs/b/REPORT.doc", u"3 m", &view);

@@ -29,6 +29,12 @@ TEST(MenuGeometry, HeightsAndPackedItemSizes) {
   EXPECT_EQ(wide.height, 255);
   EXPECT_EQ(wide.width, 65535 + 255 + 42);
   EXPECT_EQ(PackItemData(-5, -1, -1), 0u);
+  // At 144 DPI the band and margins grow half again; the texts were measured
+  // in the display's font already, and the least height grows too.
+  EXPECT_EQ(MeasuredItemSize(item, 144).width, 110 + 37 + 63);
+  EXPECT_EQ(MeasuredItemSize(0, 192).width, 8);
+  EXPECT_EQ(ItemHeightsFor(17, 144).item, 30);
+  EXPECT_EQ(ItemHeightsFor(22, 144).item, 31);
 }
 
 TEST(MenuGeometry, LabelsAcceleratorsAndMnemonics) {

@@ -39,12 +39,5 @@ TEST(SelectionPaths, OneFileOrAFolderWithNamesInTheDialogsOrder) {
   EXPECT_EQ(SelectionPaths(u""), Paths{});
   EXPECT_EQ(SelectionPaths(std::u16string(10, u'\0')), Paths{});
 }
-
-TEST(FolderPattern, OneSeparatorBeforeTheWildcard) {
-  EXPECT_EQ(FolderPattern(u"C:\\Docs"), u"C:\\Docs\\*");
-  EXPECT_EQ(FolderPattern(u"C:\\"), u"C:\\*");
-  EXPECT_EQ(FolderPattern(u"\\\\srv\\share/"), u"\\\\srv\\share/*");
-}
-
 }  // namespace
 }  // namespace zt::view
