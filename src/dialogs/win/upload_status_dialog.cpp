@@ -19,6 +19,9 @@ namespace {
 constexpr UINT_PTR kFinishTimer = 1;
 constexpr UINT kFinishDelayMs = 500;
 constexpr int kPanelTextX = 6;
+// The elapsed time sits under the bar, in the panel's own pixels like the
+// texts above it.
+constexpr int kPanelElapsedY = 150;
 
 void SetText(HWND window, const std::u16string& text) { SetWindowTextW(window, AsWide(text)); }
 
@@ -224,24 +227,13 @@ void CZTFileUploadStatusDlg::Paint() {
     draw(50, texts_[FileCountLabel]);
     draw(70, progress_text::PanelTotal(totalBytes_));
     draw(90, texts_[RateLabel]);
-    draw(ElapsedTextY(), texts_[ElapsedLabel]);
+    draw(kPanelElapsedY, texts_[ElapsedLabel]);
     SetBkMode(memory.Get(), oldMode);
   }
   RECT client;
   GetClientRect(Window(), &client);
   BitBlt(paint.Get(), 0, 0, std::min<LONG>(client.right, size.bmWidth), std::min<LONG>(client.bottom, size.bmHeight),
          memory.Get(), 0, 0, SRCCOPY);
-}
-
-int CZTFileUploadStatusDlg::ElapsedTextY() const {
-  // Between the bar and the buttons, wherever the dialog font put them.
-  constexpr int kTextHeight = 12;
-  RECT bar, stop;
-  GetWindowRect(Item(IDC_UPLOAD_PROGRESS), &bar);
-  GetWindowRect(Item(IDC_UPLOAD_STOP), &stop);
-  POINT p{0, (bar.bottom + stop.top) / 2};
-  ScreenToClient(Window(), &p);
-  return p.y - kTextHeight / 2;
 }
 
 void CZTFileUploadStatusDlg::StopOrResume() {
