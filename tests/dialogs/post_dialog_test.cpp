@@ -129,7 +129,7 @@ TEST_F(PostDialog, ShowsProgressOnItsPanelAndReturnsTheReply) {
 
   bool visible = false;
   std::wstring midCount, lastCount, lastTransfer;
-  int midBar = -1, lastBar = -1, panelText = 0, panelInk = 0, panelBlue = 0, elapsedAbove = -1, elapsedInk = 0;
+  int midBar = -1, lastBar = -1, panelText = 0, panelInk = 0, panelBlue = 0, elapsedElsewhere = -1, elapsedInk = 0;
   std::uint32_t faceTop = 0, faceBottom = 0;
   PostRun run = Post(true, [&](HWND dialog) {
     if (!dialog) return;
@@ -145,12 +145,16 @@ TEST_F(PostDialog, ShowsProgressOnItsPanelAndReturnsTheReply) {
       panelInk = shot.DarkPixels(200, 0, 327, 30, 160);  // LOADING
       const std::uint32_t sky = shot.At(260, 100);
       panelBlue = ((sky & 255) > ((sky >> 16) & 255)) ? 1 : 0;  // more blue than red
-      // The elapsed time under the bar, from row 150 of the panel.
-      RECT bar;
+      // The elapsed time from row 150 of the panel, or just below the bar
+      // where the font put the bar lower, and nowhere else under the bar.
+      RECT bar, stopButton;
       GetWindowRect(GetDlgItem(dialog, kBar), &bar);
       MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&bar), 2);
-      elapsedAbove = shot.DarkPixels(6, bar.bottom + 1, 150, 150);
-      elapsedInk = shot.DarkPixels(6, 150, 150, 163);
+      GetWindowRect(GetDlgItem(dialog, kStop), &stopButton);
+      MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&stopButton), 2);
+      const int top = std::max<int>(150, bar.bottom + 2);
+      elapsedElsewhere = shot.DarkPixels(6, bar.bottom + 1, 150, top) + shot.DarkPixels(6, top + 14, 150, stopButton.top);
+      elapsedInk = shot.DarkPixels(6, top, 150, top + 14);
     }
     RECT stop;
     GetWindowRect(GetDlgItem(dialog, kStop), &stop);
@@ -180,8 +184,8 @@ TEST_F(PostDialog, ShowsProgressOnItsPanelAndReturnsTheReply) {
   EXPECT_GT(panelText, 20) << "no text painted on the panel (see post_dialog.bmp)";
   EXPECT_GT(panelInk, 20) << "the panel bitmap is not shown";
   EXPECT_EQ(panelBlue, 1);
-  EXPECT_EQ(elapsedAbove, 0) << "the elapsed time starts above row 150 (see post_dialog.bmp)";
-  EXPECT_GT(elapsedInk, 20) << "no elapsed time at row 150 (see post_dialog.bmp)";
+  EXPECT_EQ(elapsedElsewhere, 0) << "ink under the bar outside the elapsed time's rows (see post_dialog.bmp)";
+  EXPECT_GT(elapsedInk, 20) << "no elapsed time at row 150 or just below the bar (see post_dialog.bmp)";
   EXPECT_NE(faceTop, faceBottom) << "the Stop button's face has no gradient";
   // The rate limit: 2 145 KB at 1 000 KB/s take at least 2.1 s.
   EXPECT_GE(run.Seconds, 2.0);

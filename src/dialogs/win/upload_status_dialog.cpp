@@ -19,8 +19,8 @@ namespace {
 constexpr UINT_PTR kFinishTimer = 1;
 constexpr UINT kFinishDelayMs = 500;
 constexpr int kPanelTextX = 6;
-// The elapsed time sits under the bar, in the panel's own pixels like the
-// texts above it.
+// The elapsed time sits under the bar, at the panel's row 150 like the texts
+// above it, unless the dialog's font put the bar lower.
 constexpr int kPanelElapsedY = 150;
 
 void SetText(HWND window, const std::u16string& text) { SetWindowTextW(window, AsWide(text)); }
@@ -227,13 +227,20 @@ void CZTFileUploadStatusDlg::Paint() {
     draw(50, texts_[FileCountLabel]);
     draw(70, progress_text::PanelTotal(totalBytes_));
     draw(90, texts_[RateLabel]);
-    draw(kPanelElapsedY, texts_[ElapsedLabel]);
+    draw(ElapsedTextY(), texts_[ElapsedLabel]);
     SetBkMode(memory.Get(), oldMode);
   }
   RECT client;
   GetClientRect(Window(), &client);
   BitBlt(paint.Get(), 0, 0, std::min<LONG>(client.right, size.bmWidth), std::min<LONG>(client.bottom, size.bmHeight),
          memory.Get(), 0, 0, SRCCOPY);
+}
+
+int CZTFileUploadStatusDlg::ElapsedTextY() const {
+  RECT bar;
+  GetWindowRect(Item(IDC_UPLOAD_PROGRESS), &bar);
+  MapWindowPoints(nullptr, Window(), reinterpret_cast<POINT*>(&bar), 2);
+  return std::max<int>(kPanelElapsedY, bar.bottom + 2);
 }
 
 void CZTFileUploadStatusDlg::StopOrResume() {

@@ -57,6 +57,7 @@ private:
   void ShowProgress(const ProgressReport& report);
   void SetLabel(Label label, const std::u16string& text);
   void Paint();
+  int ElapsedTextY() const;
   void StopOrResume();
   void Cancel();
   void Close();
