@@ -41,9 +41,10 @@ std::vector<DWORD> HiddenTemplate(HINSTANCE module, int templateId) {
   HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
   const void* bytes = loaded ? LockResource(loaded) : nullptr;
   const DWORD size = found ? SizeofResource(module, found) : 0;
-  if (!bytes || size < sizeof(DLGTEMPLATE)) return {};
+  // A template is a few hundred bytes; anything huge is not one of ours.
+  if (!bytes || size < sizeof(DLGTEMPLATE) || size > 0x10000) return {};
   // DWORDs keep the copy aligned as a template must be.
-  std::vector<DWORD> copy((size + sizeof(DWORD) - 1) / sizeof(DWORD));
+  std::vector<DWORD> copy(size / sizeof(DWORD) + 1);
   std::memcpy(copy.data(), bytes, size);
   // An extended template starts with version 1 and signature 0xFFFF and has
   // its style at byte 12; the classic one starts with the style.
