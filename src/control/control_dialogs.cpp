@@ -8,14 +8,18 @@
 
 namespace zt {
 
-void CZTFileUploadCtrl::RunPostDialog(bool async) {
+bool CZTFileUploadCtrl::RunPostDialog(bool async) {
+  // A post already running (a script called back into the control from
+  // one) keeps its manager and its reply: the new post is refused first.
+  if (manager_) {
+    RecordError(control_error::Busy);
+    return false;
+  }
   responseStatusCode_ = -1;
   responseText_.clear();
-  // A post already running (a script called back into the control from
-  // one) keeps its manager: the new post is refused instead.
-  if (manager_) return RecordError(control_error::Busy);
   CZTFileUploadStatusDlg dialog(*this, async);
   dialog.Run(ControlWindow());
+  return true;
 }
 
 void CZTFileUploadCtrl::RunMultiPostDialog() {

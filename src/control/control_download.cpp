@@ -36,7 +36,7 @@ void CZTFileUploadCtrl::OpenCurrentFile() {
 
   CZTFileDownload download;
   download.Url = entry->ServerPath;
-  if (saved_.port != 0) download.Port = saved_.port;
+  download.Port = saved_.port;  // for an entry that names no port
   std::u16string copy = download.Download();
   if (copy.empty()) return ReportDownloadFailure(download.FailureText());
 

@@ -321,8 +321,9 @@ struct ControlMembers {
   // The reply comes back as the result; refusals and transfer failures are
   // read from the error pair (nothing is raised).
   static void Post(C& c, DispatchCall& call) {
-    c.RunPostDialog(call.BoolArg(0));
-    call.ReturnText(c.responseText_);
+    // A refused post returns nothing: the reply held belongs to the running one.
+    const bool ran = c.RunPostDialog(call.BoolArg(0));
+    call.ReturnText(ran ? c.responseText_ : std::u16string());
   }
   // The reply is read from ResponseText / ResponseStatusCode, a transfer
   // failure from the error pair; only a refusal before sending raises.

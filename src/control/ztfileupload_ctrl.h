@@ -135,8 +135,9 @@ private:
   std::u16string_view SetDestination(CZTTransMgr& manager);
 
   // Post and OpenPostDialog run their status dialogs (control_dialogs.cpp);
-  // the dialogs reach the control through PostOwner.
-  void RunPostDialog(bool async);
+  // the dialogs reach the control through PostOwner. False when refused
+  // because a post is running.
+  bool RunPostDialog(bool async);
   void RunMultiPostDialog();
   CZTTransMgr& NewManager() override { return StartManager(); }
   CZTTransMgr* CurrentManager() override { return manager_.get(); }

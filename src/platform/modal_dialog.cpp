@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <cstring>
+#include <vector>
+
 #include "platform/dpi.h"
 #include "platform/window_subclass.h"
 
@@ -31,6 +34,28 @@ bool ReturnsDirectly(UINT msg) {
   }
 }
 
+// Template templateId of module with WS_VISIBLE taken out of its style, so
+// that making the window never shows it: the loop decides when it shows.
+// Empty when the module has no such template.
+std::vector<DWORD> HiddenTemplate(HINSTANCE module, int templateId) {
+  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(templateId), MAKEINTRESOURCEW(5));  // RT_DIALOG
+  HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+  const void* bytes = loaded ? LockResource(loaded) : nullptr;
+  const DWORD size = found ? SizeofResource(module, found) : 0;
+  // A template is a few hundred bytes; anything huge is not one of ours.
+  if (!bytes || size < sizeof(DLGTEMPLATE) || size > 0x10000) return {};
+  // DWORDs keep the copy aligned as a template must be.
+  std::vector<DWORD> copy(size / sizeof(DWORD) + 1);
+  std::memcpy(copy.data(), bytes, size);
+  // An extended template starts with version 1 and signature 0xFFFF and has
+  // its style at byte 12; the classic one starts with the style.
+  const auto* words = reinterpret_cast<const WORD*>(copy.data());
+  const bool extended = words[0] == 1 && words[1] == 0xFFFF;
+  DWORD& style = copy[extended ? 3 : 0];
+  style &= ~static_cast<DWORD>(WS_VISIBLE);
+  return copy;
+}
+
 }  // namespace
 
 ModalDialog::~ModalDialog() {
@@ -44,20 +69,23 @@ INT_PTR ModalDialog::Run(HINSTANCE module, int templateId, HWND owner) {
   if (owner) owner = GetAncestor(owner, GA_ROOT);
   INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&classes);
+  const std::vector<DWORD> hidden = HiddenTemplate(module, templateId);
+  if (hidden.empty()) return -1;
   HWND window;
   {
     // The dialog and its controls take their monitor's own scale, where the
     // system knows per-monitor awareness; they draw for it themselves.
     PerMonitorDpiScope perMonitor;
-    window = CreateDialogParamW(module, MAKEINTRESOURCEW(templateId), owner, &Proc, reinterpret_cast<LPARAM>(this));
+    window = CreateDialogIndirectParamW(module, reinterpret_cast<const DLGTEMPLATE*>(hidden.data()), owner, &Proc,
+                                        reinterpret_cast<LPARAM>(this));
   }
   if (!window) return -1;
-  if (!Visible()) SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER);
-  // A template without WS_VISIBLE is shown here, as DialogBox would: made
-  // by CreateDialog it would otherwise stay hidden while its loop runs.
-  else if (!IsWindowVisible(window)) ShowWindow(window, SW_SHOWNORMAL);
   const bool disableOwner = owner && IsWindowEnabled(owner);
   if (disableOwner) EnableWindow(owner, FALSE);
+  // Shown as the system's own modal loop shows a dialog, whatever its
+  // template says; one that stays hidden never flashes up, not even while it
+  // is made, and one that ended while it was made is never seen.
+  if (Visible() && !ended_) ShowWindow(window, SW_SHOWNORMAL);
   MSG msg;
   while (!ended_) {
     BOOL got = GetMessageW(&msg, nullptr, 0, 0);

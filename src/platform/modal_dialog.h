@@ -1,8 +1,8 @@
 #pragma once
 // A modal dialog made from a template of the module, as a small class that
 // handles its own messages. It runs its own modal loop (the owner disabled,
-// keyboard navigation through IsDialogMessage) so that a dialog asked to stay
-// hidden is never shown by the loop, and it reflects owner-draw and colour
+// keyboard navigation through IsDialogMessage), which shows the dialog when
+// it starts unless the dialog asks to stay hidden, and it reflects owner-draw and colour
 // requests to the child they concern (see window_subclass.h).
 #include <windows.h>
 
@@ -36,7 +36,8 @@ protected:
   // Every other message; true when handled, with *result as the message's
   // result (set as DWLP_MSGRESULT unless the message returns it directly).
   virtual bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) { return false; }
-  // False keeps the window hidden for its whole life.
+  // False keeps the window hidden for its whole life, whatever its template
+  // says; true shows it when the modal loop starts.
   virtual bool Visible() const { return true; }
 
 private:

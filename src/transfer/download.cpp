@@ -41,8 +41,8 @@ DownloadOutcome Fetch(DownloadExchange& exchange, DownloadTarget& target, const 
 }  // namespace
 
 DownloadOutcome RunDownload(DownloadExchange& exchange, DownloadTarget& target, std::u16string_view url,
-                            std::int32_t portOverride) {
-  const std::optional<ServerAddress> address = CutServerUrl(url, portOverride);
+                            std::int32_t controlPort) {
+  const std::optional<ServerAddress> address = CutServerUrl(url, controlPort);
   if (!address) return Failed(download_error::BadUrl);
   DownloadOutcome outcome = Fetch(exchange, target, *address);
   exchange.Close();

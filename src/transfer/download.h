@@ -69,13 +69,13 @@ struct DownloadOutcome {
   bool Ok() const { return LastError == 0; }
 };
 
-// Fetches url (a server entry's path; portOverride as CutServerUrl takes it)
+// Fetches url (a server entry's path; controlPort as CutServerUrl takes it)
 // into the target. The file is made only once the server has answered 2xx,
 // every byte is read until the server has sent all (a short read is not the
 // end), and a reply shorter than its declared length fails. On any failure
 // the target is discarded.
 DownloadOutcome RunDownload(DownloadExchange& exchange, DownloadTarget& target, std::u16string_view url,
-                            std::int32_t portOverride);
+                            std::int32_t controlPort);
 
 // The path a downloaded copy of an entry takes: copyPath followed by "." and
 // the entry's extension, so the shell opens it with the right program.

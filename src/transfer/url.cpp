@@ -89,7 +89,7 @@ std::u16string SavedUrl(std::u16string_view host, std::u16string_view path, std:
   return url;
 }
 
-std::optional<ServerAddress> CutServerUrl(std::u16string_view url, std::int32_t portOverride) {
+std::optional<ServerAddress> CutServerUrl(std::u16string_view url, std::int32_t controlPort) {
   for (char16_t c : url)
     if (c < 0x20 || c == 0x7F) return std::nullopt;
   // Port 0 stands for "not named": the scheme's port follows.
@@ -99,7 +99,15 @@ std::optional<ServerAddress> CutServerUrl(std::u16string_view url, std::int32_t 
   address.Secure = EqualsNoCase(url.substr(0, 8), u"https://");
   address.Host = parsed.Host;
   address.Path = parsed.Path;
-  address.Port = portOverride != 0 ? portOverride : parsed.Port != 0 ? parsed.Port : (address.Secure ? 443 : 80);
+  // ParseUrl gives the scheme's port to a host that names none.
+  const std::u16string_view hostPart = url.substr(address.Secure ? 8 : 7, parsed.Host.size() + 1);
+  const bool urlNamesPort = hostPart.find(u':') != std::u16string_view::npos && parsed.Port != 0;
+  // The scheme defaults only say "no port of its own": an https entry is not
+  // sent to 80 because the page's own address was plain http.
+  const bool controlNamesPort = controlPort != 0 && controlPort != 80 && controlPort != 443;
+  address.Port = urlNamesPort       ? parsed.Port
+                 : controlNamesPort ? controlPort
+                                    : DefaultPort(address.Secure);
   if (address.Port < 1 || address.Port > 0xFFFF) return std::nullopt;
   return address;
 }

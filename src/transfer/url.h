@@ -50,13 +50,14 @@ struct ServerAddress {
 };
 
 // Cuts a server entry's path "http[s]://host[:port]/path" for its download:
-// the scheme ignores case, host and path keep theirs. The port is
-// portOverride when that is not 0, else the port the URL names, else the
-// scheme's (80, 443): one port, never a second one after the URL's own.
+// the scheme ignores case, host and path keep theirs. The port is the one
+// the URL names; else controlPort (the control's Port) unless that is 0, 80
+// or 443; else the scheme's (80, 443). One port, never a second one after
+// the URL's own.
 // std::nullopt for another scheme, no host, no "/" after the host, a port
 // outside 1..65535, or a control character anywhere (it could end the
 // request line).
-std::optional<ServerAddress> CutServerUrl(std::u16string_view url, std::int32_t portOverride);
+std::optional<ServerAddress> CutServerUrl(std::u16string_view url, std::int32_t controlPort);
 
 // The address a fetch opens: "http://host:port/path" or "https://...".
 std::u16string AddressText(const ServerAddress& address);

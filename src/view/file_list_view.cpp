@@ -428,10 +428,13 @@ void CZTFileUploadListCtrl::DeleteSelected() {
     const int row = FirstSelectedRow();
     if (row < 0) return;
     const int rowsBefore = RowCount();
-    if (!owner_->DeleteEntryNamed(ListItemText(window_, row, 0))) return;
-    // A page's AfterDeleteFile handler may have retired this view; and a
-    // delete that took no row would select the same row for ever.
-    if (Orphaned() || !window_ || RowCount() >= rowsBefore) return;
+    const std::u16string name = ListItemText(window_, row, 0);
+    if (!owner_->DeleteEntryNamed(name)) return;
+    // A page's AfterDeleteFile handler may have retired this view, or added
+    // entries (the count then says nothing); only a pass that took no row and
+    // left the same row first selected would repeat for ever.
+    if (Orphaned() || !window_) return;
+    if (RowCount() >= rowsBefore && FirstSelectedRow() == row && ListItemText(window_, row, 0) == name) return;
   }
 }
 

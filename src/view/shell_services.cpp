@@ -53,12 +53,15 @@ std::u16string FolderPath(LPCITEMIDLIST pidl) {
   return FromWide(path.data());
 }
 
-// The browse of this thread (one at a time): the folder it opens at and
-// the folder last reported selected.
+// The browse of this thread (one at a time): the folder it opens at, the
+// folder last reported selected, and whether a selection came that the
+// browse did not make itself (the user's, which is never undone).
 struct BrowseStart {
   std::u16string folder;
   std::u16string selected;
   int triesLeft = 30;
+  bool selecting = false;
+  bool chosenElsewhere = false;
 };
 thread_local BrowseStart* currentBrowse = nullptr;
 
@@ -69,14 +72,20 @@ void SelectStart(HWND browser) {
   // Selected as an item of the shell's namespace: Wine's browser does not
   // always find a path handed over as text.
   UniquePidl start(ILCreateFromPathW(AsWide(currentBrowse->folder)));
-  if (start) SendMessageW(browser, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(start.Get()));
+  if (!start) return;
+  // The browser reports the change while this call is under way.
+  currentBrowse->selecting = true;
+  SendMessageW(browser, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(start.Get()));
+  currentBrowse->selecting = false;
 }
 
 // Wine's browser is still filling its tree when it reports itself ready and
 // may lose a selection made then: it is made again until the browser
-// reports the start folder selected (or a few seconds have passed).
+// reports the start folder selected (or a few seconds have passed), and
+// never after the user has picked a folder.
 void CALLBACK KeepSelectingStart(HWND browser, UINT, UINT_PTR timer, DWORD) {
-  if (!currentBrowse || currentBrowse->selected == currentBrowse->folder || --currentBrowse->triesLeft <= 0) {
+  if (!currentBrowse || currentBrowse->chosenElsewhere || currentBrowse->selected == currentBrowse->folder ||
+      --currentBrowse->triesLeft <= 0) {
     KillTimer(browser, timer);
     return;
   }
@@ -94,7 +103,10 @@ int CALLBACK BrowseCallback(HWND browser, UINT msg, LPARAM lp, LPARAM) {
     SetTimer(browser, kSelectStartTimer, kSelectStartPeriodMs, &KeepSelectingStart);
   } else if (msg == BFFM_SELCHANGED) {
     const std::u16string path = FolderPath(reinterpret_cast<LPCITEMIDLIST>(lp));
-    if (currentBrowse) currentBrowse->selected = path;
+    if (currentBrowse) {
+      currentBrowse->selected = path;
+      if (!currentBrowse->selecting && !currentBrowse->folder.empty()) currentBrowse->chosenElsewhere = true;
+    }
     if (!path.empty()) SendMessageW(browser, BFFM_SETSTATUSTEXTW, 0, reinterpret_cast<LPARAM>(AsWide(path)));
   }
   return 0;

@@ -147,9 +147,10 @@ void CXPButton::DrawFrame(HDC dc, const RECT& r, const win::UniqueHpen (&pens)[S
   }
   {
     win::SelectGuard pen(dc, pens[Bottom].Get());
-    // The face's last row is r.bottom - 1: the bottom line sits on it.
-    MoveToEx(dc, r.left + 2, r.bottom - 1, nullptr);
-    LineTo(dc, r.right - 2, r.bottom - 1);
+    // Just below the face, on the edge: the frame encloses the whole face,
+    // and the sides stop short of it, leaving the corners open.
+    MoveToEx(dc, r.left + 2, r.bottom, nullptr);
+    LineTo(dc, r.right - 2, r.bottom);
   }
   MoveToEx(dc, previous.x, previous.y, nullptr);
 }

@@ -40,7 +40,10 @@ HWND FindDialog(const wchar_t* title, DWORD timeoutMs) {
 }
 
 HWND FindDialogWhere(const std::function<bool(HWND)>& match, DWORD timeoutMs) {
-  Search search{&match};
+  const std::function<bool(HWND)> usable = [&](HWND window) {
+    return IsWindowVisible(window) && IsWindowEnabled(window) && match(window);
+  };
+  Search search{&usable};
   WaitUntil(
       [&] {
         EnumWindows(&Visit, reinterpret_cast<LPARAM>(&search));
@@ -50,12 +53,16 @@ HWND FindDialogWhere(const std::function<bool(HWND)>& match, DWORD timeoutMs) {
   return search.Found;
 }
 
+HWND FindAnyDialog(const wchar_t* title) {
+  const std::function<bool(HWND)> match = [&](HWND window) { return TextOf(window) == title; };
+  Search search{&match};
+  EnumWindows(&Visit, reinterpret_cast<LPARAM>(&search));
+  return search.Found;
+}
+
 HWND FindFileDialog(DWORD timeoutMs) {
   return FindDialogWhere(
-      [](HWND window) {
-        return IsWindowVisible(window) && (GetDlgItem(window, kFileNameEdit) || GetDlgItem(window, kFileNameCombo));
-      },
-      timeoutMs);
+      [](HWND window) { return GetDlgItem(window, kFileNameEdit) || GetDlgItem(window, kFileNameCombo); }, timeoutMs);
 }
 
 void TypeFileName(HWND dialog, const std::wstring& text) {
@@ -66,7 +73,7 @@ void TypeFileName(HWND dialog, const std::wstring& text) {
 
 HWND FindFolderBrowser(DWORD timeoutMs) {
   return FindDialogWhere(
-      [](HWND window) { return IsWindowVisible(window) && HasChildOfClass(window, L"SysTreeView32"); }, timeoutMs);
+      [](HWND window) { return HasChildOfClass(window, L"SysTreeView32"); }, timeoutMs);
 }
 
 std::vector<std::wstring> StaticTexts(HWND window) {

@@ -14,11 +14,15 @@ namespace zt::test {
 // The title both status dialogs show.
 extern const wchar_t kStatusTitle[];
 
-// A visible or hidden dialog (#32770) of this process titled title; null
-// when none appears within timeoutMs.
+// A dialog (#32770) of this process titled title, once it is visible and
+// enabled as a person needs it; null when none is within timeoutMs. A
+// dialog that exists but stays hidden is not found: nobody could answer it.
 HWND FindDialog(const wchar_t* title, DWORD timeoutMs = 15000);
 // The same for the first dialog that match accepts.
 HWND FindDialogWhere(const std::function<bool(HWND)>& match, DWORD timeoutMs = 15000);
+// A dialog titled title whether shown or not, at this moment: for tests that
+// watch what must never show.
+HWND FindAnyDialog(const wchar_t* title);
 
 // The shell's open or save dialog (the one with a file name field), and
 // typing into that field.

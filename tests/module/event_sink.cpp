@@ -30,6 +30,7 @@ STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params
       e.Args.push_back(L"<type " + std::to_wstring(V_VT(&v)) + L">");
   }
   Events.push_back(std::move(e));
+  if (Handler) Handler(Events.back());
   return S_OK;
 }
 

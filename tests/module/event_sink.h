@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <ocidl.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,8 @@ public:
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override;
 
   std::vector<FiredEvent> Events;
+  // The page's handler, when it has one: runs inside the event, as a script does.
+  std::function<void(const FiredEvent&)> Handler;
 
 private:
   ULONG refs_ = 0;

@@ -261,6 +261,24 @@ TEST_F(ListViewTest, DeleteKeyAndDeleteCommandRemoveEverySelectedEntry) {
   RightClickMenu(List(), {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN});
   EXPECT_EQ(EventArgs(kAfterDeleteFile), (Texts{L"d.txt"}));
   EXPECT_EQ(ColumnTexts(List(), 0), (Texts{L"a.txt"}));
+
+  // A page whose AfterDeleteFile adds an entry each time: every selected
+  // entry still goes, though the row count never drops.
+  AddFiles({{L"e.txt", 5}, {L"f.txt", 6}});  // rows f, e, a
+  ClickRow(List(), 0);
+  ClickRow(List(), 1, MK_CONTROL);
+  ClickRow(List(), 2, MK_CONTROL);
+  Events().clear();
+  int added = 0;
+  advised_->Sink().Handler = [&](const FiredEvent& e) {
+    if (e.Id != kAfterDeleteFile) return;
+    const std::wstring path = L"/srv/new" + std::to_wstring(++added) + L".doc";
+    control_.Call(L"AddVirtualFile", {Text(path.c_str())});
+  };
+  PressDelete(List());
+  advised_->Sink().Handler = nullptr;
+  EXPECT_EQ(EventArgs(kAfterDeleteFile), (Texts{L"f.txt", L"e.txt", L"a.txt"}));
+  EXPECT_EQ(ColumnTexts(List(), 0), (Texts{L"new3.doc", L"new2.doc", L"new1.doc"}));
 }
 
 TEST_F(ListViewTest, AViewCommandFromTheMenuRebuildsOnceTheMenuHasClosed) {

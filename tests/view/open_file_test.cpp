@@ -69,8 +69,6 @@ protected:
     receiver_.Reset();
     // Copies a killed earlier run may have left would count as ours.
     for (const std::wstring& name : TemporaryCopies()) DeleteFileW((TemporaryFolder() + name).c_str());
-    // The port each server path names is used.
-    Put(L"Port", 0);
   }
   std::wstring ServerUrl(const std::string& path, int port = 0) {
     return L"http://127.0.0.1:" + std::to_wstring(port ? port : receiver_.Port()) +
@@ -151,11 +149,12 @@ TEST_F(OpenFileTest, AServerFileArrivesWholeThenOpensAsTheEntrysCopyOrMovesWhere
   DeleteFileW(copy.c_str());
 
   // SAVE moves the copy where the save dialog says; the entry stays a server
-  // entry and nothing is left in the temporary folder. The control's Port,
-  // when set, replaces the port the path names.
+  // entry and nothing is left in the temporary folder. The control's Port
+  // serves an entry that names no port of its own.
   const std::wstring target = folder_.Path() + L"kept.bin";
   receiver_.Rule("path=/files/b.bin&pattern=5000&seed=4");
-  AddCurrent(ServerUrl("/files/b.bin", 1));
+  const std::wstring portless = L"http://127.0.0.1/files/b.bin";
+  AddCurrent(portless);
   Put(L"Port", receiver_.Port());
   r = OpenWithPerson([&] {
     Answer(kSaveButton);
@@ -163,7 +162,7 @@ TEST_F(OpenFileTest, AServerFileArrivesWholeThenOpensAsTheEntrysCopyOrMovesWhere
   });
   EXPECT_EQ(r.Hr, S_OK);
   EXPECT_TRUE(ReadWholeFile(Narrow(target)) == PatternBytes(5000, 4)) << "the saved file differs";
-  EXPECT_EQ(control_.GetText(L"FilePath"), ServerUrl("/files/b.bin", 1));
+  EXPECT_EQ(control_.GetText(L"FilePath"), portless);
   EXPECT_TRUE(TemporaryCopies().empty());
 
   // Esc answers like SAVE; cancelling the save dialog then keeps nothing.
@@ -179,6 +178,63 @@ TEST_F(OpenFileTest, AServerFileArrivesWholeThenOpensAsTheEntrysCopyOrMovesWhere
   EXPECT_TRUE(TemporaryCopies().empty());
 }
 
+TEST_F(OpenFileTest, InAtlsContainerAtTheDefaultsTheQuestionShowsAndTheEntrysOwnPortIsUsed) {
+  // Wine's ATL container makes a new control by its ProgID: Port is 80, as a
+  // page gets it. The entry names the receiver's port, which wins; the
+  // open-or-save question must be on screen, or the page waits on nothing.
+  using EntryPoint = HRESULT(STDAPICALLTYPE*)();
+  HMODULE module = LoadLibraryW(ModulePath().c_str());
+  ASSERT_NE(module, nullptr);
+  auto entry = [&](const char* name) {
+    return reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+  };
+  ASSERT_EQ(entry("DllRegisterServer")(), S_OK);
+  HMODULE atl = LoadLibraryW(L"atl.dll");
+  ASSERT_NE(atl, nullptr);
+  auto init = reinterpret_cast<BOOL(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
+  auto getControl = reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
+      reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")));
+  ASSERT_TRUE(init && getControl && init());
+  HWND window = CreateWindowExW(0, L"AtlAxWin", L"ZTFILEUPLOAD.ZTFileUploadCtrl.1", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                0, 0, 600, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(window, nullptr);
+  Pump();
+  com::ComPtr<IUnknown> unknown;
+  ASSERT_EQ(getControl(window, unknown.Put()), S_OK);
+  ControlClient page(unknown.As<IDispatch>(IID_IDispatch));
+  ASSERT_TRUE(page.Get());
+  EXPECT_EQ(page.GetLong(L"Port"), 80);
+
+  // Before and after the page names its upload address without a port.
+  for (const wchar_t* pageUrl : {L"", L"http://127.0.0.1/upload/recv.asp"}) {
+    SCOPED_TRACE(Narrow(pageUrl));
+    if (*pageUrl) {
+      ASSERT_EQ(page.Put(L"URL", Text(pageUrl)).Hr, S_OK);
+    }
+    EXPECT_EQ(page.GetLong(L"Port"), 80);
+    const std::string path = *pageUrl ? "/files/after.bin" : "/files/new.bin";
+    receiver_.Rule("path=" + path + "&pattern=4000&seed=6");
+    const std::wstring url = ServerUrl(path);
+    ASSERT_TRUE(page.Call(L"AddVirtualFileWithSize", {Text(url.c_str()), Text(L"0")}).Bool());
+    const std::wstring name = url.substr(url.rfind(L'/') + 1);
+    ASSERT_EQ(page.Put(L"FilePos", Long(page.Call(L"FindFilePos", {Text(name.c_str())}).Long())).Hr, S_OK);
+    const std::wstring target = folder_.Path() + name;
+    std::thread person([&] {
+      Answer(kSaveButton);
+      SaveAs(target);
+    });
+    EXPECT_EQ(page.Call(L"OpenFile").Hr, S_OK);
+    person.join();
+    EXPECT_EQ(page.GetText(L"ErrorCode"), L"");
+    EXPECT_TRUE(ReadWholeFile(Narrow(target)) == PatternBytes(4000, 6)) << "not fetched from the entry's port";
+  }
+  page = ControlClient(com::ComPtr<IDispatch>());
+  unknown = com::ComPtr<IUnknown>();
+  DestroyWindow(window);
+  Pump();
+  entry("DllUnregisterServer")();
+}
+
 TEST_F(OpenFileTest, AFailedFetchAsksNothingLeavesNothingAndIsToldInABoxAndTheErrorPair) {
   // A file the server does not have, then a server that is not there.
   receiver_.Rule("default=1&status=404");
@@ -190,7 +246,7 @@ TEST_F(OpenFileTest, AFailedFetchAsksNothingLeavesNothingAndIsToldInABoxAndTheEr
     CallResult r = OpenWithPerson([&] {
       HWND box = FindDialog(kErrorCaption, 40000);
       ASSERT_NE(box, nullptr) << "no message box";
-      asked = FindDialog(kQuestionTitle, 0) != nullptr;
+      asked = FindAnyDialog(kQuestionTitle) != nullptr;
       shown = MessageBoxText(box);
       EXPECT_TRUE(ShowsStopIcon(box));
       Click(box, IDOK);
@@ -238,7 +294,7 @@ TEST_F(OpenFileTest, ASecureServerPathIsFetchedOverTlsAndOnlyFromATrustedServer)
     r = OpenWithPerson([&] {
       HWND box = FindDialog(kErrorCaption, 40000);
       ASSERT_NE(box, nullptr) << "no message box";
-      asked = FindDialog(kQuestionTitle, 0) != nullptr;
+      asked = FindAnyDialog(kQuestionTitle) != nullptr;
       Click(box, IDOK);
       WaitGone(box);
     });

@@ -133,6 +133,15 @@ TEST_F(Widgets, ButtonShowsHoverFocusPressedAndDisabledLooks) {
   Shot hot(button);
   EXPECT_EQ(hot.At(edge, midY), RGB(255, 240, 207));
   EXPECT_EQ(hot.At(100 - edge - 1, midY), RGB(229, 151, 0));
+  // The bottom line lies just below the face, the sides stop three rows
+  // above it, and the corners stay open.
+  const int edgeY = GetSystemMetrics(SM_CYEDGE), below = 30 - edgeY;
+  EXPECT_EQ(hot.At(50, below), RGB(229, 151, 0));
+  EXPECT_NE(hot.At(50, below - 1), RGB(229, 151, 0));
+  EXPECT_EQ(hot.At(edge + 2, below), RGB(229, 151, 0));
+  EXPECT_NE(hot.At(edge + 1, below), RGB(229, 151, 0));
+  EXPECT_NE(hot.At(edge, below - 1), RGB(255, 240, 207));
+  EXPECT_EQ(hot.At(edge, below - 3), RGB(255, 240, 207));
 
   // It leaves: no frame, as no focus.
   SetCursorPos(5, 5);

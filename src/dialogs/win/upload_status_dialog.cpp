@@ -22,6 +22,9 @@ constexpr UINT_PTR kLimitTimer = 2;  // the page's KByteRate, read again while n
 constexpr UINT kLimitEveryMs = 250;
 constexpr UINT kFinishDelayMs = 500;
 constexpr int kPanelTextX = 6;
+// The elapsed time sits under the bar, at the panel's row 150 like the texts
+// above it, unless the dialog's font put the bar lower.
+constexpr int kPanelElapsedY = 150;
 
 void SetText(HWND window, const std::u16string& text) { SetWindowTextW(window, AsWide(text)); }
 
@@ -247,14 +250,10 @@ void CZTFileUploadStatusDlg::Paint() {
 }
 
 int CZTFileUploadStatusDlg::ElapsedTextY(int dpi) const {
-  // Between the bar and the buttons, wherever the dialog font put them.
-  const int textHeight = win::Scaled(12, dpi);
-  RECT bar, stop;
+  RECT bar;
   GetWindowRect(Item(IDC_UPLOAD_PROGRESS), &bar);
-  GetWindowRect(Item(IDC_UPLOAD_STOP), &stop);
-  POINT p{0, (bar.bottom + stop.top) / 2};
-  ScreenToClient(Window(), &p);
-  return p.y - textHeight / 2;
+  MapWindowPoints(nullptr, Window(), reinterpret_cast<POINT*>(&bar), 2);
+  return std::max<int>(win::Scaled(kPanelElapsedY, dpi), bar.bottom + 2);
 }
 
 void CZTFileUploadStatusDlg::StopOrResume() {

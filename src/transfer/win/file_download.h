@@ -16,7 +16,7 @@ public:
   // Reads the temporary folder once.
   CZTFileDownload();
 
-  // The port to fetch from; 0: the one the URL names, else the scheme's.
+  // The control's Port: used when the URL names none (see CutServerUrl).
   std::int32_t Port = 0;
   // The entry's server path: a whole URL.
   std::u16string Url;

@@ -90,20 +90,27 @@ TEST(SavedUrl, CutsBackIntoTheSameAddress) {
 }
 
 // A server entry's path as its download reads it: one port, whichever wins.
-TEST(CutServerUrl, OnePortTheOverrideTheURLsOrTheSchemes) {
+TEST(CutServerUrl, OnePortTheURLsTheControlsOrTheSchemes) {
   struct Case {
     const char16_t* url;
-    std::int32_t portOverride;
+    std::int32_t controlPort;
     const char16_t* address;  // empty: the URL cannot be fetched
   };
   const Case cases[] = {
       {u"http://files.example/a/Report.pdf", 0, u"http://files.example:80/a/Report.pdf"},
       {u"HTTPS://Files.Example/A.pdf", 0, u"https://Files.Example:443/A.pdf"},
-      // A port in the URL is used, not followed by a second one...
+      // A port in the URL wins, whatever the control's Port (80 for a new
+      // control), and is not followed by a second one...
       {u"http://host:8080/a.pdf", 0, u"http://host:8080/a.pdf"},
-      // ...unless the control names one, which replaces it, whatever the scheme.
-      {u"http://host:8080/a.pdf", 9090, u"http://host:9090/a.pdf"},
+      {u"http://host:8080/a.pdf", 80, u"http://host:8080/a.pdf"},
+      {u"https://host:8443/a.pdf", 9090, u"https://host:8443/a.pdf"},
+      // ...else the control's Port, whatever the scheme...
       {u"https://host/a.pdf", 8080, u"https://host:8080/a.pdf"},
+      {u"http://host/a.pdf", 8080, u"http://host:8080/a.pdf"},
+      // ...except a scheme's default, which sends no entry to the other
+      // scheme's port.
+      {u"https://host/a.pdf", 80, u"https://host:443/a.pdf"},
+      {u"http://host/a.pdf", 443, u"http://host:80/a.pdf"},
       {u"http://host:/a", 0, u"http://host:80/a"},
       {u"http://host/q?x=1&y=%20#f", 0, u"http://host:80/q?x=1&y=%20#f"},
       // Nothing a fetch can use.
@@ -118,7 +125,7 @@ TEST(CutServerUrl, OnePortTheOverrideTheURLsOrTheSchemes) {
       {u"http://ho\tst/a", 0, u""},
   };
   for (const Case& c : cases) {
-    const std::optional<ServerAddress> address = CutServerUrl(c.url, c.portOverride);
+    const std::optional<ServerAddress> address = CutServerUrl(c.url, c.controlPort);
     const std::u16string wide(c.url);
     SCOPED_TRACE(std::string(wide.begin(), wide.end()));
     EXPECT_EQ(address ? AddressText(*address) : u"", c.address);
