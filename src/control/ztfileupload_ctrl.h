@@ -148,6 +148,7 @@ private:
   std::u16string Path() const override { return saved_.url; }
   std::int32_t Port() const override { return saved_.port; }
   std::int32_t KByteRate() const override { return saved_.kbyte_rate; }
+  std::int32_t RetryCount() const override { return saved_.retry_count; }
   std::int32_t ResponseStatusCode() const override { return responseStatusCode_; }
   void SetResponse(std::int32_t status, std::u16string text) override;
   void RecordError(std::u16string_view code) override;

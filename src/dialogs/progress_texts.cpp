@@ -20,6 +20,7 @@ constexpr unsigned kFileKilobytes = 21009;
 constexpr unsigned kOverallKilobytes = 21010;
 constexpr unsigned kFileOf = 21011;
 constexpr unsigned kRetry = 21012;
+constexpr unsigned kResending = 21013;
 
 std::u16string Decimal(std::int32_t n) { return Format(u"%d", {n}); }
 std::u16string Kb(std::uint64_t bytes) { return Format(u"%I64u", {static_cast<unsigned long long>(bytes >> 10)}); }
@@ -63,5 +64,6 @@ std::u16string FileOf(std::int32_t count, std::int32_t current) {
 std::u16string ColumnTitle(int column) { return FormatText(kFirstColumn + static_cast<unsigned>(column)); }
 std::u16string RowState(int state) { return FormatText(kFirstState + static_cast<unsigned>(state)); }
 std::u16string RetryCaption() { return FormatText(kRetry); }
+std::u16string Resending() { return FormatText(kResending); }
 
 }  // namespace zt::progress_text

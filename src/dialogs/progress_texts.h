@@ -25,5 +25,6 @@ std::u16string FileOf(std::int32_t count, std::int32_t current);            // "
 std::u16string ColumnTitle(int column);                                     // 0..3
 std::u16string RowState(int state);                                         // 0 waiting .. 3 failed
 std::u16string RetryCaption();                                              // "재시도"
+std::u16string Resending();                                                 // "재전송"
 
 }  // namespace zt::progress_text

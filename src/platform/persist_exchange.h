@@ -17,6 +17,9 @@ class PropertyExchange {
  public:
   virtual ~PropertyExchange() = default;
   virtual bool Loading() const = 0;
+  // Whether values are found by name. A positional layout is fixed by what
+  // earlier saves hold, so properties added later travel by name only.
+  virtual bool Named() const { return false; }
   // Saving writes v under name. Loading reads it into v: S_OK when read,
   // S_FALSE when the saved state has no such value (v is left alone), a
   // failure when the value is there but unusable.
@@ -64,6 +67,7 @@ class BagExchange final : public PropertyExchange {
  public:
   BagExchange(IPropertyBag* bag, IErrorLog* log, bool loading) : bag_(bag), log_(log), loading_(loading) {}
   bool Loading() const override { return loading_; }
+  bool Named() const override { return true; }
   HRESULT Long(const wchar_t* name, std::int32_t& v) override;
   HRESULT Short(const wchar_t* name, std::int16_t& v) override;
   HRESULT Text(const wchar_t* name, std::u16string& v) override;

@@ -18,6 +18,7 @@ void ApplyLoadDefaults(SavedProperties& p) {
   p.post_mode = 0;
   p.kbyte_rate = 0;
   p.list_type = 0;
+  p.retry_count = 0;
 }
 
 namespace {
@@ -72,6 +73,8 @@ HRESULT ExchangeSavedProperties(PropertyExchange& px, SavedProperties& p) {
   ZT_STEP(Exchange<std::int16_t>(px, &PropertyExchange::Short, L"GridLine", p.grid_line, nullptr));
   ZT_STEP(Exchange<std::int16_t>(px, &PropertyExchange::Short, L"UTF8", p.utf8, nullptr));
   ZT_STEP(Exchange<std::int16_t>(px, &PropertyExchange::Short, L"ExFileAttributes", p.ex_file_attributes, nullptr));
+  // Added later: a stream written by an earlier build ends before it.
+  if (px.Named()) ZT_STEP(Exchange(px, &PropertyExchange::Long, L"RetryCount", p.retry_count, &zero32));
 #undef ZT_STEP
   return S_OK;
 }

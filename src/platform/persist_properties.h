@@ -29,6 +29,8 @@ struct SavedProperties {
   std::int16_t grid_line = 0;
   std::int16_t utf8 = 0;
   std::int16_t ex_file_attributes = 0;
+  // Saved by name only (a property bag): the stream keeps its earlier layout.
+  std::int32_t retry_count = 0;
 };
 
 // MaxUploadSize megabytes to the byte limit and back (64-bit; the count is
@@ -37,8 +39,8 @@ std::int64_t MegabytesToBytes(std::int32_t megabytes);
 std::int32_t BytesToMegabytes(std::int64_t bytes);
 
 // Sets the values that have a load default (what a new control starts
-// from): URL, UserName, Password empty, Port 80, PostMode, KByteRate and
-// ListType 0. The rest keep their values.
+// from): URL, UserName, Password empty, Port 80, PostMode, KByteRate,
+// ListType and RetryCount 0. The rest keep their values.
 void ApplyLoadDefaults(SavedProperties& p);
 
 // Exchanges the properties in their saved order. On load a value absent

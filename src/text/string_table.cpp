@@ -69,6 +69,7 @@ constexpr Entry kTable[] = {
     {21010, u"총 전송 상태 : %s KB / %s KB"},
     {21011, u"총파일 %s 개 중 %s 개 전송 중"},
     {21012, u"재시도"},  // Start's caption once a run left failed files
+    {21013, u"재전송"},  // a failed file's row while it waits to be sent again
     // Open/save question after a download
     {32787, u"사용하기 전에 안전한 첨부파일만 열어야 합니다.\n\n파일을 여시겠습니까, 아니면 컴퓨터에 저장하시겠습니까?"},
 };

@@ -21,6 +21,7 @@ namespace {
 constexpr int kServer = 221, kPort = 208, kList = 213, kStart = 222, kPause = 218, kCancel = 217;
 constexpr int kOverallBar = 214, kFileBar = 215;
 const wchar_t kWaiting[] = L"\uB300\uAE30", kDone[] = L"\uC644\uB8CC", kFailed[] = L"\uC2E4\uD328";
+const wchar_t kResending[] = L"\uC7AC\uC804\uC1A1";
 const wchar_t kErrorTitle[] = L"\uC624\uB958";
 const wchar_t kFieldsRefused[] = L"\uBA54\uC2DC\uC9C0 \uC804\uC1A1 \uC911 \uC624\uB958\uAC00 \uBC1C\uC0DD\uD588\uC2B5\uB2C8\uB2E4.";
 
@@ -289,6 +290,61 @@ TEST_F(MultiPostDialog, PauseHoldsTheBodyAndCancelStopsEveryFurtherRequest) {
   Sleep(1500);
   EXPECT_EQ(receiver.Count(), before + 1) << "a file was sent after Cancel";
   EXPECT_LT(receiver.BodyBytes() - bytesBefore, 8ll << 20);
+}
+
+// RetryCount: a 5xx goes again by itself after a pause that Pause holds and
+// Esc ends; a 4xx and a vanished file fail at once; spent retries fail.
+TEST_F(MultiPostDialog, RetriesWhatAnotherTryCanCureAndNothingElse) {
+  EXPECT_EQ(control.GetLong(L"RetryCount"), 0);
+  ASSERT_EQ(control.Put(L"RetryCount", Long(2)).Hr, S_OK);
+  for (const wchar_t* name : {L"busy.bin", L"refused.bin", L"down.bin", L"gone.bin"})
+    Add(MakePatternFile(folder.Path() + name, 3000, 5));
+  ASSERT_TRUE(DeleteFileW((folder.Path() + L"gone.bin").c_str()));
+  for (const char* rule : {"status=503", "status=200", "status=404", "status=500", "status=502", "status=500"})
+    receiver.Rule(rule);
+  const long before = receiver.Count();
+  auto firstState = [](HWND dialog) {
+    auto rows = ListRows(GetDlgItem(dialog, kList), 4);
+    return rows.empty() ? std::wstring() : rows[0][3];
+  };
+  std::wstring pausedState;
+  long whilePaused = -1;
+  std::vector<std::vector<std::wstring>> finished;
+  ASSERT_TRUE(Open([&](HWND dialog) {
+    if (!dialog) return;
+    Click(dialog, kStart);
+    WaitUntil([&] { return firstState(dialog) == kResending; }, 5000);
+    Click(dialog, kPause);
+    Sleep(1500);  // three times the first pause
+    whilePaused = receiver.Count() - before;
+    pausedState = firstState(dialog);
+    Click(dialog, kPause);
+    WaitUntil([&] { return ItemText(dialog, kCancel) == L"Close"; }, 20000);
+    finished = ListRows(GetDlgItem(dialog, kList), 4);
+    Click(dialog, kCancel);
+  }));
+  EXPECT_EQ(whilePaused, 1) << "the retry went while paused";
+  EXPECT_EQ(pausedState, kResending);
+  ASSERT_EQ(finished.size(), 4u);
+  const wchar_t* states[] = {kDone, kFailed, kFailed, kFailed};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(finished[i][3], states[i]) << i;
+  ASSERT_EQ(receiver.Count(), before + 6);  // busy twice, refused once, down three times, gone never
+  EXPECT_EQ(FileOf(before + 2), L"busy.bin");
+  EXPECT_EQ(FileOf(before + 6), L"down.bin");
+
+  // Esc while a retry waits ends the window; nothing more is sent.
+  receiver.Rule("status=503");
+  bool ended = false;
+  ASSERT_TRUE(Open([&](HWND dialog) {
+    if (!dialog) return;
+    Click(dialog, kStart);
+    WaitUntil([&] { return firstState(dialog) == kResending; }, 5000);
+    PressEscape(dialog);
+    ended = WaitGone(dialog, 2000);
+  }));
+  EXPECT_TRUE(ended);
+  Sleep(1000);
+  EXPECT_EQ(receiver.Count(), before + 7);
 }
 
 }  // namespace

@@ -156,7 +156,7 @@ TEST_F(TypeLibTest, DeclaresTheMembersWithTheirNumbersAndTypes) {
   TYPEATTR* attr = nullptr;
   ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
   EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
-  EXPECT_EQ(attr->cVars, 36);
+  EXPECT_EQ(attr->cVars, 37);
   EXPECT_EQ(attr->cFuncs, 22);
   EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FHIDDEN);
   EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDISPATCHABLE);
@@ -181,7 +181,7 @@ TEST_F(TypeLibTest, DeclaresTheMembersWithTheirNumbersAndTypes) {
 
   // Colours are the standard OLE_COLOR, imported from the standard OLE
   // library (stdole2) rather than a copy of our own.
-  for (UINT i = 0; i < 36; ++i) {
+  for (UINT i = 0; i < 37; ++i) {
     VARDESC* var = nullptr;
     ASSERT_EQ(info->GetVarDesc(i, &var), S_OK);
     if (var->memid == 12 || var->memid == 13) {
@@ -229,7 +229,7 @@ TEST_F(TypeLibTest, ControlAnswersEachPropertyWithItsDeclaredType) {
 
   com::ComPtr<ITypeInfo> info = Info(kDispatch);
   ASSERT_TRUE(info);
-  for (UINT i = 0; i < 36; ++i) {
+  for (UINT i = 0; i < 37; ++i) {
     VARDESC* var = nullptr;
     ASSERT_EQ(info->GetVarDesc(i, &var), S_OK);
     VARTYPE declared = var->elemdescVar.tdesc.vt;

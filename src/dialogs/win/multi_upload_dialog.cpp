@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "dialogs/progress_texts.h"
+#include "dialogs/retry_policy.h"
 #include "platform/module_state.h"
 #include "platform/wide_text.h"
 #include "resource.h"
@@ -18,6 +19,7 @@ namespace {
 constexpr char16_t kMessageFieldsRefusedCode[] = u"E04007";
 constexpr UINT_PTR kLimitTimer = 1;  // the page's KByteRate, read again while no report comes
 constexpr UINT kLimitEveryMs = 250;
+constexpr UINT_PTR kRetryTimer = 2;  // the pause before a failed file goes again
 constexpr wchar_t kErrorCaption[] = L"\uC624\uB958";  // "오류"
 
 void SetItemText(HWND dialog, int id, const std::u16string& text) { SetDlgItemTextW(dialog, id, AsWide(text)); }
@@ -132,12 +134,20 @@ bool CZTMultiFileUploadStatusDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRES
       }
       return true;
     case WM_TIMER:
+      if (wp == kRetryTimer) {
+        KillTimer(Window(), kRetryTimer);
+        RetryDue();
+        return true;
+      }
       if (wp != kLimitTimer) return false;
       kbyteRate_ = owner_.KByteRate();
       return true;
-    case WM_UPLOAD_FAILURE:
+    case WM_UPLOAD_FAILURE: {
+      const auto* failure = reinterpret_cast<const CZTTransException*>(lp);
+      fileRetryable_ = (!fileFailed_ || fileRetryable_) && failure && RetryableFailure(*failure);
       fileFailed_ = true;
       return true;
+    }
     case WM_UPLOAD_COMPLETE:
       FileEnded();
       return true;
@@ -217,8 +227,8 @@ bool CZTMultiFileUploadStatusDlg::PostJob(int job) {
   manager.OnProgress = [this](CZTTransMgr&, std::int32_t, std::int32_t, std::uint64_t sent, std::uint64_t size) {
     OnProgress(sent, size);
   };
-  manager.OnError = [window](CZTTransMgr&, const CZTTransException&) {
-    SendMessageW(window, WM_UPLOAD_FAILURE, 0, 0);
+  manager.OnError = [window](CZTTransMgr&, const CZTTransException& failure) {
+    SendMessageW(window, WM_UPLOAD_FAILURE, 0, reinterpret_cast<LPARAM>(&failure));
   };
   manager.OnComplete = [window](CZTTransMgr&) { PostMessageW(window, WM_UPLOAD_COMPLETE, 0, 0); };
   manager.Post(1);
@@ -229,12 +239,43 @@ void CZTMultiFileUploadStatusDlg::FileEnded() {
   CZTTransMgr* manager = owner_.CurrentManager();
   if (!manager || queue_->Current() < 0) return;
   const bool arrived = !fileFailed_ && Arrived(manager->StatusCode);
+  const bool curable = fileFailed_ ? fileRetryable_ : RetryableStatus(manager->StatusCode);
   owner_.ReleaseManager();
+  if (!arrived && curable && ScheduleRetry()) return;
   FinishJob(arrived);
   StartNextFile();
 }
 
+bool CZTMultiFileUploadStatusDlg::ScheduleRetry() {
+  if (attempt_ >= RetryLimit(owner_.RetryCount())) return false;
+  ++attempt_;
+  const int job = queue_->Current();
+  for (int row : queue_->RowsNamed(queue_->Jobs()[static_cast<std::size_t>(job)].Name)) {
+    SetCell(Item(IDC_MULTI_LIST), row, 3, progress_text::Resending());
+  }
+  // Pause and Cancel answer meanwhile: the wait is a timer, not a sleep.
+  SetTimer(Window(), kRetryTimer, RetryDelayMs(attempt_), nullptr);
+  return true;
+}
+
+void CZTMultiFileUploadStatusDlg::RetryDue() {
+  if (paused_) {
+    retryDue_ = true;
+    return;
+  }
+  SendAgain();
+}
+
+void CZTMultiFileUploadStatusDlg::SendAgain() {
+  if (queue_->Current() < 0) return;
+  if (PostJob(queue_->Current())) return;
+  // The file is no longer there to send: a local failure, not retried.
+  FinishJob(false);
+  StartNextFile();
+}
+
 void CZTMultiFileUploadStatusDlg::FinishJob(bool arrived) {
+  attempt_ = 0;
   const int job = queue_->Current();
   queue_->FinishCurrent(arrived);
   if (job >= 0) ShowRowState(job);
@@ -295,7 +336,10 @@ void CZTMultiFileUploadStatusDlg::PauseOrResume() {
     if (manager && manager->Agent) manager->Agent->ResumeWorker();
     SetDlgItemTextW(Window(), IDC_MULTI_PAUSE, L"Pause");
     EnableWindow(Item(IDC_MULTI_CANCEL), FALSE);
-    if (deferred_) {
+    if (retryDue_) {
+      retryDue_ = false;
+      SendAgain();
+    } else if (deferred_) {
       deferred_ = false;
       StartNextFile();
     }

@@ -7,7 +7,9 @@
 // agent's worker; the dialog's thread starts the next one when the last has
 // ended, so Pause holds the agent between two blocks (or the next file
 // back), and Cancel gives the running post up through the agent's
-// cooperative cancel before anything further is sent.
+// cooperative cancel before anything further is sent. With RetryCount set, a
+// file whose request failed in a way another try can cure is sent again after
+// a short pause, its row reading "재전송" meanwhile.
 #include <windows.h>
 
 #include <atomic>
@@ -45,6 +47,12 @@ private:
   void StartNextFile();
   bool PostJob(int job);
   void FileEnded();
+  // Waits before sending the current file again; false when its retries are
+  // spent (or none were asked for).
+  bool ScheduleRetry();
+  // The pause is over: the current file goes again, unless paused.
+  void RetryDue();
+  void SendAgain();
   void FinishJob(bool arrived);
   void EnterDone();
   // Sends the failed files again (Start reads "재시도" once a run left some).
@@ -68,6 +76,9 @@ private:
   bool deferred_ = false;  // the next file waits for Resume
   bool done_ = false;
   std::atomic<bool> fileFailed_{false};
+  bool fileRetryable_ = false;  // every failure of the current request may be cured by another try
+  int attempt_ = 0;             // retries of the current file so far
+  bool retryDue_ = false;       // its pause ended while paused: Resume sends it
   // The current file's latest report, left by the worker.
   std::atomic<std::uint64_t> fileSent_{0}, fileSize_{0};
   ProgressMailbox mailbox_;

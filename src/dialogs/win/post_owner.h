@@ -36,6 +36,9 @@ public:
   virtual std::u16string Path() const = 0;
   virtual std::int32_t Port() const = 0;
   virtual std::int32_t KByteRate() const = 0;
+  // How many times the multi-file run sends a file again after a failure
+  // another try can cure (see retry_policy.h).
+  virtual std::int32_t RetryCount() const = 0;
 
   virtual std::int32_t ResponseStatusCode() const = 0;
   virtual void SetResponse(std::int32_t status, std::u16string text) = 0;

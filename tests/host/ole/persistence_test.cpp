@@ -66,6 +66,7 @@ void Unusual(SavedProperties& p) {
   p.grid_line = 1;
   p.utf8 = 1;
   p.ex_file_attributes = 1;
+  p.retry_count = 3;
 }
 
 void ExpectUnusual(const SavedProperties& p) {
@@ -116,6 +117,8 @@ TEST(Persistence, StreamRoundTripKeepsEveryPropertyAndLeavesTheLiveValues) {
   auto load = c.Of<IPersistStreamInit>(c.b, IID_IPersistStreamInit);
   ASSERT_EQ(load->Load(stream.Get()), S_OK);
   ExpectUnusual(c.b->Props());
+  // Kept by name only: the stream has the layout earlier builds wrote and read.
+  EXPECT_EQ(c.b->Props().retry_count, 0);
   EXPECT_EQ(load->IsDirty(), S_FALSE);
 }
 
@@ -177,10 +180,12 @@ TEST(Persistence, BagRoundTripUsesTheSavedNamesAndTypes) {
   EXPECT_EQ(bag.values[L"URL"].vt, VT_BSTR);
   EXPECT_EQ(bag.values[L"BgColor"].vt, VT_I4);
   EXPECT_EQ(bag.values.count(L"EnableMenu"), 0u);  // not saved
-  EXPECT_EQ(bag.values.size(), 18u + 3u);          // + version and extent
+  EXPECT_EQ(bag.values[L"RetryCount"].vt, VT_I4);
+  EXPECT_EQ(bag.values.size(), 19u + 3u);          // + version and extent
 
   ASSERT_EQ(c.Of<IPersistPropertyBag>(c.b, IID_IPersistPropertyBag)->Load(&bag, nullptr), S_OK);
   ExpectUnusual(c.b->Props());
+  EXPECT_EQ(c.b->Props().retry_count, 3);
 }
 
 TEST(Persistence, PageParamsArriveAsStringsAndAreCoerced) {
@@ -191,7 +196,9 @@ TEST(Persistence, PageParamsArriveAsStringsAndAreCoerced) {
   page.Param(L"Port", L"8080");
   page.Param(L"MaxUploadSize", L"10");
   page.Param(L"GridLine", L"True");
+  page.Param(L"RetryCount", L"2");
   ASSERT_EQ(persist->Load(&page, nullptr), S_OK);
+  EXPECT_EQ(c.b->Props().retry_count, 2);
   EXPECT_EQ(c.b->Props().post_mode, 1);
   EXPECT_EQ(c.b->Props().port, 8080);
   EXPECT_EQ(c.b->Props().max_upload_bytes, 10485760);
@@ -220,6 +227,7 @@ TEST(Persistence, AbsentNamesTakeTheirLoadDefaultsOrStayAsTheyWere) {
   EXPECT_EQ(p.post_mode, 0);
   EXPECT_EQ(p.kbyte_rate, 0);
   EXPECT_EQ(p.list_type, 0);
+  EXPECT_EQ(p.retry_count, 0);  // a page or save from before it existed
   // Without one:
   EXPECT_EQ(p.max_upload_bytes, 10485760);
   EXPECT_EQ(p.bg_color, 0x00112233);

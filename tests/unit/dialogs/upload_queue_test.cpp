@@ -1,5 +1,7 @@
 #include "dialogs/upload_queue.h"
 
+#include "dialogs/retry_policy.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -86,6 +88,23 @@ TEST(UploadQueue, NothingToSendIsProcessedAtOnce) {
   zeros.StartNext();
   zeros.FinishCurrent(true);
   EXPECT_EQ(zeros.OverallPercent(), 100);
+}
+
+// A connection that could not carry the request or a 5xx is sent again, after
+// a growing pause; a 4xx or a local failure never.
+TEST(RetryPolicy, RetriesOnlyWhatAnotherTryCanCure) {
+  auto failure = [](const char16_t* code, std::uint32_t error) { return CZTTransException{u"", code, u"", error}; };
+  for (std::uint32_t error : {12002u, 12029u, 12030u, 12031u, 12152u}) EXPECT_TRUE(RetryableFailure(failure(u"E04006", error)));
+  EXPECT_FALSE(RetryableFailure(failure(u"E04006", 12007)));  // the name does not resolve
+  EXPECT_FALSE(RetryableFailure(failure(u"E04001", 12029)));  // the file cannot be opened
+  EXPECT_FALSE(RetryableFailure(failure(u"", 12030)));        // a read of the file failed
+  for (int status : {500, 503, 599}) EXPECT_TRUE(RetryableStatus(status));
+  for (int status : {200, 404, 499, 600, -1}) EXPECT_FALSE(RetryableStatus(status)) << status;
+  EXPECT_EQ(RetryLimit(-3), 0);
+  EXPECT_EQ(RetryLimit(3), 3);
+  EXPECT_EQ(RetryLimit(2000000000), kMaxRetries);
+  const std::uint32_t pauses[] = {500, 1000, 2000, 4000, 8000, 8000};
+  for (int attempt = 1; attempt <= 6; ++attempt) EXPECT_EQ(RetryDelayMs(attempt), pauses[attempt - 1]) << attempt;
 }
 
 }  // namespace

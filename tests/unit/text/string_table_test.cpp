@@ -65,6 +65,7 @@ TEST(StringTable, HoldsEveryTextExactly) {
       {21010, u8"총 전송 상태 : %s KB / %s KB"},
       {21011, u8"총파일 %s 개 중 %s 개 전송 중"},
       {21012, u8"재시도"},
+      {21013, u8"재전송"},
       {32787, u8"사용하기 전에 안전한 첨부파일만 열어야 합니다.\n\n"
               u8"파일을 여시겠습니까, 아니면 컴퓨터에 저장하시겠습니까?"},
   };
@@ -76,7 +77,7 @@ TEST(StringTable, HoldsEveryTextExactly) {
 
 TEST(StringTable, UnknownIdsAreEmpty) {
   for (unsigned id : {0u, 3u, 199u, 201u, 499u, 508u, 1000u, 1011u, 4000u, 4011u, 4100u, 4106u, 14000u, 14002u, 21000u,
-                      21013u, 32786u, 32788u, 4294967295u}) {
+                      21014u, 32786u, 32788u, 4294967295u}) {
     SCOPED_TRACE(id);
     EXPECT_TRUE(LoadText(id).empty());
   }
