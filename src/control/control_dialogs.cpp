@@ -13,13 +13,13 @@ void CZTFileUploadCtrl::RunPostDialog(bool async) {
   responseText_.clear();
   // A post already running (a script called back into the control from
   // one) keeps its manager: the new post is refused instead.
-  if (manager_) return RecordError(control_error::Busy);
+  if (Busy()) return RecordError(control_error::Busy);
   CZTFileUploadStatusDlg dialog(*this, async);
   dialog.Run(ControlWindow());
 }
 
 void CZTFileUploadCtrl::RunMultiPostDialog() {
-  if (manager_) return RecordError(control_error::Busy);
+  if (Busy()) return RecordError(control_error::Busy);
   CZTMultiFileUploadStatusDlg dialog(*this);
   dialog.Run(ControlWindow());
 }
