@@ -175,7 +175,9 @@ TEST(Download, AReplyNeverTakesTheFolderPastItsSpareSpace) {
     target.Free = c.free;
     const DownloadOutcome outcome = RunDownload(fetch, target, u"http://h/f.bin", 0);
     EXPECT_EQ(outcome.Ok(), c.ok) << c.free - spare;
-    if (!c.ok) EXPECT_EQ(outcome.LastError, static_cast<std::int32_t>(download_error::DiskFull));
+    if (!c.ok) {
+      EXPECT_EQ(outcome.LastError, static_cast<std::int32_t>(download_error::DiskFull));
+    }
     EXPECT_EQ(target.Created, c.fileMade);
     EXPECT_EQ(target.Exists, c.ok) << "a refused reply left its file";
   }
