@@ -10,8 +10,9 @@ namespace zt {
 
 bool CZTFileUploadCtrl::RunPostDialog(bool async) {
   // A post already running (a script called back into the control from
-  // one) keeps its manager and its reply: the new post is refused first.
-  if (manager_) {
+  // one) keeps its manager and its reply: the new post is refused first,
+  // as it is while a server file is being fetched.
+  if (Busy()) {
     RecordError(control_error::Busy);
     return false;
   }
@@ -23,7 +24,7 @@ bool CZTFileUploadCtrl::RunPostDialog(bool async) {
 }
 
 void CZTFileUploadCtrl::RunMultiPostDialog() {
-  if (manager_) return RecordError(control_error::Busy);
+  if (Busy()) return RecordError(control_error::Busy);
   CZTMultiFileUploadStatusDlg dialog(*this);
   dialog.Run(ControlWindow());
 }

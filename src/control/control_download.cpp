@@ -8,8 +8,10 @@
 #include "model/formats.h"
 #include "platform/com_ptr.h"
 #include "platform/wide_text.h"
+#include "text/format.h"
 #include "text/string_table.h"
 #include "transfer/download.h"
+#include "transfer/win/download_mark.h"
 #include "transfer/win/file_download.h"
 #include "transfer/win/send_files.h"
 #include "view/shell_services.h"
@@ -19,6 +21,7 @@ namespace zt {
 namespace {
 
 constexpr unsigned kErrorCaption = 1;
+constexpr unsigned kRunnableRefused = 32788;
 
 bool Listed(const FileModel& model, const CZTFileItem* entry) {
   for (const auto& listed : model.Files())
@@ -26,10 +29,24 @@ bool Listed(const FileModel& model, const CZTFileItem* entry) {
   return false;
 }
 
+// Marks the control busy while a fetch runs, however it ends.
+class FetchInProgress {
+public:
+  explicit FetchInProgress(bool& flag) : flag_(flag) { flag_ = true; }
+  ~FetchInProgress() { flag_ = false; }
+  FetchInProgress(const FetchInProgress&) = delete;
+  FetchInProgress& operator=(const FetchInProgress&) = delete;
+
+private:
+  bool& flag_;
+};
+
 }  // namespace
 
 void CZTFileUploadCtrl::OpenCurrentFile() {
   com::ComPtr<IUnknown> keepAlive(Identity());  // the page runs while the dialogs are open
+  // Other apartments' calls come in while the fetch waits: none starts another.
+  if (Busy()) return RecordError(control_error::Busy);
   CZTFileItem* entry = model_.Current();
   // Nothing to fetch without a current entry, nor for one whose file is here.
   if (!entry || !entry->LocalPath.empty()) return;
@@ -37,25 +54,33 @@ void CZTFileUploadCtrl::OpenCurrentFile() {
   CZTFileDownload download;
   download.Url = entry->ServerPath;
   download.Port = saved_.port;  // for an entry that names no port
-  std::u16string copy = download.Download();
-  if (copy.empty()) return ReportDownloadFailure(download.FailureText());
-
   // Named with the entry's extension, so that the shell knows what it is.
-  const std::u16string named = CopyPathWithExtension(copy, entry->Extension());
-  if (named != copy) {
-    if (!MoveFileW(AsWide(copy), AsWide(named))) {
-      const DWORD error = GetLastError();
-      DeleteFileW(AsWide(copy));
-      return ReportDownloadFailure(win::SystemErrorText(error));
-    }
-    copy = named;
+  download.Extension = entry->Extension();
+  const std::u16string url = entry->ServerPath;
+  const std::u16string name = entry->Name;
+  std::u16string copy;
+  {
+    FetchInProgress fetching(fetching_);
+    copy = download.Download();
   }
+  if (copy.empty()) return ReportDownloadFailure(download.FailureText());
+  // The mark browsers give downloads: wherever the copy goes, the shell and
+  // the programs that open it know it came from the Internet.
+  win::MarkDownloaded(copy, url, FromWide(ContainerPageUrl().c_str()));
+  // The page may have removed the entry while the fetch ran.
+  if (!Listed(model_, entry)) entry = nullptr;
 
   CZTFileDownloadConfirm question;
   const INT_PTR answer = question.Run(ControlWindow());
+  if (answer == IDOK && view::RunsCodeWhenOpened(copy)) {
+    // The server's bytes under the page's name would run as a program: the
+    // user is told, nothing is opened and nothing stays behind.
+    DeleteFileW(AsWide(copy));
+    return ShowError(Format(LoadText(kRunnableRefused), {name}));
+  }
   if (answer == IDOK) {
     // The page may have removed the entry meanwhile: the copy still opens.
-    if (Listed(model_, entry)) {
+    if (entry && Listed(model_, entry)) {
       entry->LocalPath = copy;
       const std::optional<FileTimes> times = fileSystem_.Times(copy);
       entry->OpenedCopyTime = DateText(times && times->Written ? *times->Written : fileSystem_.LocalEpoch());

@@ -64,7 +64,7 @@ std::u16string_view CZTFileUploadCtrl::SetDestination(CZTTransMgr& m) {
 }
 
 std::u16string_view CZTFileUploadCtrl::RunFilePost() {
-  if (manager_) return control_error::Busy;
+  if (Busy()) return control_error::Busy;
   const CZTFileItem* entry = model_.Current();
   if (!entry) return control_error::NothingToSend;
   CZTTransMgr& m = StartManager();
@@ -84,7 +84,7 @@ std::u16string_view CZTFileUploadCtrl::RunFilePost() {
 }
 
 std::u16string_view CZTFileUploadCtrl::RunMessagePost() {
-  if (manager_) return control_error::Busy;
+  if (Busy()) return control_error::Busy;
   if (model_.Messages().empty()) return control_error::NothingToSend;
   CZTTransMgr& m = StartManager();
   ManagerRelease release(manager_);

@@ -13,16 +13,30 @@ namespace zt {
 
 namespace {
 
+constexpr wchar_t kProductKey[] = L"Software\\ZTFileUpload";
 constexpr wchar_t kAllowedSitesKey[] = L"Software\\ZTFileUpload\\AllowedSites";
+constexpr wchar_t kAllowedSitesName[] = L"AllowedSites";
+
+enum class ListState { Absent, Listed, Unreadable };
 
 // Whether a list exists under root, adding its entries. Both registry views
-// are read, so one list serves the 32-bit and the 64-bit control alike.
-bool ReadAllowList(HKEY root, std::vector<std::u16string>* entries) {
-  bool found = false;
+// are read, so one list serves the 32-bit and the 64-bit control alike. A
+// list that exists but cannot be read (denied, or a value where the key
+// belongs) is Unreadable: an administrator meant to lock, so nothing passes.
+ListState ReadAllowList(HKEY root, std::vector<std::u16string>* entries) {
+  ListState state = ListState::Absent;
   for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
     com::RegKey key;
-    if (com::RegKey::Open(root, kAllowedSitesKey, &key, view) != ERROR_SUCCESS) continue;
-    found = true;
+    const LSTATUS opened = com::RegKey::Open(root, kAllowedSitesKey, &key, view);
+    if (opened == ERROR_FILE_NOT_FOUND || opened == ERROR_PATH_NOT_FOUND) {
+      com::RegKey product;
+      if (com::RegKey::Open(root, kProductKey, &product, view) == ERROR_SUCCESS &&
+          RegQueryValueExW(product.Get(), kAllowedSitesName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+        return ListState::Unreadable;
+      continue;
+    }
+    if (opened != ERROR_SUCCESS) return ListState::Unreadable;
+    state = ListState::Listed;
     // One value may hold several entries separated by ';', as an installer
     // writes the list it was given in one value.
     for (const std::wstring& value : key.TextValues()) {
@@ -35,16 +49,17 @@ bool ReadAllowList(HKEY root, std::vector<std::u16string>* entries) {
       }
     }
   }
-  return found;
+  return state;
 }
 
 }  // namespace
 
 bool CZTFileUploadCtrl::SafeInContainer() {
   std::vector<std::u16string> entries;
-  const bool machine = ReadAllowList(HKEY_LOCAL_MACHINE, &entries);
-  const bool user = ReadAllowList(HKEY_CURRENT_USER, &entries);
-  if (!machine && !user) return true;  // no list: every page, as before lists existed
+  const ListState machine = ReadAllowList(HKEY_LOCAL_MACHINE, &entries);
+  const ListState user = ReadAllowList(HKEY_CURRENT_USER, &entries);
+  if (machine == ListState::Unreadable || user == ListState::Unreadable) return false;
+  if (machine == ListState::Absent && user == ListState::Absent) return true;  // no list: every page, as before
   return SiteAllowed(true, entries, FromWide(ContainerPageUrl().c_str()));
 }
 

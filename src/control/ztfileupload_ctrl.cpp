@@ -136,6 +136,9 @@ STDMETHODIMP CZTFileUploadCtrl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, 
   // An event sink may drop the last reference to the control while a
   // member runs; the call keeps it alive until it returns.
   com::ComPtr<IUnknown> keepAlive(Identity());
+  // A page the site lock refused reaches no member, whatever the container
+  // made of IObjectSafety.
+  if (PageRefused()) return E_ACCESSDENIED;
   HRESULT hr = ControlMemberTable().Invoke(*this, id, flags, params, result, info, argErr);
   // Containers refresh their property browsers and save state on this.
   if (SUCCEEDED(hr) && (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF))) propertyNotify_->NotifyChanged(id);

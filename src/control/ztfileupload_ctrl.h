@@ -161,6 +161,10 @@ private:
   com::ConnectionPoint* propertyNotify_ = nullptr;
   // The post in progress, if any: while it exists no other post starts.
   std::unique_ptr<CZTTransMgr> manager_;
+  // OpenFile is fetching a server file (its wait answers other apartments).
+  bool fetching_ = false;
+  // A post or a fetch runs: no other starts (E01008).
+  bool Busy() const { return manager_ != nullptr || fetching_; }
 
   // The saved properties (their initial values are those of a new control).
   ole::SavedProperties saved_;

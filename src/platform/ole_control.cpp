@@ -2,7 +2,6 @@
 // ISpecifyPropertyPages and IObjectSafety.
 #include "platform/ole_control.h"
 
-#include <mshtml.h>
 #include <olectl.h>
 
 namespace zt::ole {
@@ -31,11 +30,13 @@ void* OleControl::QueryOleInterface(REFIID iid) {
   if (iid == IID_IPersistStorage) return static_cast<IPersistStorage*>(this);
   if (iid == IID_ISpecifyPropertyPages) return static_cast<ISpecifyPropertyPages*>(this);
   if (iid == IID_IObjectSafety) return static_cast<IObjectSafety*>(this);
+  if (iid == IID_IObjectWithSite) return static_cast<IObjectWithSite*>(this);
   return nullptr;
 }
 
 STDMETHODIMP OleControl::SetClientSite(IOleClientSite* site) {
   client_site_ = com::ComPtr<IOleClientSite>(site);
+  if (site) JudgeSite();
   return S_OK;
 }
 
@@ -205,40 +206,13 @@ bool OleControl::SupportsInterface(REFIID iid) {
   return SUCCEEDED(static_cast<IOleObject*>(this)->QueryInterface(iid, probe.PutVoid()));
 }
 
-std::wstring OleControl::ContainerPageUrl() const {
-  if (!client_site_) return {};
-  com::ComPtr<IMoniker> moniker;
-  if (SUCCEEDED(client_site_->GetMoniker(OLEGETMONIKER_ONLYIFTHERE, OLEWHICHMK_CONTAINER, moniker.Put())) && moniker) {
-    com::ComPtr<IBindCtx> bind;
-    LPOLESTR name = nullptr;
-    if (SUCCEEDED(CreateBindCtx(0, bind.Put())) && SUCCEEDED(moniker->GetDisplayName(bind.Get(), nullptr, &name)) &&
-        name) {
-      std::wstring url(name);
-      CoTaskMemFree(name);
-      if (!url.empty()) return url;
-    }
-  }
-  com::ComPtr<IOleContainer> container;
-  if (SUCCEEDED(client_site_->GetContainer(container.Put())) && container) {
-    if (auto document = container.As<IHTMLDocument2>(IID_IHTMLDocument2)) {
-      BSTR url = nullptr;
-      if (SUCCEEDED(document->get_URL(&url)) && url) {
-        std::wstring text(url, SysStringLen(url));
-        SysFreeString(url);
-        return text;
-      }
-    }
-  }
-  return {};
-}
-
 STDMETHODIMP OleControl::GetInterfaceSafetyOptions(REFIID iid, DWORD* supported, DWORD* enabled) {
   if (!supported || !enabled) return E_POINTER;
   *supported = *enabled = 0;
   if (!SupportsInterface(iid)) return E_NOINTERFACE;
   // Scripting goes through the dispatch interface, initialising through the
   // persistence interfaces; the control is safe for both, on pages it allows.
-  if (!SafeInContainer()) return S_OK;
+  if (!JudgeSite()) return S_OK;
   *supported = kSafetyOptions;
   *enabled = safety_enabled_ & kSafetyOptions;
   return S_OK;
@@ -249,7 +223,7 @@ STDMETHODIMP OleControl::SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD
   if (mask & ~kSafetyOptions) return E_FAIL;  // an option the control does not offer
   // A page the control does not allow gets no safety: the browser then
   // neither initialises the control from the page nor lets its script in.
-  if ((enabled & mask) != 0 && !SafeInContainer()) {
+  if ((enabled & mask) != 0 && !JudgeSite()) {
     safety_enabled_ &= ~mask;
     return E_FAIL;
   }

@@ -1,7 +1,8 @@
 // The embedding side of an ActiveX control, written once: IOleObject,
 // IOleInPlaceObject, IOleInPlaceActiveObject, IOleControl, IViewObject2,
 // IPersistStreamInit, IPersistPropertyBag, IPersistStorage,
-// ISpecifyPropertyPages and IObjectSafety, with the control's window (a
+// ISpecifyPropertyPages, IObjectSafety and IObjectWithSite, with the
+// control's window (a
 // "STATIC" window subclassed on in-place activation and sized with the
 // site).
 //
@@ -34,7 +35,8 @@ class OleControl : public IOleObject,
                    public IPersistPropertyBag,
                    public IPersistStorage,
                    public ISpecifyPropertyPages,
-                   public IObjectSafety {
+                   public IObjectSafety,
+                   public IObjectWithSite {
  public:
   using Interface = IOleObject;
 
@@ -132,6 +134,16 @@ class OleControl : public IOleObject,
   STDMETHODIMP GetInterfaceSafetyOptions(REFIID iid, DWORD* supported, DWORD* enabled) override;
   STDMETHODIMP SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled) override;
 
+  // IObjectWithSite: the site of an object a script made (ole_site.cpp).
+  STDMETHODIMP SetSite(IUnknown* site) override;
+  STDMETHODIMP GetSite(REFIID iid, void** out) override;
+
+  // Whether the page the control is on has been refused by the site lock;
+  // judged now if no page was judged yet. Once refused, always refused: no
+  // later site, safety call or order of calls admits the object again, and
+  // its members fail with E_ACCESSDENIED.
+  bool PageRefused();
+
  protected:
   OleControl();
   virtual ~OleControl();
@@ -163,9 +175,10 @@ class OleControl : public IOleObject,
   // its present container; false refuses IObjectSafety for every interface.
   virtual bool SafeInContainer() { return true; }
 
-  // The URL of the page the container shows the control on: the display
-  // name of the container's moniker, else the URL of its HTML document;
-  // empty when the container names no page.
+  // The URL of the page the control is on: from the client site, the display
+  // name of the container's moniker, else the URL of its HTML document; else
+  // from either site's services, the browser's location or the document of
+  // the container's dispatch. Empty when no site names a page.
   std::wstring ContainerPageUrl() const;
 
  private:
@@ -182,7 +195,13 @@ class OleControl : public IOleObject,
   static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
 
+  // Asks SafeInContainer of the page as it is known now; a refusal sticks.
+  bool JudgeSite();
+
   com::ComPtr<IOleClientSite> client_site_;
+  com::ComPtr<IUnknown> object_site_;  // IObjectWithSite's
+  bool judged_ = false;
+  bool refused_ = false;
   com::ComPtr<IOleAdviseHolder> advise_holder_;
   com::ComPtr<IAdviseSink> view_sink_;
   DWORD view_aspects_ = 0;

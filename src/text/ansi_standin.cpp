@@ -2,10 +2,10 @@
 
 // The native build has no thread ANSI code page. It stands in with
 // Windows-1252, the code page Wine gives in the C.UTF-8 locale, so the native
-// tests see what a Western Windows would send. Two simplifications against
-// the platform: characters 1252 cannot hold become '?' without the platform's
-// best-fit guesses (U+0100 is '?', not 'A'), and a surrogate pair is two
-// characters, so it becomes "??" as on the platform.
+// tests see what a Western Windows would send. Characters 1252 cannot hold
+// become '?' with no best-fit guess (U+0100 is '?', not 'A'), as the platform
+// codec asks too, and a surrogate pair is two characters, so it becomes "??"
+// as on the platform.
 namespace zt {
 
 namespace {

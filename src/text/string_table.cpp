@@ -72,6 +72,8 @@ constexpr Entry kTable[] = {
     {21013, u"재전송"},  // a failed file's row while it waits to be sent again
     // Open/save question after a download
     {32787, u"사용하기 전에 안전한 첨부파일만 열어야 합니다.\n\n파일을 여시겠습니까, 아니면 컴퓨터에 저장하시겠습니까?"},
+    {32788, u"\"%s\" 파일은 프로그램을 실행하는 형식이므로 열지 않았습니다. 받은 파일은 삭제했습니다.\n\n"
+             u"필요하면 다시 받아 [저장]으로 컴퓨터에 저장하십시오."},
 };
 
 }  // namespace

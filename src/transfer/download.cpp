@@ -20,6 +20,10 @@ DownloadOutcome Fetch(DownloadExchange& exchange, DownloadTarget& target, const 
   if (CallResult queried = exchange.QueryStatusCode(&status); !queried) return FailedCall(queried);
   if (status < 200 || status > 299) return Failed(download_error::HttpStatus, status);
   const std::optional<std::uint64_t> declared = exchange.ContentLength();
+  const std::optional<std::uint64_t> free = target.FreeSpace();
+  const std::uint64_t room =
+      !free ? UINT64_MAX : (*free > download_request::SpareSpace ? *free - download_request::SpareSpace : 0);
+  if (declared && *declared > room) return Failed(download_error::DiskFull, status);
 
   if (CallResult created = target.Create(); !created) return Failed(static_cast<std::int32_t>(created.Error), status);
   std::vector<std::uint8_t> buffer(download_request::ReadSize);
@@ -29,6 +33,7 @@ DownloadOutcome Fetch(DownloadExchange& exchange, DownloadTarget& target, const 
     if (CallResult got = exchange.Read(buffer.data(), buffer.size(), &read); !got)
       return Failed(static_cast<std::int32_t>(got.Error), status);
     if (read == 0) break;
+    if (read > room - received) return Failed(download_error::DiskFull, status);
     if (CallResult wrote = target.Write(buffer.data(), read); !wrote)
       return Failed(static_cast<std::int32_t>(wrote.Error), status);
     received += read;
@@ -64,6 +69,14 @@ std::u16string CopyPathWithExtension(std::u16string_view copyPath, std::u16strin
     path += extension;
   }
   return path;
+}
+
+std::u16string TempCopyName(std::uint32_t unique, std::u16string_view extension) {
+  static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+  std::u16string name = u"ZTF";
+  for (int shift = 28; shift >= 0; shift -= 4) name += kDigits[(unique >> shift) & 0xF];
+  name += u".tmp";
+  return CopyPathWithExtension(name, extension);
 }
 
 }  // namespace zt

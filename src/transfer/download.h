@@ -20,11 +20,16 @@ constexpr std::int32_t BadUrl = -1;      // the URL cannot be cut into host and 
 constexpr std::int32_t HttpStatus = -2;  // the server answered, but not with the file (see HttpStatus)
 // The reply ended before the length it declared: WinINet's "connection aborted".
 constexpr std::uint32_t ConnectionAborted = 12030;
+// The reply would leave the copy's folder under its spare space.
+constexpr std::uint32_t DiskFull = 112;  // ERROR_DISK_FULL
 }  // namespace download_error
 
 namespace download_request {
 constexpr std::uint32_t ConnectTimeoutMs = 30000;
 constexpr std::size_t ReadSize = 64 * 1024;  // bytes asked of each read
+// Free space a download always leaves in the folder of its copy: a server's
+// endless reply ends there, not when the disk is full.
+constexpr std::uint64_t SpareSpace = 64ull * 1024 * 1024;
 }  // namespace download_request
 
 // One fetch over the platform's internet session. Calls come in this order:
@@ -36,8 +41,9 @@ public:
   // InternetOpenW(agent, INTERNET_OPEN_TYPE_PRECONFIG, no proxy, 0), then its
   // connect timeout.
   virtual CallResult Open(std::u16string_view agent, std::uint32_t connectTimeoutMs) = 0;
-  // InternetOpenUrlW of AddressText(address), no headers, a fresh copy from
-  // the server that is not kept in the cache, over TLS for a secure address.
+  // A GET of address's path from its host and port, no headers of ours, a
+  // fresh copy from the server that is not kept in the cache, over TLS for
+  // a secure address; silence is limited as for a post's reply.
   virtual CallResult OpenUrl(const ServerAddress& address) = 0;
   virtual CallResult QueryStatusCode(std::int32_t* status) = 0;
   // The length the reply declares, if it declares one.
@@ -52,6 +58,8 @@ public:
 class DownloadTarget {
 public:
   virtual ~DownloadTarget() = default;
+  // The free space of the folder the file goes in, when it can be told.
+  virtual std::optional<std::uint64_t> FreeSpace() { return std::nullopt; }
   // Makes a new, empty temporary file.
   virtual CallResult Create() = 0;
   virtual CallResult Write(const std::uint8_t* data, std::size_t size) = 0;
@@ -72,8 +80,11 @@ struct DownloadOutcome {
 // Fetches url (a server entry's path; controlPort as CutServerUrl takes it)
 // into the target. The file is made only once the server has answered 2xx,
 // every byte is read until the server has sent all (a short read is not the
-// end), and a reply shorter than its declared length fails. On any failure
-// the target is discarded.
+// end), and a reply shorter than its declared length fails. A reply may
+// fill the folder's free space only down to download_request::SpareSpace: a
+// declared length beyond that fails before the file is made, an undeclared
+// one when it reaches it (ERROR_DISK_FULL). On any failure the target is
+// discarded.
 DownloadOutcome RunDownload(DownloadExchange& exchange, DownloadTarget& target, std::u16string_view url,
                             std::int32_t controlPort);
 
@@ -84,5 +95,10 @@ DownloadOutcome RunDownload(DownloadExchange& exchange, DownloadTarget& target, 
 // a trailing space): a name given by the server never moves the copy
 // elsewhere.
 std::u16string CopyPathWithExtension(std::u16string_view copyPath, std::u16string_view extension);
+
+// The name of a downloaded copy in the temporary folder: "ZTF", unique as
+// eight hexadecimal digits, ".tmp", then the entry's extension as
+// CopyPathWithExtension adds it ("ZTF00C0FFEE.tmp.pdf").
+std::u16string TempCopyName(std::uint32_t unique, std::u16string_view extension);
 
 }  // namespace zt

@@ -462,7 +462,9 @@ void CZTFileUploadListCtrl::OnDoubleClick() {
   }
   owner_->FireItemDblClick(name);
   // A server entry has no file here: the shell is given no empty path. A
-  // page opens it from its ItemDblClick handler (OpenFile).
+  // page opens it from its ItemDblClick handler (OpenFile). A file that
+  // runs code is not started: the row shows the page's name for it, not
+  // the program the shell would run.
   if (path.empty()) return;
   OpenWithShell(window_, path);
 }

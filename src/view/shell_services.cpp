@@ -3,9 +3,11 @@
 #include <commdlg.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include "platform/unique_handle.h"
 #include "platform/wide_text.h"
+#include "safety/runnable_types.h"
 #include "view/shell_paths.h"
 
 namespace zt::view {
@@ -159,14 +161,23 @@ std::u16string ChooseSaveTarget(HWND owner) {
   return FromWide(path.data());
 }
 
-void OpenWithShell(HWND owner, const std::u16string& path) {
+bool RunsCodeWhenOpened(const std::u16string& path) {
+  if (RunsCode(path)) return true;
+  const std::u16string_view extension = EffectiveExtension(path);
+  if (extension.empty()) return false;
+  const std::u16string dotted = u"." + std::u16string(extension);
+  return AssocIsDangerous(AsWide(dotted)) != FALSE;
+}
+
+bool OpenWithShell(HWND owner, const std::u16string& path) {
+  if (RunsCodeWhenOpened(path)) return false;
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof info;
   info.fMask = SEE_MASK_FLAG_DDEWAIT;
   info.hwnd = owner;
   info.lpFile = AsWide(path);
   info.nShow = SW_SHOW;
-  ShellExecuteExW(&info);
+  return ShellExecuteExW(&info) != FALSE;
 }
 
 }  // namespace zt::view

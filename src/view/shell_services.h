@@ -26,8 +26,15 @@ std::u16string ChooseFolder(HWND owner);
 // an existing file). The path chosen, or empty when the user cancels.
 std::u16string ChooseSaveTarget(HWND owner);
 
+// Whether opening path would run code: the platform's judgement of its type
+// (AssocIsDangerous) or our own list (safety/runnable_types.h), which holds
+// where the platform answers no for every type.
+bool RunsCodeWhenOpened(const std::u16string& path);
+
 // Opens path with its registered program (the default verb), as a double
 // click in Explorer does. The shell tells the user itself when it cannot.
-void OpenWithShell(HWND owner, const std::u16string& path);
+// A file that runs code when opened is never handed over: false, nothing
+// started.
+bool OpenWithShell(HWND owner, const std::u16string& path);
 
 }  // namespace zt::view

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -304,6 +306,134 @@ TEST_F(OpenFileTest, ASecureServerPathIsFetchedOverTlsAndOnlyFromATrustedServer)
     EXPECT_EQ(receiver_.Count(), count) << "a request reached the server";
     EXPECT_TRUE(TemporaryCopies().empty());
   }
+}
+
+TEST_F(OpenFileTest, WhatTheServerSendsNeverRunsThoughOtherFilesStillOpen) {
+  // A server entry the page named like a report but that runs as a batch
+  // file: OPEN tells the person it will not run it and keeps nothing.
+  const std::wstring marker = folder_.Path() + L"ran.txt";
+  const std::string script = "@echo ran> \"" + Narrow(marker) + "\"\r\n";
+  std::string encoded;
+  for (unsigned char c : script) {
+    char hex[4];
+    snprintf(hex, sizeof hex, "%%%02X", c);
+    encoded += hex;
+  }
+  receiver_.Rule("path=/files/Quarterly%20report.bat&body=" + encoded);
+  const std::wstring url = ServerUrl("/files/Quarterly%20report.bat");
+  AddCurrent(url);
+  std::wstring shown;
+  CallResult r = OpenWithPerson([&] {
+    Answer(kOpenButton);
+    HWND box = FindDialog(kErrorCaption);
+    ASSERT_NE(box, nullptr) << "no box said why the file was not opened";
+    shown = MessageBoxText(box);
+    EXPECT_TRUE(ShowsStopIcon(box));
+    Click(box, IDOK);
+    WaitGone(box);
+  });
+  EXPECT_EQ(r.Hr, S_OK);
+  EXPECT_NE(shown.find(L"Quarterly%20report.bat"), std::wstring::npos) << Narrow(shown);
+  EXPECT_TRUE(TemporaryCopies().empty()) << "the refused copy stayed";
+  EXPECT_EQ(control_.GetText(L"FilePath"), url) << "the entry became the copy";
+
+  // A document still opens: it becomes the entry's copy and goes to the
+  // shell. The copy carries the download mark where the file system holds
+  // named streams; where it does not (Wine), nothing else is left beside it.
+  receiver_.Rule("path=/files/report.pdf&pattern=4000&seed=6");
+  const std::wstring pdf = ServerUrl("/files/report.pdf");
+  AddCurrent(pdf);
+  r = OpenWithPerson([&] {
+    Answer(kOpenButton);
+    // Wine has no program for it and may say so in its own box.
+    if (HWND shell = FindDialog(kShellErrorTitle, 3000)) PostMessageW(shell, WM_CLOSE, 0, 0);
+  });
+  EXPECT_EQ(r.Hr, S_OK);
+  const std::vector<std::wstring> copies = TemporaryCopies();
+  ASSERT_EQ(copies.size(), 1u);
+  const std::wstring copy = TemporaryFolder() + copies[0];
+  EXPECT_EQ(copy.substr(copy.size() - 4), L".pdf");
+  const long requests = receiver_.Count();
+  EXPECT_EQ(control_.Call(L"OpenFile").Hr, S_OK);
+  EXPECT_EQ(receiver_.Count(), requests) << "the document did not become the entry's copy";
+  const std::string mark = ReadWholeFile(Narrow(copy + L":Zone.Identifier"));
+  if (!mark.empty()) {
+    EXPECT_EQ(mark.find("[ZoneTransfer]\r\nZoneId="), 0u) << mark;
+    EXPECT_NE(mark.find("HostUrl=" + Narrow(pdf) + "\r\n"), std::string::npos) << mark;
+  }
+  DeleteFileW(copy.c_str());
+  EXPECT_EQ(GetFileAttributesW(marker.c_str()), INVALID_FILE_ATTRIBUTES) << "the server's script ran";
+}
+
+TEST_F(OpenFileTest, TheHostAnswersWhileAServerTricklesAndSilenceOrAnOversizedReplyEndsTheFetch) {
+  // The reply in pieces of 20 bytes, one every 0.5 s: meanwhile the page's
+  // window answers every message within a second, and a call from another
+  // apartment into the busy control is refused with E01008.
+  receiver_.Rule("path=/files/slow.bin&pattern=60&seed=2&piece=20&piece_delay=0.5");
+  AddCurrent(ServerUrl("/files/slow.bin"));
+  IStream* marshalled = nullptr;
+  ASSERT_EQ(CoMarshalInterThreadInterfaceInStream(IID_IDispatch, control_.Get(), &marshalled), S_OK);
+  std::atomic<bool> fetching{true}, left{false};
+  int answered = 0, unanswered = 0;
+  std::wstring busyCode;
+  std::thread caller([&] {
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    {
+      com::ComPtr<IDispatch> other;
+      CoGetInterfaceAndReleaseStream(marshalled, IID_IDispatch, other.PutVoid());
+      ControlClient client(other);
+      while (fetching && !FindDialog(kQuestionTitle, 0)) {
+        DWORD_PTR ignored = 0;
+        (SendMessageTimeoutW(page_, WM_NULL, 0, 0, SMTO_BLOCK, 1000, &ignored) ? answered : unanswered)++;
+        if (busyCode.empty() && answered >= 3) {
+          client.Call(L"OpenFile");
+          busyCode = client.GetText(L"ErrorCode");
+        }
+        Sleep(100);
+      }
+    }
+    CoUninitialize();
+    left = true;
+  });
+  CallResult r = OpenWithPerson([&] {
+    Answer(kSaveButton);
+    SaveAs(L"");
+  });
+  fetching = false;
+  // The caller's proxy lets go of the control through this apartment.
+  while (!left) Pump();
+  caller.join();
+  EXPECT_EQ(r.Hr, S_OK);
+  EXPECT_GE(answered, 10) << "the fetch did not take the time the server took";
+  EXPECT_EQ(unanswered, 0) << "the page's window stopped answering during the fetch";
+  EXPECT_EQ(busyCode, L"E01008");
+  EXPECT_TRUE(TemporaryCopies().empty());
+
+  // A server that goes silent ends the fetch at the reply limit; one that
+  // declares more than the temporary folder can hold is refused before a
+  // byte is written. Both are failed fetches that leave nothing behind.
+  SetEnvironmentVariableW(L"ZTFILEUPLOAD_REPLY_TIMEOUT", L"2");
+  receiver_.Rule("path=/files/silent.bin&pattern=10&delay=20");
+  receiver_.Rule("path=/files/huge.bin&body=x&declare=1152921504606846976");
+  for (const char* path : {"/files/silent.bin", "/files/huge.bin"}) {
+    SCOPED_TRACE(path);
+    AddCurrent(ServerUrl(path));
+    const auto start = std::chrono::steady_clock::now();
+    bool asked = false;
+    r = OpenWithPerson([&] {
+      HWND box = FindDialog(kErrorCaption, 40000);
+      ASSERT_NE(box, nullptr) << "no message box";
+      asked = FindDialog(kQuestionTitle, 0) != nullptr;
+      Click(box, IDOK);
+      WaitGone(box);
+    });
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15)) << "the fetch outwaited its limit";
+    EXPECT_EQ(r.Hr, S_OK);
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(control_.GetText(L"ErrorCode"), L"E04006");
+    EXPECT_TRUE(TemporaryCopies().empty());
+  }
+  SetEnvironmentVariableW(L"ZTFILEUPLOAD_REPLY_TIMEOUT", nullptr);
 }
 
 }  // namespace

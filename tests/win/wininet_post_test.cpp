@@ -142,7 +142,7 @@ TEST_F(WinInetPost, SendsRequestLineHeadersAndBodyByteForByte) {
   EXPECT_TRUE(expected == body) << "body differs from the expected upload";
 }
 
-TEST_F(WinInetPost, AnsiPostSendsKoreanInCodePage949) {
+TEST_F(WinInetPost, AnsiPostSendsKoreanAndNoLookAlikeAsAQuoteOrBar) {
   ASSERT_EQ(949u, GetACP()) << "run in the Korean locale (LANG=ko_KR.UTF-8)";
   manager.Utf8 = 0;
   // The file on disk keeps an ASCII name: the test machine's file system may
@@ -160,6 +160,30 @@ TEST_F(WinInetPost, AnsiPostSendsKoreanInCodePage949) {
   std::string account = receiver.Account(receiver.Count());
   EXPECT_NE(std::string::npos, account.find("\"filename\": \"" + Utf8(Korean) + ".txt\""));
   EXPECT_EQ(3, JsonInt(account, "size", account.find("\"kind\": \"N\"")));
+
+  // Look-alikes of the quote, bar and backslash that the code page has no
+  // character for arrive as its default character, in the part's header and
+  // the manifest row alike, in the Korean and the Western code page (the
+  // thread's locale picks the code page the post converts with).
+  const std::u16string lookAlikes = u"a\uFF02\uFF5C\u00A6\u20A9.txt";
+  struct Page {
+    LCID locale;
+    UINT codePage;
+    std::string name;  // lookAlikes as that code page sends it
+  };
+  const Page pages[] = {{MAKELCID(0x412, SORT_DEFAULT), 949, "a\xA3\xA2\xA3\xFC??.txt"},
+                        {MAKELCID(0x409, SORT_DEFAULT), 1252, "a??\xA6?.txt"}};
+  const LCID original = GetThreadLocale();
+  for (const Page& page : pages) {
+    SCOPED_TRACE(page.codePage);
+    ASSERT_TRUE(SetThreadLocale(page.locale));
+    Post({k}, {lookAlikes});
+    SetThreadLocale(original);
+    ASSERT_TRUE(outcome.Errors.empty());
+    raw = LastRaw();
+    EXPECT_NE(std::string::npos, raw.find("; filename=\"" + page.name + "\"\r\n")) << raw;
+    EXPECT_NE(std::string::npos, raw.find("\r\nN|" + page.name + "|3|\r\n")) << raw;
+  }
 }
 
 TEST_F(WinInetPost, BoundariesAreNewLowercaseUuids) {

@@ -37,6 +37,8 @@ A rule is a JSON object; every key is optional:
   keep_alive    false: answer "Connection: close" and close, whatever the
                 client asked (so a client keeps no connection to reuse)
   location      reply with this Location header (a redirect with status 302)
+  declare       reply with this Content-Length whatever the body holds (a
+                server that claims more than it sends; keep_alive false)
   no_length     reply without Content-Length: the body ends when the
                 connection closes (implies keep_alive false), as HTTP/1.0 servers do
   hangup        read the whole body, then close without a status line
@@ -735,13 +737,15 @@ class Handler(socketserver.BaseRequestHandler):
             "text/plain; charset=%s" % ("utf-8" if encoding.lower() in ("utf-8", "utf8") else "ks_c_5601-1987"))
         keep = (hmap.get("connection", "").lower() == "keep-alive"
                 if version == "HTTP/1.0" else hmap.get("connection", "").lower() != "close")
-        keep = keep and rule.get("keep_alive", True) and not rule.get("no_length")
+        keep = keep and rule.get("keep_alive", True) and not rule.get("no_length") and "declare" not in rule
         if rule.get("location"):
             extra.append("Location: " + rule["location"])
         reason = {200: "OK", 302: "Found", 401: "Unauthorized", 404: "Not Found",
                   500: "Internal Server Error"}.get(status, "Status")
         head = ["HTTP/1.1 %d %s" % (status, reason), "Content-Type: " + ctype]
-        if not rule.get("no_length"):
+        if "declare" in rule:
+            head.append("Content-Length: %s" % rule["declare"])
+        elif not rule.get("no_length"):
             head.append("Content-Length: %d" % len(body))
         head += ["Connection: " + ("keep-alive" if keep else "close")] + extra
         account["answer"] = {"status": status, "body_bytes": len(body)}

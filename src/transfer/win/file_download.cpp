@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/message_wait.h"
+#include "platform/module_thread.h"
 #include "platform/wide_text.h"
 #include "text/unicode.h"
 #include "transfer/download.h"
@@ -18,6 +20,12 @@ class TempFileTarget final : public DownloadTarget {
 public:
   explicit TempFileTarget(CZTFileDownload& download) : download_(download) {}
 
+  std::optional<std::uint64_t> FreeSpace() override {
+    ULARGE_INTEGER available;
+    if (download_.TempDir.empty() || !GetDiskFreeSpaceExW(AsWide(download_.TempDir), &available, nullptr, nullptr))
+      return std::nullopt;
+    return available.QuadPart;
+  }
   CallResult Create() override {
     file_ = download_.CreateTempFile();
     return file_ ? CallResult::Success() : CallResult::Failure(GetLastError());
@@ -58,9 +66,22 @@ CZTFileDownload::CZTFileDownload() {
 
 std::u16string CZTFileDownload::Download() {
   TempFile.clear();
-  win::WinInetDownload exchange;
-  TempFileTarget target(*this);
-  const DownloadOutcome outcome = RunDownload(exchange, target, Url, Port);
+  DownloadOutcome outcome;
+  auto fetch = [this, &outcome] {
+    win::WinInetDownload exchange;
+    TempFileTarget target(*this);
+    outcome = RunDownload(exchange, target, Url, Port);
+  };
+  std::optional<win::ModuleThread> worker = win::CreateModuleThread(fetch);
+  if (!worker) {
+    outcome.LastError = static_cast<std::int32_t>(GetLastError());
+  } else {
+    ResumeThread(worker->Handle.Get());
+    // The thread ends by itself: every wait of the fetch is limited.
+    const HANDLE thread = worker->Handle.Get();
+    while (win::WaitAnswering(&thread, 1, INFINITE) != 0) {
+    }
+  }
   LastError = outcome.LastError;
   HttpStatus = outcome.HttpStatus;
   return outcome.Ok() ? TempFile : std::u16string();
@@ -72,18 +93,24 @@ win::UniqueFile CZTFileDownload::CreateTempFile() {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return {};
   }
-  wchar_t path[MAX_PATH] = {};
-  if (!GetTempFileNameW(AsWide(TempDir), L"ZTFILE", 0, path)) return {};
-  win::UniqueFile file(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
+  // Names start from a point of their own per fetch; a taken one moves on.
+  static LONG calls = 0;
+  const std::uint32_t start = GetTickCount() ^ (GetCurrentProcessId() << 20) ^
+                              (static_cast<std::uint32_t>(InterlockedIncrement(&calls)) * 2654435761u);
+  constexpr int kAttempts = 1000;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    const std::u16string path = TempDir + TempCopyName(start + static_cast<std::uint32_t>(attempt), Extension);
+    win::UniqueFile file(CreateFileW(AsWide(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) {
+      TempFile = path;
+      return file;
+    }
     const DWORD error = GetLastError();
-    DeleteFileW(path);  // GetTempFileNameW made it
-    SetLastError(error);
-    return {};
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return {};
   }
-  TempFile = FromWide(path);
-  return file;
+  SetLastError(ERROR_FILE_EXISTS);
+  return {};
 }
 
 std::u16string CZTFileDownload::FailureText() const {

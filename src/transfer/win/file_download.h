@@ -1,7 +1,10 @@
 #pragma once
 // CZTFileDownload: fetches one server file over HTTP into a new temporary
-// file named "ZTF....tmp" in the platform's temporary folder. A failed
-// download leaves no file behind.
+// file named "ZTF........tmp.<extension>" in the platform's temporary folder.
+// The fetch runs on a thread of its own while the calling thread waits
+// answering sent messages and its apartment's calls, so the host's windows
+// keep answering however slow the server. A failed download leaves no file
+// behind.
 #include <windows.h>
 
 #include <cstdint>
@@ -20,6 +23,9 @@ public:
   std::int32_t Port = 0;
   // The entry's server path: a whole URL.
   std::u16string Url;
+  // The entry's extension, which the copy's name ends in when it can end a
+  // file name (CopyPathWithExtension).
+  std::u16string Extension;
   // 0 after a successful download; otherwise the Win32 error of the failing
   // step or one of download_error's values (the URL cannot be cut, the
   // server did not answer with the file).
@@ -32,9 +38,10 @@ public:
 
   // The path of the downloaded file, or empty on failure.
   std::u16string Download();
-  // Makes a new, empty temporary file with the prefix "ZTFILE" in TempDir
-  // (GetTempFileNameW makes the name unique), opened for writing and not
-  // shared, and sets TempFile to its path; none when it cannot be made.
+  // Makes a new, empty temporary file in TempDir under its final name in one
+  // step (a name taken by any file is never reused: another is tried),
+  // opened for writing and not shared, and sets TempFile to its path; none
+  // when it cannot be made.
   win::UniqueFile CreateTempFile();
   // What the user is told of the last failure: the system's text for its
   // error, or the server's status; empty when there is none.

@@ -3,12 +3,20 @@
 #include <algorithm>
 
 #include "platform/wide_text.h"
+#include "transfer/win/reply_limit.h"
 
 namespace zt::win {
 
 namespace {
 
 CallResult Outcome(BOOL ok) { return ok ? CallResult::Success() : CallResult::Failure(GetLastError()); }
+
+// A server that stops sending ends the fetch as it ends a post: the wait for
+// the reply's head and for every read counts silence up to the reply limit.
+void LimitSilence(HINTERNET handle) {
+  DWORD limit = ReplyWaitLimitMs();
+  InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &limit, sizeof(limit));
+}
 
 }  // namespace
 
@@ -23,11 +31,22 @@ CallResult WinInetDownload::Open(std::u16string_view agent, std::uint32_t connec
 }
 
 CallResult WinInetDownload::OpenUrl(const ServerAddress& address) {
-  const std::u16string text = AddressText(address);
+  // Connection and request apart (not InternetOpenUrlW) so that the request
+  // has its silence limit before it is sent: WinINet reads it from the
+  // request handle, for the reply's head as for every read.
+  std::u16string host = address.Host;
+  if (host.size() > 2 && host.front() == u'[' && host.back() == u']') host = host.substr(1, host.size() - 2);
+  connection_ = InternetHandle(InternetConnectW(internet_.Get(), AsWide(host), static_cast<INTERNET_PORT>(address.Port),
+                                                nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+  if (!connection_) return CallResult::Failure(GetLastError());
   DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
   if (address.Secure) flags |= INTERNET_FLAG_SECURE;
-  url_ = InternetHandle(InternetOpenUrlW(internet_.Get(), AsWide(text), nullptr, 0, flags, 0));
-  return Outcome(url_ ? TRUE : FALSE);
+  const wchar_t* anyType[] = {L"*/*", nullptr};
+  url_ = InternetHandle(
+      HttpOpenRequestW(connection_.Get(), L"GET", AsWide(address.Path), nullptr, nullptr, anyType, flags, 0));
+  if (!url_) return CallResult::Failure(GetLastError());
+  LimitSilence(url_.Get());
+  return Outcome(HttpSendRequestW(url_.Get(), nullptr, 0, nullptr, 0));
 }
 
 CallResult WinInetDownload::QueryStatusCode(std::int32_t* status) {
@@ -63,6 +82,7 @@ CallResult WinInetDownload::Read(std::uint8_t* buffer, std::size_t size, std::si
 
 void WinInetDownload::Close() {
   url_.Close();
+  connection_.Close();
   internet_.Close();
 }
 

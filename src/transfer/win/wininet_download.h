@@ -17,6 +17,7 @@ public:
 
 private:
   InternetHandle internet_;
+  InternetHandle connection_;
   InternetHandle url_;
 };
 

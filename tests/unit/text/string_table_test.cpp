@@ -68,6 +68,8 @@ TEST(StringTable, HoldsEveryTextExactly) {
       {21013, u8"재전송"},
       {32787, u8"사용하기 전에 안전한 첨부파일만 열어야 합니다.\n\n"
               u8"파일을 여시겠습니까, 아니면 컴퓨터에 저장하시겠습니까?"},
+      {32788, u8"\"%s\" 파일은 프로그램을 실행하는 형식이므로 열지 않았습니다. 받은 파일은 삭제했습니다.\n\n"
+              u8"필요하면 다시 받아 [저장]으로 컴퓨터에 저장하십시오."},
   };
   for (const Expected& e : expected) {
     SCOPED_TRACE(e.id);
@@ -77,7 +79,7 @@ TEST(StringTable, HoldsEveryTextExactly) {
 
 TEST(StringTable, UnknownIdsAreEmpty) {
   for (unsigned id : {0u, 3u, 199u, 201u, 499u, 508u, 1000u, 1011u, 4000u, 4011u, 4100u, 4106u, 14000u, 14002u, 21000u,
-                      21014u, 32786u, 32788u, 4294967295u}) {
+                      21014u, 32786u, 32789u, 4294967295u}) {
     SCOPED_TRACE(id);
     EXPECT_TRUE(LoadText(id).empty());
   }

@@ -67,7 +67,9 @@ public:
   std::uint32_t CreateError = 0, WriteError = 0;
   bool Created = false, Exists = false, Finished = false;
   std::string Bytes;
+  std::optional<std::uint64_t> Free;
 
+  std::optional<std::uint64_t> FreeSpace() override { return Free; }
   CallResult Create() override {
     if (CreateError) return CallResult::Failure(CreateError);
     Created = Exists = true;
@@ -151,6 +153,36 @@ TEST(Download, AFailureAtAnyStepLeavesNoFileAndSaysWhy) {
     EXPECT_FALSE(target.Finished);
     EXPECT_EQ(fetch.Calls.back(), "Close");
   }
+}
+
+// A reply may fill the temporary folder only down to the spare space: a
+// declared length beyond it makes no file, an undeclared reply stops there.
+TEST(Download, AReplyNeverTakesTheFolderPastItsSpareSpace) {
+  const std::uint64_t spare = download_request::SpareSpace;
+  struct Case {
+    std::optional<std::uint64_t> declared;
+    std::uint64_t free;
+    bool ok, fileMade;
+  };
+  const Case cases[] = {{3010, spare + 3010, true, true},  {3011, spare + 3010, false, false},
+                        {{}, spare + 3010, true, true},    {{}, spare + 3009, false, true},
+                        {UINT64_MAX, UINT64_MAX, false, false}, {{}, spare / 2, false, true}};
+  for (const Case& c : cases) {
+    FakeFetch fetch;
+    fetch.Declared = c.declared;
+    fetch.Pieces = {Bytes(3000, 1), Bytes(10, 2)};
+    MemoryFile target;
+    target.Free = c.free;
+    const DownloadOutcome outcome = RunDownload(fetch, target, u"http://h/f.bin", 0);
+    EXPECT_EQ(outcome.Ok(), c.ok) << c.free - spare;
+    if (!c.ok) {
+      EXPECT_EQ(outcome.LastError, static_cast<std::int32_t>(download_error::DiskFull));
+    }
+    EXPECT_EQ(target.Created, c.fileMade);
+    EXPECT_EQ(target.Exists, c.ok) << "a refused reply left its file";
+  }
+  EXPECT_EQ(TempCopyName(0x00C0FFEE, u"pdf"), u"ZTF00C0FFEE.tmp.pdf");
+  EXPECT_EQ(TempCopyName(0xFFFFFFFF, u"a/b"), u"ZTFFFFFFFFF.tmp");
 }
 
 TEST(Download, AServerPathThatCannotBeCutAsksNothingOfTheServer) {
