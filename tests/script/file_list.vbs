@@ -23,7 +23,10 @@ f.Write "twelve bytes"
 f.Close
 Set out = fso.CreateTextFile(WScript.Arguments(0), True, True)
 
-Set c = CreateObject("ZTFILEUPLOAD.ZTFileUploadCtrl.1")
+' WScript.CreateObject, not VBScript's own: Wine's VBScript hands an object
+' that takes a site (IObjectWithSite) a site made from its host's service
+' provider, and refuses to create it when the host has none, as cscript.
+Set c = WScript.CreateObject("ZTFILEUPLOAD.ZTFileUploadCtrl.1")
 On Error Resume Next
 
 ' Two local files, the second missing: the first stays, the call fails.
