@@ -37,9 +37,8 @@ DownloadOutcome Fetch(DownloadExchange& exchange, DownloadTarget& target, const 
   for (;;) {
     std::size_t read = 0;
     if (CancelAsked(progress)) return Failed(download_error::Cancelled, status);
-    // A cancel closes the request under a blocked read, which then fails.
     if (CallResult got = exchange.Read(buffer.data(), buffer.size(), &read); !got)
-      return Failed(CancelAsked(progress) ? download_error::Cancelled : static_cast<std::int32_t>(got.Error), status);
+      return Failed(static_cast<std::int32_t>(got.Error), status);
     if (read == 0) break;
     if (read > room - received) return Failed(download_error::DiskFull, status);
     if (CallResult wrote = target.Write(buffer.data(), read); !wrote)
@@ -59,6 +58,8 @@ DownloadOutcome RunDownload(DownloadExchange& exchange, DownloadTarget& target, 
   const std::optional<ServerAddress> address = CutServerUrl(url, controlPort);
   if (!address) return Failed(download_error::BadUrl);
   DownloadOutcome outcome = Fetch(exchange, target, *address, progress);
+  // A cancel closes the request under a blocked call, which then fails.
+  if (!outcome.Ok() && CancelAsked(progress)) outcome.LastError = download_error::Cancelled;
   exchange.Close();
   if (!outcome.Ok()) target.Discard();
   return outcome;

@@ -97,7 +97,7 @@ struct DownloadOutcome {
 // one when it reaches it (ERROR_DISK_FULL). On any failure the target is
 // discarded. With progress, the bytes received and the declared length are
 // told as they come, and a cancel seen before the file is made or between
-// two reads (or a read that fails once it was asked) ends the download with
+// two reads (or a step that fails once it was asked) ends the download with
 // download_error::Cancelled.
 DownloadOutcome RunDownload(DownloadExchange& exchange, DownloadTarget& target, std::u16string_view url,
                             std::int32_t controlPort, DownloadProgress* progress = nullptr);
