@@ -77,9 +77,15 @@ std::optional<std::uint64_t> WinInetDownload::ContentLength() {
 }
 
 CallResult WinInetDownload::Read(std::uint8_t* buffer, std::size_t size, std::size_t* read) {
+  *read = 0;
+  // A read waits until its whole size arrived; asking only for what has come
+  // lets a slow reply's progress show as it arrives. 0 available is the end.
+  DWORD available = 0;
+  if (!InternetQueryDataAvailable(Request(), &available, 0, 0)) return CallResult::Failure(GetLastError());
+  if (available == 0) return CallResult::Success();
   DWORD got = 0;
-  CallResult result =
-      Outcome(InternetReadFile(Request(), buffer, static_cast<DWORD>(std::min<std::size_t>(size, 0x40000000)), &got));
+  const std::size_t asked = std::min<std::size_t>({size, available, 0x40000000});
+  CallResult result = Outcome(InternetReadFile(Request(), buffer, static_cast<DWORD>(asked), &got));
   *read = result ? got : 0;
   return result;
 }
