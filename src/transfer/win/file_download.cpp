@@ -96,6 +96,12 @@ std::u16string CZTFileDownload::Download(const std::function<void()>& whileSlow)
     while (win::WaitAnswering(&thread, 1, INFINITE) != 0) {
     }
   }
+  // A cancel that came as the last byte arrived still keeps nothing.
+  if (outcome.Ok() && Progress.Cancelled) {
+    DeleteFileW(AsWide(TempFile));
+    TempFile.clear();
+    outcome.LastError = download_error::Cancelled;
+  }
   LastError = outcome.LastError;
   HttpStatus = outcome.HttpStatus;
   return outcome.Ok() ? TempFile : std::u16string();
