@@ -1,10 +1,13 @@
 // OpenFile: the current server entry is fetched into a temporary file, and
 // the user chooses to open that copy (it becomes the entry's local copy) or
 // to save it somewhere (the entry stays as it was). A failure is told to the
-// user and left in the error pair, and leaves no file behind.
+// user and left in the error pair, and leaves no file behind. A fetch that
+// takes longer than a second shows its progress; the user's Cancel leaves
+// I04001 in the error pair and nothing else.
 #include "control/control_errors.h"
 #include "control/ztfileupload_ctrl.h"
 #include "dialogs/win/download_confirm_dialog.h"
+#include "dialogs/win/download_progress_dialog.h"
 #include "model/formats.h"
 #include "platform/com_ptr.h"
 #include "platform/wide_text.h"
@@ -61,8 +64,14 @@ void CZTFileUploadCtrl::OpenCurrentFile() {
   std::u16string copy;
   {
     FetchInProgress fetching(fetching_);
-    copy = download.Download();
+    // A fetch that takes its time shows itself, and the user may stop it.
+    copy = download.Download([&] {
+      CZTDownloadProgressDlg window(download, name);
+      window.Run(ControlWindow());
+    });
   }
+  // Stopped by the user: nothing is asked and no box tells what they did.
+  if (copy.empty() && download.LastError == download_error::Cancelled) return RecordError(trans_code::Cancelled);
   if (copy.empty()) return ReportDownloadFailure(download.FailureText());
   // The mark browsers give downloads: wherever the copy goes, the shell and
   // the programs that open it know it came from the Internet.

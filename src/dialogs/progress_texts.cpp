@@ -21,6 +21,11 @@ constexpr unsigned kOverallKilobytes = 21010;
 constexpr unsigned kFileOf = 21011;
 constexpr unsigned kRetry = 21012;
 constexpr unsigned kResending = 21013;
+constexpr unsigned kFetchTitle = 32789;
+constexpr unsigned kFetchName = 32790;
+constexpr unsigned kFetchReceived = 32791;
+constexpr unsigned kFetchRate = 32792;
+constexpr unsigned kFetchCancel = 32793;
 
 std::u16string Decimal(std::int32_t n) { return Format(u"%d", {n}); }
 std::u16string Kb(std::uint64_t bytes) { return Format(u"%I64u", {static_cast<unsigned long long>(bytes >> 10)}); }
@@ -65,5 +70,13 @@ std::u16string ColumnTitle(int column) { return FormatText(kFirstColumn + static
 std::u16string RowState(int state) { return FormatText(kFirstState + static_cast<unsigned>(state)); }
 std::u16string RetryCaption() { return FormatText(kRetry); }
 std::u16string Resending() { return FormatText(kResending); }
+
+std::u16string FetchTitle() { return FormatText(kFetchTitle); }
+std::u16string FetchName(const std::u16string& name) { return FormatText(kFetchName, {name}); }
+std::u16string FetchKilobytes(std::uint64_t received, std::uint64_t total) {
+  return total ? Kilobytes(received, total) : FormatText(kFetchReceived, {Kb(received)});
+}
+std::u16string FetchRate(std::uint32_t bytesPerMs) { return FormatText(kFetchRate, {bytesPerMs}); }
+std::u16string FetchCancel() { return FormatText(kFetchCancel); }
 
 }  // namespace zt::progress_text

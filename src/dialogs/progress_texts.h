@@ -27,4 +27,12 @@ std::u16string RowState(int state);                                         // 0
 std::u16string RetryCaption();                                              // "재시도"
 std::u16string Resending();                                                 // "재전송"
 
+// The window of a long OpenFile fetch.
+std::u16string FetchTitle();                                                // "파일 받는 중"
+std::u16string FetchName(const std::u16string& name);                       // "받는 파일 : name"
+// "a KB / b KB" when the server declared its length, "a KB" otherwise.
+std::u16string FetchKilobytes(std::uint64_t received, std::uint64_t total);
+std::u16string FetchRate(std::uint32_t bytesPerMs);                         // "받는 속도 : r KB/s"
+std::u16string FetchCancel();                                               // "취소"
+
 }  // namespace zt::progress_text

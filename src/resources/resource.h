@@ -65,3 +65,11 @@
 #define IDC_CONFIRM_OPEN 32785
 #define IDC_CONFIRM_TEXT 32786
 #define IDS_DOWNLOAD_CONFIRM 32787
+
+// The window of a long download: file name, amount, rate, bar and Cancel.
+#define IDD_DOWNLOAD_PROGRESS 237
+#define IDC_FETCH_NAME 1401
+#define IDC_FETCH_AMOUNT 1402
+#define IDC_FETCH_RATE 1403
+#define IDC_FETCH_BAR 1404
+#define IDC_FETCH_CANCEL 1405

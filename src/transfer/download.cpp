@@ -10,7 +10,10 @@ DownloadOutcome Failed(std::int32_t error, std::int32_t status = 0) { return {er
 
 DownloadOutcome FailedCall(const CallResult& call) { return Failed(static_cast<std::int32_t>(call.Error)); }
 
-DownloadOutcome Fetch(DownloadExchange& exchange, DownloadTarget& target, const ServerAddress& address) {
+bool CancelAsked(const DownloadProgress* progress) { return progress && progress->Cancelled.load(); }
+
+DownloadOutcome Fetch(DownloadExchange& exchange, DownloadTarget& target, const ServerAddress& address,
+                      DownloadProgress* progress) {
   if (CallResult opened = exchange.Open(http_request::UserAgent, download_request::ConnectTimeoutMs); !opened)
     return FailedCall(opened);
   if (CallResult reached = exchange.OpenUrl(address); !reached) return FailedCall(reached);
@@ -24,12 +27,16 @@ DownloadOutcome Fetch(DownloadExchange& exchange, DownloadTarget& target, const 
   const std::uint64_t room =
       !free ? UINT64_MAX : (*free > download_request::SpareSpace ? *free - download_request::SpareSpace : 0);
   if (declared && *declared > room) return Failed(download_error::DiskFull, status);
+  if (progress && declared) progress->Total = *declared;
+
+  if (CancelAsked(progress)) return Failed(download_error::Cancelled, status);
 
   if (CallResult created = target.Create(); !created) return Failed(static_cast<std::int32_t>(created.Error), status);
   std::vector<std::uint8_t> buffer(download_request::ReadSize);
   std::uint64_t received = 0;
   for (;;) {
     std::size_t read = 0;
+    if (CancelAsked(progress)) return Failed(download_error::Cancelled, status);
     if (CallResult got = exchange.Read(buffer.data(), buffer.size(), &read); !got)
       return Failed(static_cast<std::int32_t>(got.Error), status);
     if (read == 0) break;
@@ -37,6 +44,7 @@ DownloadOutcome Fetch(DownloadExchange& exchange, DownloadTarget& target, const 
     if (CallResult wrote = target.Write(buffer.data(), read); !wrote)
       return Failed(static_cast<std::int32_t>(wrote.Error), status);
     received += read;
+    if (progress) progress->Received = received;
   }
   if (declared && received < *declared) return Failed(download_error::ConnectionAborted, status);
   if (CallResult finished = target.Finish(); !finished) return Failed(static_cast<std::int32_t>(finished.Error), status);
@@ -46,10 +54,12 @@ DownloadOutcome Fetch(DownloadExchange& exchange, DownloadTarget& target, const 
 }  // namespace
 
 DownloadOutcome RunDownload(DownloadExchange& exchange, DownloadTarget& target, std::u16string_view url,
-                            std::int32_t controlPort) {
+                            std::int32_t controlPort, DownloadProgress* progress) {
   const std::optional<ServerAddress> address = CutServerUrl(url, controlPort);
   if (!address) return Failed(download_error::BadUrl);
-  DownloadOutcome outcome = Fetch(exchange, target, *address);
+  DownloadOutcome outcome = Fetch(exchange, target, *address, progress);
+  // A cancel closes the request under a blocked call, which then fails.
+  if (!outcome.Ok() && CancelAsked(progress)) outcome.LastError = download_error::Cancelled;
   exchange.Close();
   if (!outcome.Ok()) target.Discard();
   return outcome;

@@ -3,6 +3,7 @@
 // a small fetch interface (WinINet on Windows, a scripted fake in tests) and
 // the file it fills. A download either brings the whole file or fails and
 // leaves no file behind.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -18,6 +19,7 @@ namespace download_error {
 // LastError values that are not Win32 error numbers.
 constexpr std::int32_t BadUrl = -1;      // the URL cannot be cut into host and path
 constexpr std::int32_t HttpStatus = -2;  // the server answered, but not with the file (see HttpStatus)
+constexpr std::int32_t Cancelled = -3;   // the user stopped the fetch
 // The reply ended before the length it declared: WinINet's "connection aborted".
 constexpr std::uint32_t ConnectionAborted = 12030;
 // The reply would leave the copy's folder under its spare space.
@@ -69,6 +71,15 @@ public:
   virtual void Discard() = 0;
 };
 
+// What a running download has brought so far, and the user's wish to stop
+// it: written by the thread that fetches, read and set by the one that
+// shows it, neither waiting for the other.
+struct DownloadProgress {
+  std::atomic<std::uint64_t> Received{0};
+  std::atomic<std::uint64_t> Total{0};  // the declared length; 0 when none was declared
+  std::atomic<bool> Cancelled{false};
+};
+
 struct DownloadOutcome {
   // 0 on success; otherwise the Win32 error of the failing step, or one of
   // download_error's own values.
@@ -84,9 +95,12 @@ struct DownloadOutcome {
 // fill the folder's free space only down to download_request::SpareSpace: a
 // declared length beyond that fails before the file is made, an undeclared
 // one when it reaches it (ERROR_DISK_FULL). On any failure the target is
-// discarded.
+// discarded. With progress, the bytes received and the declared length are
+// told as they come, and a cancel seen before the file is made or between
+// two reads (or a step that fails once it was asked) ends the download with
+// download_error::Cancelled.
 DownloadOutcome RunDownload(DownloadExchange& exchange, DownloadTarget& target, std::u16string_view url,
-                            std::int32_t controlPort);
+                            std::int32_t controlPort, DownloadProgress* progress = nullptr);
 
 // The path a downloaded copy of an entry takes: copyPath followed by "." and
 // the entry's extension, so the shell opens it with the right program.

@@ -64,13 +64,26 @@ CZTFileDownload::CZTFileDownload() {
   if (length > 0 && length <= MAX_PATH) TempDir = FromWide(folder, length);
 }
 
-std::u16string CZTFileDownload::Download() {
+std::u16string CZTFileDownload::Download(const std::function<void()>& whileSlow) {
   TempFile.clear();
+  Progress.Received = 0;
+  Progress.Total = 0;
+  Progress.Cancelled = false;
+  finished_ = false;
   DownloadOutcome outcome;
   auto fetch = [this, &outcome] {
     win::WinInetDownload exchange;
+    {
+      std::lock_guard<std::mutex> hold(exchangeLock_);
+      exchange_ = &exchange;
+    }
     TempFileTarget target(*this);
-    outcome = RunDownload(exchange, target, Url, Port);
+    outcome = RunDownload(exchange, target, Url, Port, &Progress);
+    {
+      std::lock_guard<std::mutex> hold(exchangeLock_);
+      exchange_ = nullptr;
+    }
+    finished_ = true;
   };
   std::optional<win::ModuleThread> worker = win::CreateModuleThread(fetch);
   if (!worker) {
@@ -79,12 +92,25 @@ std::u16string CZTFileDownload::Download() {
     ResumeThread(worker->Handle.Get());
     // The thread ends by itself: every wait of the fetch is limited.
     const HANDLE thread = worker->Handle.Get();
+    if (whileSlow && win::WaitAnswering(&thread, 1, kQuietMs) != 0) whileSlow();
     while (win::WaitAnswering(&thread, 1, INFINITE) != 0) {
     }
+  }
+  // A cancel that came as the last byte arrived still keeps nothing.
+  if (outcome.Ok() && Progress.Cancelled) {
+    DeleteFileW(AsWide(TempFile));
+    TempFile.clear();
+    outcome.LastError = download_error::Cancelled;
   }
   LastError = outcome.LastError;
   HttpStatus = outcome.HttpStatus;
   return outcome.Ok() ? TempFile : std::u16string();
+}
+
+void CZTFileDownload::Cancel() {
+  Progress.Cancelled = true;
+  std::lock_guard<std::mutex> hold(exchangeLock_);
+  if (exchange_) exchange_->Abort();
 }
 
 win::UniqueFile CZTFileDownload::CreateTempFile() {

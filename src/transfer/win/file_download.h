@@ -7,12 +7,20 @@
 // behind.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
 
 #include "platform/unique_handle.h"
+#include "transfer/download.h"
 
 namespace zt {
+
+namespace win {
+class WinInetDownload;
+}
 
 class CZTFileDownload {
 public:
@@ -36,8 +44,20 @@ public:
   std::u16string TempFile;
   std::u16string TempDir;
 
-  // The path of the downloaded file, or empty on failure.
-  std::u16string Download();
+  // The running fetch's amount and the user's cancel (see Cancel).
+  DownloadProgress Progress;
+
+  // The path of the downloaded file, or empty on failure. A fetch still
+  // running after kQuietMs calls whileSlow (when given) on the calling
+  // thread, which may show it until Finished and Cancel it; the call then
+  // waits for the fetch's end as before.
+  std::u16string Download(const std::function<void()>& whileSlow = {});
+  static constexpr DWORD kQuietMs = 1000;
+  // Any thread: whether the fetch has ended.
+  bool Finished() const { return finished_; }
+  // Any thread: ends the fetch; a blocked read returns at once. The download
+  // fails with download_error::Cancelled and keeps no file.
+  void Cancel();
   // Makes a new, empty temporary file in TempDir under its final name in one
   // step (a name taken by any file is never reused: another is tried),
   // opened for writing and not shared, and sets TempFile to its path; none
@@ -46,6 +66,11 @@ public:
   // What the user is told of the last failure: the system's text for its
   // error, or the server's status; empty when there is none.
   std::u16string FailureText() const;
+
+private:
+  std::atomic<bool> finished_{false};
+  std::mutex exchangeLock_;
+  win::WinInetDownload* exchange_ = nullptr;  // the running fetch's, guarded by exchangeLock_
 };
 
 }  // namespace zt

@@ -42,17 +42,21 @@ CallResult WinInetDownload::OpenUrl(const ServerAddress& address) {
   DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
   if (address.Secure) flags |= INTERNET_FLAG_SECURE;
   const wchar_t* anyType[] = {L"*/*", nullptr};
-  url_ = InternetHandle(
+  InternetHandle request(
       HttpOpenRequestW(connection_.Get(), L"GET", AsWide(address.Path), nullptr, nullptr, anyType, flags, 0));
-  if (!url_) return CallResult::Failure(GetLastError());
-  LimitSilence(url_.Get());
-  return Outcome(HttpSendRequestW(url_.Get(), nullptr, 0, nullptr, 0));
+  if (!request) return CallResult::Failure(GetLastError());
+  LimitSilence(request.Get());
+  {
+    std::lock_guard<std::mutex> hold(requestLock_);
+    url_ = std::move(request);
+  }
+  return Outcome(HttpSendRequestW(Request(), nullptr, 0, nullptr, 0));
 }
 
 CallResult WinInetDownload::QueryStatusCode(std::int32_t* status) {
   DWORD number = 0, size = sizeof(number);
   CallResult queried =
-      Outcome(HttpQueryInfoW(url_.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &number, &size, nullptr));
+      Outcome(HttpQueryInfoW(Request(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &number, &size, nullptr));
   if (queried) *status = static_cast<std::int32_t>(number);
   return queried;
 }
@@ -61,7 +65,7 @@ std::optional<std::uint64_t> WinInetDownload::ContentLength() {
   // As text: the number form is 32 bits and a file may be larger.
   wchar_t text[32] = {};
   DWORD size = sizeof(text) - sizeof(wchar_t);
-  if (!HttpQueryInfoW(url_.Get(), HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return std::nullopt;
+  if (!HttpQueryInfoW(Request(), HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return std::nullopt;
   std::uint64_t length = 0;
   const wchar_t* c = text;
   if (!*c) return std::nullopt;
@@ -73,15 +77,34 @@ std::optional<std::uint64_t> WinInetDownload::ContentLength() {
 }
 
 CallResult WinInetDownload::Read(std::uint8_t* buffer, std::size_t size, std::size_t* read) {
+  *read = 0;
+  // A read waits until its whole size arrived; asking only for what has come
+  // lets a slow reply's progress show as it arrives. 0 available is the end.
+  DWORD available = 0;
+  if (!InternetQueryDataAvailable(Request(), &available, 0, 0)) return CallResult::Failure(GetLastError());
+  if (available == 0) return CallResult::Success();
   DWORD got = 0;
-  CallResult result =
-      Outcome(InternetReadFile(url_.Get(), buffer, static_cast<DWORD>(std::min<std::size_t>(size, 0x40000000)), &got));
+  const std::size_t asked = std::min<std::size_t>({size, available, 0x40000000});
+  CallResult result = Outcome(InternetReadFile(Request(), buffer, static_cast<DWORD>(asked), &got));
   *read = result ? got : 0;
   return result;
 }
 
-void WinInetDownload::Close() {
+HINTERNET WinInetDownload::Request() {
+  std::lock_guard<std::mutex> hold(requestLock_);
+  return url_.Get();
+}
+
+void WinInetDownload::Abort() {
+  std::lock_guard<std::mutex> hold(requestLock_);
   url_.Close();
+}
+
+void WinInetDownload::Close() {
+  {
+    std::lock_guard<std::mutex> hold(requestLock_);
+    url_.Close();
+  }
   connection_.Close();
   internet_.Close();
 }

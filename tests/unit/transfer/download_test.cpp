@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -21,6 +22,10 @@ public:
   std::int32_t Status = 200;
   std::optional<std::uint64_t> Declared;
   std::vector<std::string> Pieces;
+  // The user cancels while the read of piece CancelAt is blocked: the
+  // closed request makes it fail.
+  DownloadProgress* Progress = nullptr;
+  std::size_t CancelAt = SIZE_MAX;
 
   std::vector<std::string> Calls;
   std::u16string Agent, Address;
@@ -45,6 +50,10 @@ public:
   CallResult Read(std::uint8_t* buffer, std::size_t size, std::size_t* read) override {
     ++reads_;
     *read = 0;
+    if (Progress && next_ == CancelAt) {
+      Progress->Cancelled = true;
+      return Result(6);  // ERROR_INVALID_HANDLE
+    }
     if (next_ == Pieces.size()) return Result(ReadError);
     const std::string& piece = Pieces[next_++];
     EXPECT_LE(piece.size(), size);
@@ -112,6 +121,33 @@ TEST(Download, ReadsEveryPieceOfASlowReplyUntilTheServerEndsIt) {
   EXPECT_EQ(fetch.Agent, u"Mozilla/4.0 (compatible; MSIE 5.01; Windows NT 5.0)");
   EXPECT_EQ(fetch.Timeout, 30000u);  // thirty seconds
   EXPECT_EQ(fetch.Calls, (std::vector<std::string>{"Open", "OpenUrl", "QueryStatusCode", "Close"}));
+}
+
+TEST(Download, ProgressIsToldAsItComesAndACancelAtAnyPointKeepsNothing) {
+  const std::string file = Bytes(9000, 5);
+  for (std::size_t cancelAt : {std::size_t{0}, std::size_t{2}}) {
+    FakeFetch fetch;
+    for (std::size_t at = 0; at < file.size(); at += 3000) fetch.Pieces.push_back(file.substr(at, 3000));
+    fetch.Declared = file.size();
+    DownloadProgress progress;
+    fetch.Progress = &progress;
+    fetch.CancelAt = cancelAt;
+    MemoryFile target;
+    const DownloadOutcome outcome = RunDownload(fetch, target, u"http://h/f.bin", 0, &progress);
+    EXPECT_EQ(outcome.LastError, download_error::Cancelled);
+    EXPECT_EQ(progress.Total, file.size());
+    EXPECT_EQ(progress.Received, cancelAt * 3000);
+    EXPECT_FALSE(target.Exists || target.Finished);
+    EXPECT_EQ(fetch.Calls.back(), "Close");
+  }
+  // A cancel asked before the server answered makes no file at all.
+  FakeFetch fetch;
+  DownloadProgress progress;
+  progress.Cancelled = true;
+  MemoryFile target;
+  EXPECT_EQ(RunDownload(fetch, target, u"http://h/f.bin", 0, &progress).LastError, download_error::Cancelled);
+  EXPECT_FALSE(target.Created);
+  EXPECT_EQ(fetch.Reads(), 0);
 }
 
 TEST(Download, AFailureAtAnyStepLeavesNoFileAndSaysWhy) {
