@@ -15,6 +15,9 @@ Sub Check(ok, what)
   End If
 End Sub
 
+' A folder of this run's own: Rnd without Randomize names the same one every
+' run, and a run that failed before its end leaves it behind.
+Randomize
 Set fso = CreateObject("Scripting.FileSystemObject")
 folder = fso.GetSpecialFolder(2).Path & "\zt_script_vbs_" & CStr(Int(Rnd * 1000000))
 fso.CreateFolder folder
