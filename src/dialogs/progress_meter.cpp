@@ -55,6 +55,14 @@ DisplayGate::Decision ProgressMailbox::Take() {
   return d;
 }
 
+bool ProgressReporter::Report(std::uint64_t nowMs, std::uint64_t sent, std::uint64_t total) {
+  const int bar = PercentOf(sent, total);
+  const DisplayGate::Decision due = gate_.Check(nowMs, sent, total);
+  if (!due.Labels && bar == lastBar_) return false;
+  lastBar_ = bar;
+  return mailbox_.Leave(due);
+}
+
 int PercentOf(std::uint64_t sent, std::uint64_t total) {
   if (total == 0) return 0;
   if (sent >= total) return 100;

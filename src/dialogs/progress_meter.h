@@ -66,6 +66,27 @@ private:
   std::atomic<bool> pending_{false};
 };
 
+// The worker's side of a dialog's progress: the dialog hears of a report only
+// when its bar moves a percent or its labels are due, and never has more than
+// one note waiting.
+class ProgressReporter {
+public:
+  // A new transfer starts: labels count from now, the bar from nothing.
+  void Restart(std::uint64_t nowMs) {
+    gate_.Reset(nowMs);
+    lastBar_ = -1;
+  }
+  // Worker: true when a note must be posted to the dialog.
+  bool Report(std::uint64_t nowMs, std::uint64_t sent, std::uint64_t total);
+  // Dialog: the parts due since the last Take.
+  DisplayGate::Decision Take() { return mailbox_.Take(); }
+
+private:
+  DisplayGate gate_;
+  int lastBar_ = -1;
+  ProgressMailbox mailbox_;
+};
+
 // sent * 100 / total, 0 for an empty total, never above 100.
 int PercentOf(std::uint64_t sent, std::uint64_t total);
 // Bytes per millisecond (shown as KB/s); 0 until a byte and a millisecond passed.

@@ -200,8 +200,7 @@ bool CZTMultiFileUploadStatusDlg::PostJob(int job) {
   const std::uint64_t now = MonotonicMs();
   fileClock_.Start(now);
   fileStartMs_ = now;
-  gate_.Reset(now);
-  lastBar_ = -1;
+  progress_.Restart(now);
   fileSent_ = 0;
   fileSize_ = 0;
   counterCurrent_ = job + 1;
@@ -358,17 +357,12 @@ void CZTMultiFileUploadStatusDlg::CancelOrClose() {
 void CZTMultiFileUploadStatusDlg::OnProgress(std::uint64_t sent, std::uint64_t size) {
   fileSent_ = sent;
   fileSize_ = size;
-  const int bar = PercentOf(sent, size);
-  const DisplayGate::Decision refresh = gate_.Check(MonotonicMs(), sent, size);
-  if (refresh.Labels || bar != lastBar_) {
-    lastBar_ = bar;
-    if (mailbox_.Leave(refresh)) PostMessageW(Window(), WM_UPLOAD_PROGRESS, 0, 0);
-  }
+  if (progress_.Report(MonotonicMs(), sent, size)) PostMessageW(Window(), WM_UPLOAD_PROGRESS, 0, 0);
   throttle_.Hold([&] { return ThrottleDelayMs(sent, fileClock_.Ms(MonotonicMs()), kbyteRate_); });
 }
 
 void CZTMultiFileUploadStatusDlg::ShowProgress() {
-  const DisplayGate::Decision refresh = mailbox_.Take();
+  const DisplayGate::Decision refresh = progress_.Take();
   kbyteRate_ = owner_.KByteRate();
   if (queue_->Current() < 0) return;  // the file's end is already shown
   HWND dialog = Window();

@@ -81,14 +81,12 @@ private:
   bool retryDue_ = false;       // its pause ended while paused: Resume sends it
   // The current file's latest report, left by the worker.
   std::atomic<std::uint64_t> fileSent_{0}, fileSize_{0};
-  ProgressMailbox mailbox_;
+  ProgressReporter progress_;  // reported by the worker, taken by the dialog
   ActiveClock fileClock_;
   ActiveClock runClock_;
   std::uint64_t fileStartMs_ = 0;
   std::int32_t counterCurrent_ = 0;
   // Worker side of the display, reset for each file.
-  DisplayGate gate_;
-  int lastBar_ = -1;
   ThrottleWait throttle_;
 };
 

@@ -107,7 +107,7 @@ bool CZTFileUploadStatusDlg::OnInitDialog() {
   const std::uint64_t now = MonotonicMs();
   clock_.Start(now);
   startMs_ = now;
-  gate_.Reset(now);
+  progress_.Restart(now);
   if (async_) SetTimer(Window(), kLimitTimer, kLimitEveryMs, nullptr);
   manager.Post(1);
   return true;
@@ -168,19 +168,14 @@ void CZTFileUploadStatusDlg::OnProgress(std::int32_t done, std::int32_t count, s
   filesDone_ = done;
   fileCount_ = count;
   if (sent == total) allSent_ = true;
-  const int bar = PercentOf(sent, total);
-  const DisplayGate::Decision refresh = gate_.Check(now, sent, total);
   // The bar changes at most a hundred times, the labels twice a second; the
   // dialog hears of nothing else.
-  if (refresh.Labels || bar != lastBar_) {
-    lastBar_ = bar;
-    if (mailbox_.Leave(refresh)) PostMessageW(Window(), WM_UPLOAD_PROGRESS, 0, 0);
-  }
+  if (progress_.Report(now, sent, total)) PostMessageW(Window(), WM_UPLOAD_PROGRESS, 0, 0);
   throttle_.Hold([&] { return ThrottleDelayMs(sent, clock_.Ms(MonotonicMs()), kbyteRate_); });
 }
 
 void CZTFileUploadStatusDlg::ShowProgress() {
-  const DisplayGate::Decision refresh = mailbox_.Take();
+  const DisplayGate::Decision refresh = progress_.Take();
   kbyteRate_ = owner_.KByteRate();
   const std::uint64_t sent = sent_, total = totalBytes_;
   SendDlgItemMessageW(Window(), IDC_UPLOAD_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(PercentOf(sent, total)), 0);

@@ -70,12 +70,10 @@ private:
   // The latest report, left by the worker for the dialog's thread.
   std::atomic<std::uint64_t> sent_{0};
   std::atomic<std::int32_t> filesDone_{0}, fileCount_{0};
-  ProgressMailbox mailbox_;
+  ProgressReporter progress_;  // reported by the worker, taken by the dialog
   ActiveClock clock_;
   std::uint64_t startMs_ = 0;
   // Worker side of the display.
-  DisplayGate gate_;
-  int lastBar_ = -1;
   ThrottleWait throttle_;
   win::UniqueHbitmap panel_;
   win::UniqueHfont panelFont_;  // made for panelDpi_
