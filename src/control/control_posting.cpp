@@ -33,7 +33,18 @@ private:
 
 CZTTransMgr& CZTFileUploadCtrl::StartManager() {
   manager_ = std::make_unique<CZTTransMgr>();
-  CZTTransMgr& m = *manager_;
+  FillManager(*manager_);
+  return *manager_;
+}
+
+std::unique_ptr<CZTTransMgr> CZTFileUploadCtrl::MakeManager(win::PostLane& lane) {
+  auto manager = std::make_unique<CZTTransMgr>();
+  FillManager(*manager);
+  manager->MakeAgent = [&lane] { return std::make_unique<win::WinInetAgent>(&lane); };
+  return manager;
+}
+
+void CZTFileUploadCtrl::FillManager(CZTTransMgr& m) {
   m.Owner = this;
   m.Utf8 = saved_.utf8;
   m.Files = &fileSystem_;
@@ -49,7 +60,6 @@ CZTTransMgr& CZTFileUploadCtrl::StartManager() {
   };
   responseStatusCode_ = -1;
   responseText_.clear();
-  return m;
 }
 
 std::u16string_view CZTFileUploadCtrl::SetDestination(CZTTransMgr& m) {

@@ -413,6 +413,7 @@ const DispatchMember<C> ControlMembers::kTable[kControlMemberCount] = {
   {{L"GetDeleteFileAttrs", 59, M, VT_VARIANT, 0, {}}, &CM::GetDeleteFileAttrs, nullptr},
   {{L"OpenFile", 60, M, VT_EMPTY, 0, {}}, &CM::OpenFile, nullptr},
   {{L"RetryCount", 61, P, VT_I4, 0, {}}, &CM::GetLong<&ole::SavedProperties::retry_count>, &CM::PutLong<&ole::SavedProperties::retry_count>},
+  {{L"ParallelCount", 62, P, VT_I4, 0, {}}, &CM::GetLong<&ole::SavedProperties::parallel_count>, &CM::PutLong<&ole::SavedProperties::parallel_count>},
 };
 // clang-format on
 

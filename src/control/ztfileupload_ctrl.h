@@ -132,6 +132,7 @@ private:
   std::u16string_view RunFilePost();
   std::u16string_view RunMessagePost();
   CZTTransMgr& StartManager();
+  void FillManager(CZTTransMgr& manager);
   std::u16string_view SetDestination(CZTTransMgr& manager);
 
   // Post and OpenPostDialog run their status dialogs (control_dialogs.cpp);
@@ -142,6 +143,8 @@ private:
   CZTTransMgr& NewManager() override { return StartManager(); }
   CZTTransMgr* CurrentManager() override { return manager_.get(); }
   void ReleaseManager() override { manager_.reset(); }
+  std::unique_ptr<CZTTransMgr> MakeManager(win::PostLane& lane) override;
+  void SetSending(bool sending) override { sending_ = sending; }
   bool FillDestination(CZTTransMgr& manager) override { return SetDestination(manager).empty(); }
   const FileModel& Model() const override { return model_; }
   std::u16string Host() const override { return host_; }
@@ -149,6 +152,7 @@ private:
   std::int32_t Port() const override { return saved_.port; }
   std::int32_t KByteRate() const override { return saved_.kbyte_rate; }
   std::int32_t RetryCount() const override { return saved_.retry_count; }
+  std::int32_t ParallelCount() const override { return saved_.parallel_count; }
   std::int32_t ResponseStatusCode() const override { return responseStatusCode_; }
   void SetResponse(std::int32_t status, std::u16string text) override;
   void RecordError(std::u16string_view code) override;
@@ -163,8 +167,10 @@ private:
   std::unique_ptr<CZTTransMgr> manager_;
   // OpenFile is fetching a server file (its wait answers other apartments).
   bool fetching_ = false;
+  // The multi-file dialog's files are on their way (their managers are the dialog's).
+  bool sending_ = false;
   // A post or a fetch runs: no other starts (E01008).
-  bool Busy() const { return manager_ != nullptr || fetching_; }
+  bool Busy() const { return manager_ != nullptr || fetching_ || sending_; }
 
   // The saved properties (their initial values are those of a new control).
   ole::SavedProperties saved_;

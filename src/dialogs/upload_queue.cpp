@@ -3,6 +3,8 @@
 #include "dialogs/progress_meter.h"
 #include "text/unicode.h"
 
+#include <unordered_map>
+
 namespace zt {
 
 UploadQueue::UploadQueue(const std::vector<const CZTFileItem*>& files) {
@@ -18,17 +20,34 @@ UploadQueue::UploadQueue(const std::vector<const CZTFileItem*>& files) {
     grandTotal_ += job.Size;
     jobs_.push_back(std::move(job));
   }
+  // Grouped once: a state change would otherwise compare every name in a
+  // list of thousands.
+  std::unordered_map<std::u16string, std::shared_ptr<std::vector<int>>> byName;
+  for (std::size_t i = 0; i < jobs_.size(); ++i) {
+    std::u16string key = jobs_[i].Name;
+    for (char16_t& c : key) c = UpperSimple(c);
+    auto& rows = byName[key];
+    if (!rows) rows = std::make_shared<std::vector<int>>();
+    rows->push_back(static_cast<int>(i));
+    rowsLike_.push_back(rows);
+  }
 }
 
 int UploadQueue::StartNext() {
-  current_ = -1;
   while (next_ < static_cast<int>(jobs_.size()) && jobs_[static_cast<std::size_t>(next_)].State != RowState::Waiting) {
     ++next_;
   }
   if (next_ >= static_cast<int>(jobs_.size())) return -1;
-  current_ = next_++;
-  jobs_[static_cast<std::size_t>(current_)].State = RowState::Sending;
-  return current_;
+  jobs_[static_cast<std::size_t>(next_)].State = RowState::Sending;
+  return next_++;
+}
+
+void UploadQueue::PutBack(int job) {
+  if (job < 0 || job >= static_cast<int>(jobs_.size())) return;
+  Job& back = jobs_[static_cast<std::size_t>(job)];
+  if (back.State != RowState::Sending) return;
+  back.State = RowState::Waiting;
+  if (job < next_) next_ = job;
 }
 
 bool UploadQueue::HasFailed() const {
@@ -50,27 +69,29 @@ int UploadQueue::RequeueFailed() {
   return count;
 }
 
-void UploadQueue::FinishCurrent(bool arrived) {
-  if (current_ < 0) return;
-  Job& job = jobs_[static_cast<std::size_t>(current_)];
-  job.State = arrived ? RowState::Done : RowState::Failed;
-  totalSent_ += job.Size;
-  current_ = -1;
+void UploadQueue::Finish(int job, bool arrived) {
+  if (job < 0 || job >= static_cast<int>(jobs_.size())) return;
+  Job& finished = jobs_[static_cast<std::size_t>(job)];
+  if (finished.State != RowState::Sending) return;
+  finished.State = arrived ? RowState::Done : RowState::Failed;
+  totalSent_ += finished.Size;
 }
 
-bool UploadQueue::AllProcessed() const { return current_ < 0 && next_ >= static_cast<int>(jobs_.size()); }
+bool UploadQueue::AllProcessed() const {
+  for (const Job& job : jobs_) {
+    if (job.State == RowState::Waiting || job.State == RowState::Sending) return false;
+  }
+  return true;
+}
 
 int UploadQueue::OverallPercent() const {
   if (grandTotal_ == 0) return AllProcessed() && !jobs_.empty() ? 100 : 0;
   return PercentOf(totalSent_, grandTotal_);
 }
 
-std::vector<int> UploadQueue::RowsNamed(const std::u16string& name) const {
-  std::vector<int> rows;
-  for (std::size_t i = 0; i < jobs_.size(); ++i) {
-    if (EqualsNoCase(jobs_[i].Name, name)) rows.push_back(static_cast<int>(i));
-  }
-  return rows;
+const std::vector<int>& UploadQueue::RowsLike(int job) const {
+  static const std::vector<int> none;
+  return job >= 0 && job < static_cast<int>(rowsLike_.size()) ? *rowsLike_[static_cast<std::size_t>(job)] : none;
 }
 
 }  // namespace zt

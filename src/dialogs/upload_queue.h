@@ -5,12 +5,19 @@
 // job holds its own copy of the entry taken when the dialog opened: what the
 // person approved is what goes out, whatever a page does to the list meanwhile.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "model/records.h"
 
 namespace zt {
+
+// The most files a run sends at once.
+constexpr int kMaxParallel = 8;
+// How many files go at once for the page's ParallelCount: 1 for 1 or less
+// (one after the other, in list order), at most kMaxParallel.
+constexpr int LaneCount(std::int32_t asked) { return asked < 1 ? 1 : asked > kMaxParallel ? kMaxParallel : asked; }
 
 enum class RowState { Waiting = 0, Sending = 1, Done = 2, Failed = 3 };
 
@@ -32,13 +39,14 @@ public:
   std::uint64_t GrandTotal() const { return grandTotal_; }
   std::uint64_t TotalSent() const { return totalSent_; }
 
-  // The next waiting job, now Sending; -1 when none is left.
+  // The next waiting job, now Sending; -1 when none is left. Several may
+  // be sending at once.
   int StartNext();
-  // The job being sent, or -1.
-  int Current() const { return current_; }
-  // Ends the current job: Done when it arrived, Failed otherwise. Its bytes
+  // A job StartNext gave that was not sent after all waits again, first in line.
+  void PutBack(int job);
+  // Ends a job being sent: Done when it arrived, Failed otherwise. Its bytes
   // count toward the overall bar either way, so the bar reaches its end.
-  void FinishCurrent(bool arrived);
+  void Finish(int job, bool arrived);
   // True once no job is waiting or being sent (at once for an empty list).
   bool AllProcessed() const;
   // Overall percentage: bytes of the finished jobs over the grand total.
@@ -48,15 +56,16 @@ public:
   // Puts every failed job back to Waiting, its bytes no longer counted as
   // sent, so the next StartNext calls send just those; the number put back.
   int RequeueFailed();
-  // Rows whose name equals name ignoring case (the rows a state change shows on).
-  std::vector<int> RowsNamed(const std::u16string& name) const;
+  // Rows whose name equals job's ignoring case, job's own included (the rows
+  // a state change of job shows on).
+  const std::vector<int>& RowsLike(int job) const;
 
 private:
   std::vector<Job> jobs_;
+  std::vector<std::shared_ptr<const std::vector<int>>> rowsLike_;  // by job; jobs of one name share one list
   std::uint64_t grandTotal_ = 0;
   std::uint64_t totalSent_ = 0;
-  int current_ = -1;
-  int next_ = 0;
+  int next_ = 0;  // no job before it is waiting
 };
 
 }  // namespace zt

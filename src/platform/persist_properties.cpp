@@ -19,6 +19,7 @@ void ApplyLoadDefaults(SavedProperties& p) {
   p.kbyte_rate = 0;
   p.list_type = 0;
   p.retry_count = 0;
+  p.parallel_count = 1;
 }
 
 namespace {
@@ -45,7 +46,7 @@ HRESULT ExchangeWide(PropertyExchange& px, const wchar_t* name, std::int16_t& va
 
 HRESULT ExchangeSavedProperties(PropertyExchange& px, SavedProperties& p) {
   const std::u16string empty;
-  const std::int32_t port_default = 80, zero32 = 0;
+  const std::int32_t port_default = 80, zero32 = 0, one32 = 1;
   HRESULT hr;
 #define ZT_STEP(expr)    \
   if (FAILED(hr = (expr))) \
@@ -75,6 +76,7 @@ HRESULT ExchangeSavedProperties(PropertyExchange& px, SavedProperties& p) {
   ZT_STEP(Exchange<std::int16_t>(px, &PropertyExchange::Short, L"ExFileAttributes", p.ex_file_attributes, nullptr));
   // Added later: a stream written by an earlier build ends before it.
   if (px.Named()) ZT_STEP(Exchange(px, &PropertyExchange::Long, L"RetryCount", p.retry_count, &zero32));
+  if (px.Named()) ZT_STEP(Exchange(px, &PropertyExchange::Long, L"ParallelCount", p.parallel_count, &one32));
 #undef ZT_STEP
   return S_OK;
 }

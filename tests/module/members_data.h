@@ -41,7 +41,7 @@ inline constexpr ExpectedMember kExpectedMembers[] = {
     {L"ClearMessage", 55, 54, false},      {L"PostMessage", 56, 55, false},
     {L"PostFile", 57, 56, false},          {L"OpenPostDialog", 58, 57, false},
     {L"GetDeleteFileAttrs", 59, 58, false}, {L"OpenFile", 60, 0, false},
-    {L"RetryCount", 61, 61, true},
+    {L"RetryCount", 61, 61, true},         {L"ParallelCount", 62, 62, true},
 };
 
 }  // namespace zt::test

@@ -2,12 +2,15 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <exception>
+#include <utility>
 #include <vector>
 
 #include "dialogs/progress_texts.h"
 #include "dialogs/retry_policy.h"
 #include "platform/module_state.h"
+#include "platform/quiet_change.h"
 #include "platform/wide_text.h"
 #include "resource.h"
 #include "transfer/upload_manifest.h"
@@ -19,14 +22,8 @@ namespace {
 constexpr char16_t kMessageFieldsRefusedCode[] = u"E04007";
 constexpr UINT_PTR kLimitTimer = 1;  // the page's KByteRate, read again while no report comes
 constexpr UINT kLimitEveryMs = 250;
-constexpr UINT_PTR kRetryTimer = 2;  // the pause before a failed file goes again
+constexpr UINT_PTR kRetryTimer = 100;  // + the slot: the pause before a failed file goes again
 constexpr wchar_t kErrorCaption[] = L"\uC624\uB958";  // "오류"
-
-void SetItemText(HWND dialog, int id, const std::u16string& text) { SetDlgItemTextW(dialog, id, AsWide(text)); }
-
-void SetBar(HWND dialog, int id, int percent) {
-  SendDlgItemMessageW(dialog, id, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
-}
 
 void SetCell(HWND list, int row, int column, const std::u16string& text) {
   LVITEMW item{};
@@ -42,7 +39,10 @@ bool Arrived(std::int32_t status) { return status >= 200 && status < 300; }
 CZTMultiFileUploadStatusDlg::CZTMultiFileUploadStatusDlg(PostOwner& owner)
     : owner_(owner) {}
 
-CZTMultiFileUploadStatusDlg::~CZTMultiFileUploadStatusDlg() { GiveUp(); }
+CZTMultiFileUploadStatusDlg::~CZTMultiFileUploadStatusDlg() {
+  GiveUp();
+  owner_.SetSending(false);
+}
 
 INT_PTR CZTMultiFileUploadStatusDlg::Run(HWND owner) {
   return ModalDialog::Run(com::ModuleInstance(), IDD_MULTI_UPLOAD, owner);
@@ -53,13 +53,13 @@ bool CZTMultiFileUploadStatusDlg::OnInitDialog() {
   EnableWindow(Item(IDC_MULTI_PAUSE), FALSE);
   SetWindowTextW(dialog, AsWide(progress_text::Title()));
   SetIcons(com::ModuleInstance(), IDI_ZTFILEUPLOAD);
-  SetItemText(dialog, IDC_MULTI_SERVER, progress_text::Server(owner_.Host(), owner_.Path()));
-  SetItemText(dialog, IDC_MULTI_PORT, progress_text::Port(owner_.Port()));
-  SetItemText(dialog, IDC_MULTI_FILE_COUNT, progress_text::FileCount(0, 0));
-  SetItemText(dialog, IDC_MULTI_OVERALL_TEXT, progress_text::Kilobytes(0, 0));
+  ShowText(IDC_MULTI_SERVER, progress_text::Server(owner_.Host(), owner_.Path()));
+  ShowText(IDC_MULTI_PORT, progress_text::Port(owner_.Port()));
+  ShowText(IDC_MULTI_FILE_COUNT, progress_text::FileCount(0, 0));
+  ShowText(IDC_MULTI_OVERALL_TEXT, progress_text::Kilobytes(0, 0));
   for (int bar : {IDC_MULTI_OVERALL_BAR, IDC_MULTI_FILE_BAR}) {
     SendDlgItemMessageW(dialog, bar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-    SetBar(dialog, bar, 0);
+    ShowBar(bar, 0);
   }
 
   HWND list = Item(IDC_MULTI_LIST);
@@ -88,8 +88,23 @@ bool CZTMultiFileUploadStatusDlg::OnInitDialog() {
   std::vector<const CZTFileItem*> entries;
   for (const auto& entry : owner_.Model().Files()) entries.push_back(entry.get());
   queue_ = std::make_unique<UploadQueue>(entries);
+  const int lanes = LaneCount(owner_.ParallelCount());
+  for (int i = 0; i < lanes; ++i) {
+    lanes_.push_back(std::make_unique<win::PostLane>());
+  }
+  // A file queued behind each lane's current one, unless failed files are
+  // tried again: a retry then keeps its place, before the next file.
+  const int queued = RetryLimit(owner_.RetryCount()) > 0 ? 0 : 1;
+  for (int i = 0; i < (1 + queued) * lanes; ++i) {
+    slots_.push_back(std::make_unique<Slot>());
+    slots_.back()->Index = i;
+    slots_.back()->Lane = lanes_[static_cast<std::size_t>(i % lanes)].get();
+  }
   attributeNames_ = owner_.Model().AttributeNames();
   const auto& jobs = queue_->Jobs();
+  // One paint and one allocation for the whole list, however long.
+  SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(list, LVM_SETITEMCOUNT, jobs.size(), 0);
   for (std::size_t i = 0; i < jobs.size(); ++i) {
     LVITEMW item{};
     item.mask = LVIF_TEXT;
@@ -100,6 +115,7 @@ bool CZTMultiFileUploadStatusDlg::OnInitDialog() {
     SetCell(list, row, 2, progress_text::SizeColumn(static_cast<std::int64_t>(jobs[i].Size)));
     SetCell(list, row, 3, progress_text::RowState(static_cast<int>(RowState::Waiting)));
   }
+  SendMessageW(list, WM_SETREDRAW, TRUE, 0);
   return true;
 }
 
@@ -128,28 +144,29 @@ bool CZTMultiFileUploadStatusDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRES
       }
     case WM_UPLOAD_PROGRESS:
       try {
-        ShowProgress();
+        if (Slot* slot = SlotOf(wp)) ShowProgress(*slot);
       } catch (const std::exception&) {
         // A display that could not be refreshed must not end the post.
       }
       return true;
     case WM_TIMER:
-      if (wp == kRetryTimer) {
-        KillTimer(Window(), kRetryTimer);
-        RetryDue();
+      if (wp >= kRetryTimer && wp < kRetryTimer + slots_.size()) {
+        KillTimer(Window(), wp);
+        RetryDue(*slots_[wp - kRetryTimer]);
         return true;
       }
       if (wp != kLimitTimer) return false;
       kbyteRate_ = owner_.KByteRate();
       return true;
-    case WM_UPLOAD_FAILURE: {
-      const auto* failure = reinterpret_cast<const CZTTransException*>(lp);
-      fileRetryable_ = (!fileFailed_ || fileRetryable_) && failure && RetryableFailure(*failure);
-      fileFailed_ = true;
+    case WM_UPLOAD_FAILURE:
+      if (Slot* slot = SlotOf(wp)) {
+        const auto* failure = reinterpret_cast<const CZTTransException*>(lp);
+        slot->Retryable = (!slot->Failed || slot->Retryable) && failure && RetryableFailure(*failure);
+        slot->Failed = true;
+      }
       return true;
-    }
     case WM_UPLOAD_COMPLETE:
-      FileEnded();
+      if (Slot* slot = SlotOf(wp)) FileEnded(*slot);
       return true;
     default:
       return false;
@@ -169,120 +186,141 @@ void CZTMultiFileUploadStatusDlg::Start() {
     }
   }
   running_ = true;
+  owner_.SetSending(true);
   kbyteRate_ = owner_.KByteRate();
   SetTimer(Window(), kLimitTimer, kLimitEveryMs, nullptr);
   runClock_.Start(MonotonicMs());
   EnableWindow(Item(IDC_MULTI_START), FALSE);
   EnableWindow(Item(IDC_MULTI_CANCEL), FALSE);
   EnableWindow(Item(IDC_MULTI_PAUSE), TRUE);
-  StartNextFile();
+  FillSlots();
 }
 
-void CZTMultiFileUploadStatusDlg::StartNextFile() {
+void CZTMultiFileUploadStatusDlg::FillSlots() {
   if (paused_) {
     deferred_ = true;
     return;
   }
-  for (;;) {
-    const int job = queue_->StartNext();
-    if (job < 0) {
-      EnterDone();
-      return;
+  for (auto& slot : slots_) {
+    while (slot->Job < 0) {
+      const int job = queue_->StartNext();
+      if (job < 0) break;
+      slot->Job = job;
+      if (!PostJob(*slot) && LaneBusy(*slot->Lane)) {
+        // It cannot be sent: it fails in its turn, once its lane is free.
+        queue_->PutBack(job);
+        slot->Job = -1;
+        break;
+      }
+      ShowRowState(job);
+      if (slot->Manager) continue;
+      FinishJob(*slot, false);
+      if (!Shown()) ShowBar(IDC_MULTI_FILE_BAR, 0);  // nothing of it was sent
     }
-    ShowRowState(job);
-    if (PostJob(job)) return;
-    FinishJob(false);
   }
+  FollowShown();
+  if (queue_->AllProcessed()) EnterDone();
 }
 
-bool CZTMultiFileUploadStatusDlg::PostJob(int job) {
-  const UploadQueue::Job& next = queue_->Jobs()[static_cast<std::size_t>(job)];
+bool CZTMultiFileUploadStatusDlg::PostJob(Slot& slot) {
+  const UploadQueue::Job& next = queue_->Jobs()[static_cast<std::size_t>(slot.Job)];
   const std::uint64_t now = MonotonicMs();
-  fileClock_.Start(now);
-  fileStartMs_ = now;
-  progress_.Restart(now);
-  fileSent_ = 0;
-  fileSize_ = 0;
-  counterCurrent_ = job + 1;
-  fileFailed_ = false;
-  SetBar(Window(), IDC_MULTI_FILE_BAR, 0);
+  slot.Clock.Start(now);
+  slot.StartMs = now;
+  slot.Progress.Restart(now);
+  slot.Sent = 0;
+  slot.Size = 0;
+  slot.Failed = false;
 
-  CZTTransMgr& manager = owner_.NewManager();
+  slot.RetryWaiting = false;
+  slot.Manager = owner_.MakeManager(*slot.Lane);
+  CZTTransMgr& manager = *slot.Manager;
   std::vector<CZTFileItem> one;
   try {
     one.push_back(next.Entry);
   } catch (const std::bad_alloc&) {
-    owner_.ReleaseManager();
+    slot.Manager.reset();
     return false;
   }
   // A file that is no longer where it was listed has nothing to send: it
   // fails here rather than post a manifest row without its data.
   if (!BuildUploadManifest(&one, nullptr, attributeNames_, manager) || manager.SendFiles.empty() ||
       !owner_.FillDestination(manager)) {
-    owner_.ReleaseManager();
+    slot.Manager.reset();
     return false;
   }
   const HWND window = Window();
-  manager.OnProgress = [this](CZTTransMgr&, std::int32_t, std::int32_t, std::uint64_t sent, std::uint64_t size) {
-    OnProgress(sent, size);
+  const WPARAM index = static_cast<WPARAM>(slot.Index);
+  manager.OnProgress = [this, &slot](CZTTransMgr&, std::int32_t, std::int32_t, std::uint64_t sent,
+                                     std::uint64_t size) { OnProgress(slot, sent, size); };
+  manager.OnError = [window, index](CZTTransMgr&, const CZTTransException& failure) {
+    SendMessageW(window, WM_UPLOAD_FAILURE, index, reinterpret_cast<LPARAM>(&failure));
   };
-  manager.OnError = [window](CZTTransMgr&, const CZTTransException& failure) {
-    SendMessageW(window, WM_UPLOAD_FAILURE, 0, reinterpret_cast<LPARAM>(&failure));
-  };
-  manager.OnComplete = [window](CZTTransMgr&) { PostMessageW(window, WM_UPLOAD_COMPLETE, 0, 0); };
+  manager.OnComplete = [window, index](CZTTransMgr&) { PostMessageW(window, WM_UPLOAD_COMPLETE, index, 0); };
+  slot.Order = ++handedOver_;
   manager.Post(1);
   return true;
 }
 
-void CZTMultiFileUploadStatusDlg::FileEnded() {
-  CZTTransMgr* manager = owner_.CurrentManager();
-  if (!manager || queue_->Current() < 0) return;
-  const bool arrived = !fileFailed_ && Arrived(manager->StatusCode);
-  const bool curable = fileFailed_ ? fileRetryable_ : RetryableStatus(manager->StatusCode);
-  owner_.ReleaseManager();
-  if (!arrived && curable && ScheduleRetry()) return;
-  FinishJob(arrived);
-  StartNextFile();
+void CZTMultiFileUploadStatusDlg::FileEnded(Slot& slot) {
+  if (!slot.Manager || slot.Job < 0) return;
+  // Released last: the next file goes first, and the display follows while
+  // it is on its way.
+  const std::unique_ptr<CZTTransMgr> ended = std::move(slot.Manager);
+  const bool arrived = !slot.Failed && Arrived(ended->StatusCode);
+  const bool curable = slot.Failed ? slot.Retryable : RetryableStatus(ended->StatusCode);
+  if (!arrived && curable && ScheduleRetry(slot)) return;
+  const int job = EndJob(slot, arrived);
+  FillSlots();
+  ShowJobEnd(job);
+  FollowShown();
 }
 
-bool CZTMultiFileUploadStatusDlg::ScheduleRetry() {
-  if (attempt_ >= RetryLimit(owner_.RetryCount())) return false;
-  ++attempt_;
-  const int job = queue_->Current();
-  for (int row : queue_->RowsNamed(queue_->Jobs()[static_cast<std::size_t>(job)].Name)) {
+bool CZTMultiFileUploadStatusDlg::ScheduleRetry(Slot& slot) {
+  if (slot.Attempt >= RetryLimit(owner_.RetryCount())) return false;
+  ++slot.Attempt;
+  slot.RetryWaiting = true;
+  for (int row : queue_->RowsLike(slot.Job)) {
     SetCell(Item(IDC_MULTI_LIST), row, 3, progress_text::Resending());
   }
   // Pause and Cancel answer meanwhile: the wait is a timer, not a sleep.
-  SetTimer(Window(), kRetryTimer, RetryDelayMs(attempt_), nullptr);
+  SetTimer(Window(), kRetryTimer + static_cast<UINT_PTR>(slot.Index), RetryDelayMs(slot.Attempt), nullptr);
   return true;
 }
 
-void CZTMultiFileUploadStatusDlg::RetryDue() {
+void CZTMultiFileUploadStatusDlg::RetryDue(Slot& slot) {
   if (paused_) {
-    retryDue_ = true;
+    slot.RetryDue = true;
     return;
   }
-  SendAgain();
+  SendAgain(slot);
 }
 
-void CZTMultiFileUploadStatusDlg::SendAgain() {
-  if (queue_->Current() < 0) return;
-  if (PostJob(queue_->Current())) return;
+void CZTMultiFileUploadStatusDlg::SendAgain(Slot& slot) {
+  if (slot.Job < 0) return;
+  if (PostJob(slot)) return;
   // The file is no longer there to send: a local failure, not retried.
-  FinishJob(false);
-  StartNextFile();
+  FinishJob(slot, false);
+  FillSlots();
 }
 
-void CZTMultiFileUploadStatusDlg::FinishJob(bool arrived) {
-  attempt_ = 0;
-  const int job = queue_->Current();
-  queue_->FinishCurrent(arrived);
+void CZTMultiFileUploadStatusDlg::FinishJob(Slot& slot, bool arrived) { ShowJobEnd(EndJob(slot, arrived)); }
+
+int CZTMultiFileUploadStatusDlg::EndJob(Slot& slot, bool arrived) {
+  const int job = std::exchange(slot.Job, -1);
+  slot.Attempt = 0;
+  queue_->Finish(job, arrived);
+  return job;
+}
+
+void CZTMultiFileUploadStatusDlg::ShowJobEnd(int job) {
   if (job >= 0) ShowRowState(job);
-  SetBar(Window(), IDC_MULTI_OVERALL_BAR, queue_->OverallPercent());
+  ShowBar(IDC_MULTI_OVERALL_BAR, queue_->OverallPercent());
 }
 
 void CZTMultiFileUploadStatusDlg::EnterDone() {
   done_ = true;
+  owner_.SetSending(false);
   // Files that failed can be sent again from here, without starting over.
   const bool retry = queue_->HasFailed();
   if (retry) SetDlgItemTextW(Window(), IDC_MULTI_START, AsWide(progress_text::RetryCaption()));
@@ -300,48 +338,49 @@ void CZTMultiFileUploadStatusDlg::Retry() {
   }
   if (queue_->RequeueFailed() == 0) return;
   for (int job : failed) ShowRowState(job);
-  SetBar(Window(), IDC_MULTI_OVERALL_BAR, queue_->OverallPercent());
+  ShowBar(IDC_MULTI_OVERALL_BAR, queue_->OverallPercent());
   done_ = false;
+  owner_.SetSending(true);
   runClock_.Start(MonotonicMs());
   SetDlgItemTextW(Window(), IDC_MULTI_START, L"Start");
   SetDlgItemTextW(Window(), IDC_MULTI_CANCEL, L"Cancel");
   EnableWindow(Item(IDC_MULTI_START), FALSE);
   EnableWindow(Item(IDC_MULTI_CANCEL), FALSE);
   EnableWindow(Item(IDC_MULTI_PAUSE), TRUE);
-  StartNextFile();
+  FillSlots();
 }
 
 void CZTMultiFileUploadStatusDlg::ShowRowState(int job) {
   const UploadQueue::Job& changed = queue_->Jobs()[static_cast<std::size_t>(job)];
   const std::u16string text = progress_text::RowState(static_cast<int>(changed.State));
-  for (int row : queue_->RowsNamed(changed.Name)) SetCell(Item(IDC_MULTI_LIST), row, 3, text);
+  for (int row : queue_->RowsLike(job)) SetCell(Item(IDC_MULTI_LIST), row, 3, text);
 }
 
 void CZTMultiFileUploadStatusDlg::PauseOrResume() {
   if (!running_ || done_) return;
-  CZTTransMgr* manager = owner_.CurrentManager();
   const std::uint64_t now = MonotonicMs();
   if (!paused_) {
-    if (manager && manager->Agent) manager->Agent->SuspendWorker();
-    fileClock_.Pause(now);
+    for (auto& slot : slots_) {
+      if (slot->Manager && slot->Manager->Agent) slot->Manager->Agent->SuspendWorker();
+      slot->Clock.Pause(now);
+    }
     runClock_.Pause(now);
     paused_ = true;
     SetDlgItemTextW(Window(), IDC_MULTI_PAUSE, L"Resume");
     EnableWindow(Item(IDC_MULTI_CANCEL), TRUE);
   } else {
-    fileClock_.Resume(now);
     runClock_.Resume(now);
     paused_ = false;
-    if (manager && manager->Agent) manager->Agent->ResumeWorker();
+    for (auto& slot : slots_) {
+      slot->Clock.Resume(now);
+      if (slot->Manager && slot->Manager->Agent) slot->Manager->Agent->ResumeWorker();
+    }
     SetDlgItemTextW(Window(), IDC_MULTI_PAUSE, L"Pause");
     EnableWindow(Item(IDC_MULTI_CANCEL), FALSE);
-    if (retryDue_) {
-      retryDue_ = false;
-      SendAgain();
-    } else if (deferred_) {
-      deferred_ = false;
-      StartNextFile();
+    for (auto& slot : slots_) {
+      if (std::exchange(slot->RetryDue, false)) SendAgain(*slot);
     }
+    if (std::exchange(deferred_, false)) FillSlots();
   }
 }
 
@@ -354,40 +393,106 @@ void CZTMultiFileUploadStatusDlg::CancelOrClose() {
   End(IDCANCEL);
 }
 
-void CZTMultiFileUploadStatusDlg::OnProgress(std::uint64_t sent, std::uint64_t size) {
-  fileSent_ = sent;
-  fileSize_ = size;
-  if (progress_.Report(MonotonicMs(), sent, size)) PostMessageW(Window(), WM_UPLOAD_PROGRESS, 0, 0);
-  throttle_.Hold([&] { return ThrottleDelayMs(sent, fileClock_.Ms(MonotonicMs()), kbyteRate_); });
+void CZTMultiFileUploadStatusDlg::OnProgress(Slot& slot, std::uint64_t sent, std::uint64_t size) {
+  slot.Sent = sent;
+  slot.Size = size;
+  if (slot.Progress.Report(MonotonicMs(), sent, size)) {
+    PostMessageW(Window(), WM_UPLOAD_PROGRESS, static_cast<WPARAM>(slot.Index), 0);
+  }
+  // The page's limit holds for the run: lanes at once share it.
+  slot.Throttle.Hold([&] {
+    const std::int32_t limit = kbyteRate_;
+    const auto lanes = static_cast<std::int32_t>(lanes_.size());
+    const std::int32_t share = limit > 0 ? std::max<std::int32_t>(1, limit / lanes) : 0;
+    return ThrottleDelayMs(sent, slot.Clock.Ms(MonotonicMs()), share);
+  });
 }
 
-void CZTMultiFileUploadStatusDlg::ShowProgress() {
-  const DisplayGate::Decision refresh = progress_.Take();
+void CZTMultiFileUploadStatusDlg::ShowProgress(Slot& slot) {
+  const DisplayGate::Decision refresh = slot.Progress.Take();
   kbyteRate_ = owner_.KByteRate();
-  if (queue_->Current() < 0) return;  // the file's end is already shown
-  HWND dialog = Window();
-  const std::uint64_t sent = fileSent_, size = fileSize_;
-  SetBar(dialog, IDC_MULTI_FILE_BAR, PercentOf(sent, size));
+  // A file whose end is shown already, or not the file on display.
+  if (slot.Job < 0 || Shown() != &slot) return;
+  const std::uint64_t sent = slot.Sent, size = slot.Size;
+  ShowBar(IDC_MULTI_FILE_BAR, PercentOf(sent, size));
   if (!refresh.Labels) return;
   const std::uint64_t now = MonotonicMs();
-  const std::uint64_t overall = queue_->TotalSent() + sent;
+  std::uint64_t overall = queue_->TotalSent();
+  for (const auto& other : slots_) {
+    if (other->Job >= 0) overall += other->Sent;
+  }
   if (refresh.Rate) {
     // The run's pace over the run's bytes: a file's clock would not fit
     // bytes counted since the first file.
-    SetItemText(dialog, IDC_MULTI_ESTIMATE,
+    ShowText(IDC_MULTI_ESTIMATE,
                 progress_text::Estimate(EstimateSeconds(queue_->GrandTotal(), overall, runClock_.Ms(now))));
-    SetItemText(dialog, IDC_MULTI_RATE, progress_text::Rate(RateOf(sent, fileClock_.Ms(now))));
+    ShowText(IDC_MULTI_RATE, progress_text::Rate(RateOf(sent, slot.Clock.Ms(now))));
   }
-  SetItemText(dialog, IDC_MULTI_ELAPSED, progress_text::Elapsed((now - fileStartMs_) / 1000));
-  SetItemText(dialog, IDC_MULTI_FILE_COUNT,
-              progress_text::FileOf(static_cast<std::int32_t>(queue_->Jobs().size()), counterCurrent_));
-  SetItemText(dialog, IDC_MULTI_OVERALL_TEXT, progress_text::OverallKilobytes(overall, queue_->GrandTotal()));
-  SetItemText(dialog, IDC_MULTI_FILE_TEXT, progress_text::FileKilobytes(sent, size));
+  ShowText(IDC_MULTI_ELAPSED, progress_text::Elapsed((now - slot.StartMs) / 1000));
+  ShowText(IDC_MULTI_FILE_COUNT,
+              progress_text::FileOf(static_cast<std::int32_t>(queue_->Jobs().size()), slot.Job + 1));
+  ShowText(IDC_MULTI_OVERALL_TEXT, progress_text::OverallKilobytes(overall, queue_->GrandTotal()));
+  ShowText(IDC_MULTI_FILE_TEXT, progress_text::FileKilobytes(sent, size));
+}
+
+// A run of small files changes the display faster than the eye follows:
+// what did not change is left alone, and a bar is only invalidated (Wine's
+// bar would paint each step at once, holding the next file back).
+void CZTMultiFileUploadStatusDlg::ShowText(int id, const std::u16string& text) {
+  std::u16string& shown = shownTexts_[id];
+  if (shown == text && !shown.empty()) return;
+  shown = text;
+  SetDlgItemTextW(Window(), id, AsWide(text));
+}
+
+void CZTMultiFileUploadStatusDlg::ShowBar(int id, int percent) {
+  auto [shown, added] = shownBars_.try_emplace(id, percent);
+  if (!added && shown->second == percent) return;
+  shown->second = percent;
+  win::SendQuietly(Item(id), PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+}
+
+CZTMultiFileUploadStatusDlg::Slot* CZTMultiFileUploadStatusDlg::SlotOf(WPARAM index) {
+  return index < slots_.size() ? slots_[index].get() : nullptr;
+}
+
+bool CZTMultiFileUploadStatusDlg::LaneBusy(const win::PostLane& lane) const {
+  for (const auto& slot : slots_) {
+    if (slot->Lane == &lane && slot->Manager) return true;
+  }
+  return false;
+}
+
+void CZTMultiFileUploadStatusDlg::FollowShown() {
+  const Slot* shown = Shown();
+  if (!shown || (shown == followed_ && shown->Job == followedJob_)) return;
+  followed_ = shown;
+  followedJob_ = shown->Job;
+  ShowBar(IDC_MULTI_FILE_BAR, PercentOf(shown->Sent, shown->Size));
+}
+
+const CZTMultiFileUploadStatusDlg::Slot* CZTMultiFileUploadStatusDlg::Shown() const {
+  const Slot* shown = nullptr;
+  for (const auto& slot : slots_) {
+    if (slot->Job >= 0 && !slot->RetryWaiting && (!shown || slot->Job < shown->Job)) shown = slot.get();
+  }
+  return shown;
 }
 
 void CZTMultiFileUploadStatusDlg::GiveUp() {
-  throttle_.Stop();
-  AbandonPost(owner_);
+  // Every throttle first: a worker held in one keeps its post from stopping.
+  for (auto& slot : slots_) slot->Throttle.Stop();
+  // In the order the lanes run them: a stop waits for its request's end,
+  // which on a lane comes after the end of the requests ahead of it.
+  std::vector<Slot*> posting;
+  for (auto& slot : slots_) {
+    if (slot->Manager) posting.push_back(slot.get());
+  }
+  std::sort(posting.begin(), posting.end(), [](const Slot* a, const Slot* b) { return a->Order < b->Order; });
+  for (Slot* slot : posting) {
+    AbandonPost(*slot->Manager);
+    slot->Manager.reset();
+  }
 }
 
 }  // namespace zt

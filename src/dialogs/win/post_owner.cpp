@@ -7,12 +7,16 @@ namespace zt {
 void AbandonPost(PostOwner& owner) {
   CZTTransMgr* manager = owner.CurrentManager();
   if (!manager) return;
-  if (manager->Agent) {
-    manager->Agent->KillWorker();
-    manager->Agent->CloseHandles();
-  }
-  CloseOpenFiles(&manager->OpenFiles);
+  AbandonPost(*manager);
   owner.ReleaseManager();
+}
+
+void AbandonPost(CZTTransMgr& manager) {
+  if (manager.Agent) {
+    manager.Agent->KillWorker();
+    manager.Agent->CloseHandles();
+  }
+  CloseOpenFiles(&manager.OpenFiles);
 }
 
 void ThrottleWait::Hold(const std::function<std::uint64_t()>& delayMs) {

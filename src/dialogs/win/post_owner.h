@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,7 @@
 #include "platform/unique_handle.h"
 #include "transfer/trans_error.h"
 #include "transfer/trans_mgr.h"
+#include "transfer/win/post_lane.h"
 
 namespace zt {
 
@@ -25,6 +27,13 @@ public:
   // callbacks); ResponseStatusCode becomes -1 and ResponseText empty.
   virtual CZTTransMgr& NewManager() = 0;
   virtual CZTTransMgr* CurrentManager() = 0;
+  // A manager filled as NewManager fills the current one (the reply is
+  // reset too) but owned by the caller; a post of it on a worker runs on
+  // lane, which must outlive it.
+  virtual std::unique_ptr<CZTTransMgr> MakeManager(win::PostLane& lane) = 0;
+  // While set, the control refuses posts and fetches of its own (E01008),
+  // as it does while its current manager exists.
+  virtual void SetSending(bool sending) = 0;
   // Deletes the current manager (its agent stops and its files close).
   virtual void ReleaseManager() = 0;
   // Host, path, port (80 for 0), user name and password into manager; false,
@@ -39,6 +48,8 @@ public:
   // How many times the multi-file run sends a file again after a failure
   // another try can cure (see retry_policy.h).
   virtual std::int32_t RetryCount() const = 0;
+  // How many files the multi-file run sends at once (see LaneCount).
+  virtual std::int32_t ParallelCount() const = 0;
 
   virtual std::int32_t ResponseStatusCode() const = 0;
   virtual void SetResponse(std::int32_t status, std::u16string text) = 0;
@@ -62,6 +73,8 @@ constexpr UINT WM_UPLOAD_FAILURE = WM_APP + 3;   // sent with a const CZTTransEx
 // (its worker leaves at its next step and reports nothing more), then its
 // handles, files and manager are released. Nothing of the post runs after.
 void AbandonPost(PostOwner& owner);
+// The same for a manager the caller owns; it stays, with nothing left running.
+void AbandonPost(CZTTransMgr& manager);
 
 // The rate limit's pause on the worker, cut short when the post is given up.
 class ThrottleWait {

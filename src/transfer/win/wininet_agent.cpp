@@ -6,6 +6,7 @@
 #include "platform/message_wait.h"
 #include "platform/module_thread.h"
 #include "transfer/post_session.h"
+#include "transfer/win/post_lane.h"
 #include "transfer/win/send_files.h"
 #include "transfer/win/uuid_text.h"
 #include "transfer/win/wininet_exchange.h"
@@ -39,11 +40,14 @@ void WinInetAgent::Post(CZTTransMgr& manager) {
     shared->Session.Run(shared->Exchange, shared->Files);
     return;
   }
-  std::optional<ModuleThread> worker = CreateModuleThread([shared] {
-    shared->Session.Run(shared->Exchange, shared->Files, [&shared] {
+  const bool onLane = lane_ != nullptr;
+  auto body = [shared, onLane] {
+    shared->Session.Run(shared->Exchange, shared->Files, [&shared, onLane] {
+      if (shared->Session.Released()) return;
+      // A lane's next post waits for this one anyway: its end is told here.
+      if (onLane) return shared->Session.Finish();
       // OnComplete gets a thread of its own, so the owner hears of the end
       // while this one leaves.
-      if (shared->Session.Released()) return;
       std::optional<ModuleThread> completion = CreateModuleThread([shared] { shared->Session.Finish(); });
       if (!completion) {
         shared->Session.Finish();  // better late on this thread than never
@@ -57,10 +61,23 @@ void WinInetAgent::Post(CZTTransMgr& manager) {
       }
       ResumeThread(thread);
     });
-  });
+  };
+  // The post's end may come (and a callback stop this agent) before Post
+  // returns: worker_ is set under handoff_, which a stop takes first, and a
+  // thread of the post's own starts only once it is set.
+  std::unique_lock<std::mutex> handoff(handoff_);
+  std::optional<ModuleThread> worker;
+  if (lane_) {
+    if (std::optional<PostLane::Ticket> job = lane_->Run(std::move(body))) {
+      worker = ModuleThread{std::move(job->Done), job->ThreadId};
+    }
+  } else {
+    worker = CreateModuleThread(std::move(body));
+  }
   if (!worker) {
     const DWORD error = GetLastError();
     shared_.reset();
+    handoff.unlock();
     // No thread, no post: the owner still hears of the failure and the end.
     CZTTransException failure;
     failure.Description = UncodedFailureText(SystemErrorText(error), uncoded_text::ThreadNotStarted);
@@ -71,7 +88,7 @@ void WinInetAgent::Post(CZTTransMgr& manager) {
   }
   worker_ = std::move(worker->Handle);
   workerId_ = worker->Id;
-  ResumeThread(worker_.Get());
+  if (!lane_) ResumeThread(worker_.Get());
 }
 
 void WinInetAgent::SuspendWorker() {
@@ -91,9 +108,11 @@ void WinInetAgent::CloseHandles() {
 }
 
 void WinInetAgent::StopWorker() {
+  std::unique_lock<std::mutex> handoff(handoff_);
   std::shared_ptr<Shared> shared = std::move(shared_);
   UniqueKernelHandle worker = std::move(worker_);
   const DWORD workerId = std::exchange(workerId_, 0);
+  handoff.unlock();
   if (!shared) return;
   shared->Session.Release();
   shared->Exchange.Cancel();

@@ -2,8 +2,8 @@
 // The Windows agent of a post: runs the post procedure over WinINet, on the
 // caller's thread or on a worker thread of its own.
 //
-// Ownership. A post's threads (the worker and the short-lived thread that
-// delivers OnComplete) share with the agent what they use: the exchange, the
+// Ownership. A post's threads (the worker, or a lane's job, and the
+// short-lived thread that delivers OnComplete from a worker of its own) share with the agent what they use: the exchange, the
 // files and a session that copied the manager's inputs and callbacks
 // (post_session.h). They reach the manager only through its callbacks,
 // behind the session's gate. Stopping (KillWorker, the destructor, a new
@@ -26,15 +26,21 @@
 #include <windows.h>
 
 #include <memory>
+#include <mutex>
 
 #include "platform/unique_handle.h"
 #include "transfer/trans_mgr.h"
 
 namespace zt::win {
 
+class PostLane;
+
 class WinInetAgent final : public CZTHttpAgent {
 public:
-  WinInetAgent() = default;
+  // With a lane, a post on a worker runs on the lane's thread, after the
+  // lane's earlier jobs, and delivers OnComplete there; the lane must
+  // outlive the agent.
+  explicit WinInetAgent(PostLane* lane = nullptr) : lane_(lane) {}
   ~WinInetAgent() override;
   WinInetAgent(const WinInetAgent&) = delete;
   WinInetAgent& operator=(const WinInetAgent&) = delete;
@@ -56,9 +62,12 @@ private:
 
   void StopWorker();
 
+  PostLane* lane_ = nullptr;
   std::shared_ptr<Shared> shared_;  // the current post's, if any
-  UniqueKernelHandle worker_;       // its worker thread, for a post on one
+  // For a post on a worker, its thread or, on a lane, its job's end.
+  UniqueKernelHandle worker_;
   DWORD workerId_ = 0;
+  std::mutex handoff_;  // see Post
 };
 
 // Makes every manager without its own factory post through WinINet, and

@@ -61,6 +61,9 @@ CallResult WinInetExchange::WithHandle(InternetHandle WinInetExchange::*from, In
 std::uint64_t WinInetExchange::MaxDeclaredLength() const { return UINT64_MAX; }
 
 CallResult WinInetExchange::Open(std::u16string_view agent) {
+  // A post paused before it began (one queued behind another) waits here,
+  // before it opens anything.
+  if (!WaitWhilePaused()) return Refused(CancelledError);
   std::u16string name = Terminated(agent);
   return WithHandle(nullptr, &WinInetExchange::internet_, [&](HINTERNET, HINTERNET* made) {
     *made = InternetOpenW(AsWide(name), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
@@ -142,16 +145,21 @@ CallResult WinInetExchange::SendRequest(std::uint64_t totalLength) {
   });
 }
 
+bool WinInetExchange::WaitWhilePaused() {
+  // Checked first: a wait is a round trip to the kernel (to the Wine server),
+  // too dear to pay on every block of a running post.
+  if (cancelled_) return false;
+  if (paused_ && running_ && cancelEvent_) {
+    HANDLE events[] = {cancelEvent_, running_};
+    if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return false;
+  }
+  return true;
+}
+
 CallResult WinInetExchange::Write(const std::uint8_t* data, std::size_t size, std::size_t* written) {
   *written = 0;
   // A paused post waits here, between two writes, with the connection open.
-  // Checked first: a wait is a round trip to the kernel (to the Wine server),
-  // too dear to pay on every block of a running post.
-  if (cancelled_) return Refused(CancelledError);
-  if (paused_ && running_ && cancelEvent_) {
-    HANDLE events[] = {cancelEvent_, running_};
-    if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return Refused(CancelledError);
-  }
+  if (!WaitWhilePaused()) return Refused(CancelledError);
   // Texts larger than one DWORD can count go out in several calls.
   while (size > 0) {
     DWORD piece = static_cast<DWORD>(std::min<std::size_t>(size, 0x40000000));

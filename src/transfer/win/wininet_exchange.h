@@ -43,7 +43,8 @@ public:
   void CloseHandles() override;
   std::u16string SystemText(std::uint32_t error) override;
 
-  // Holds the next Write until Resume or Cancel; the connection stays open.
+  // Holds the next Write (or the Open of a post not yet begun) until Resume
+  // or Cancel; the connection stays open.
   void Pause();
   void Resume();
   // Makes every later call fail with ERROR_INTERNET_OPERATION_CANCELLED and
@@ -56,6 +57,8 @@ public:
   bool Cancelled() const { return cancelled_; }
 
 private:
+  // False once cancelled; otherwise returns when not paused.
+  bool WaitWhilePaused();
   // Runs call(handle, &made) with the handle in `from` (none when from is
   // null), unless the exchange was cancelled or that handle closed. A handle
   // the call makes is kept in `into`.

@@ -38,14 +38,18 @@ TEST(UploadQueue, SendsLocalFilesInOrderAndCountsFailuresAsFailed) {
   EXPECT_EQ(queue.GrandTotal(), 4000u);
   EXPECT_FALSE(queue.AllProcessed());
 
+  // Two at once: the second may end first. One put back comes next again.
   EXPECT_EQ(queue.StartNext(), 0);
-  EXPECT_EQ(queue.Jobs()[0].State, RowState::Sending);
-  queue.FinishCurrent(true);
-  EXPECT_EQ(queue.Jobs()[0].State, RowState::Done);
-  EXPECT_EQ(queue.OverallPercent(), 25);
-
   EXPECT_EQ(queue.StartNext(), 1);
-  queue.FinishCurrent(false);
+  queue.PutBack(1);
+  EXPECT_EQ(queue.Jobs()[1].State, RowState::Waiting);
+  EXPECT_EQ(queue.StartNext(), 1);
+  EXPECT_EQ(queue.Jobs()[0].State, RowState::Sending);
+  queue.Finish(1, false);
+  queue.Finish(1, true);  // a job ends once
+  queue.Finish(0, true);
+  EXPECT_EQ(queue.Jobs()[0].State, RowState::Done);
+
   // A failed file stays failed, yet its bytes move the overall bar.
   EXPECT_EQ(queue.Jobs()[1].State, RowState::Failed);
   EXPECT_EQ(queue.OverallPercent(), 100);
@@ -53,18 +57,18 @@ TEST(UploadQueue, SendsLocalFilesInOrderAndCountsFailuresAsFailed) {
 
   EXPECT_EQ(queue.StartNext(), 2);
   EXPECT_FALSE(queue.AllProcessed());
-  queue.FinishCurrent(true);
+  queue.Finish(2, true);
   // Done after the last local file, whatever server entries follow it.
   EXPECT_TRUE(queue.AllProcessed());
   EXPECT_EQ(queue.StartNext(), -1);
-  EXPECT_EQ(queue.RowsNamed(u"b.BIN"), std::vector<int>{1});
+  EXPECT_EQ(queue.RowsLike(1), std::vector<int>{1});
 
   // A retry sends the failed job alone; its bytes count again once it ends.
   ASSERT_TRUE(queue.HasFailed());
   EXPECT_EQ(queue.RequeueFailed(), 1);
   EXPECT_EQ(queue.OverallPercent(), 25);
   EXPECT_EQ(queue.StartNext(), 1);
-  queue.FinishCurrent(true);
+  queue.Finish(1, true);
   EXPECT_EQ(queue.StartNext(), -1);
   EXPECT_FALSE(queue.HasFailed());
   EXPECT_EQ(queue.RequeueFailed(), 0);
@@ -82,12 +86,16 @@ TEST(UploadQueue, NothingToSendIsProcessedAtOnce) {
   // Empty files only: the bar still reaches its end when they are done.
   std::vector<CZTFileItem> empty = {Local(u"e1", 0), Local(u"e2", 0)};
   UploadQueue zeros({&empty[0], &empty[1]});
-  zeros.StartNext();
-  zeros.FinishCurrent(true);
+  zeros.Finish(zeros.StartNext(), true);
   EXPECT_EQ(zeros.OverallPercent(), 0);
-  zeros.StartNext();
-  zeros.FinishCurrent(true);
+  zeros.Finish(zeros.StartNext(), true);
   EXPECT_EQ(zeros.OverallPercent(), 100);
+
+  // Rows of one name, whatever its case, show each other's state.
+  std::vector<CZTFileItem> twins = {Local(u"Same.txt", 1), Local(u"other", 1), Local(u"SAME.TXT", 1)};
+  UploadQueue named({&twins[0], &twins[1], &twins[2]});
+  EXPECT_EQ(named.RowsLike(2), (std::vector<int>{0, 2}));
+  EXPECT_EQ(named.RowsLike(1), std::vector<int>{1});
 }
 
 // A connection that could not carry the request or a 5xx is sent again, after
