@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <functional>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -290,6 +291,43 @@ TEST_F(MultiPostDialog, PauseHoldsTheBodyAndCancelStopsEveryFurtherRequest) {
   Sleep(1500);
   EXPECT_EQ(receiver.Count(), before + 1) << "a file was sent after Cancel";
   EXPECT_LT(receiver.BodyBytes() - bytesBefore, 8ll << 20);
+}
+
+// ParallelCount: that many requests at once, the next file waiting for a
+// free lane; each file still alone in its own request, whole, once.
+TEST_F(MultiPostDialog, ParallelCountSendsThatManyAtOnceAndEachFileOnce) {
+  EXPECT_EQ(control.GetLong(L"ParallelCount"), 1);
+  ASSERT_EQ(control.Put(L"ParallelCount", Long(3)).Hr, S_OK);
+  std::set<std::wstring> names;
+  for (int i = 0; i < 5; ++i) {
+    names.insert(L"p" + std::to_wstring(i) + L".bin");
+    Add(MakePatternFile(folder.Path() + *names.rbegin(), 30000 + i, 10 + i));
+  }
+  for (int i = 0; i < 3; ++i) receiver.Rule("delay=4");  // the first three are answered slowly
+  const long before = receiver.Count();
+  long atOnce = -1;
+  std::vector<std::vector<std::wstring>> finished;
+  ASSERT_TRUE(Open([&](HWND dialog) {
+    if (!dialog) return;
+    Click(dialog, kStart);
+    WaitUntil([&] { return receiver.Count() - before >= 3; });
+    Sleep(1000);
+    atOnce = receiver.Count() - before;
+    WaitUntil([&] { return ItemText(dialog, kCancel) == L"Close"; }, 30000);
+    finished = ListRows(GetDlgItem(dialog, kList), 4);
+    Click(dialog, kCancel);
+  }));
+  EXPECT_EQ(atOnce, 3);
+  ASSERT_EQ(finished.size(), 5u);
+  for (const auto& row : finished) EXPECT_EQ(row[3], kDone) << row[0];
+  ASSERT_EQ(receiver.Count(), before + 5);
+  std::set<std::wstring> sent;
+  for (long r = before + 1; r <= before + 5; ++r) sent.insert(FileOf(r));
+  EXPECT_EQ(sent, names);
+  for (long r = before + 1; r <= before + 5; ++r) {
+    const int i = FileOf(r)[1] - L'0';
+    EXPECT_NE(receiver.Raw(r).find("\r\n\r\n" + PatternBytes(30000 + i, 10 + i) + "\r\n--"), std::string::npos) << i;
+  }
 }
 
 // RetryCount: a 5xx goes again by itself after a pause that Pause holds and

@@ -8,8 +8,9 @@
 //               10 ms and reporting the round trips (the probe costs the
 //               post time of its own, so throughput is measured without it)
 //   rate K      Post(true) with KByteRate K
-//   multi N     <file> is a folder of f0.bin .. f<N-1>.bin: OpenPostDialog,
-//               with a thread pressing Start and, at the end, Close
+//   multi N [P] <file> is a folder of f0.bin .. f<N-1>.bin: OpenPostDialog,
+//               with a thread pressing Start and, at the end, Close; P files
+//               at once (ParallelCount, default 1)
 #include <windows.h>
 #include <oleauto.h>
 
@@ -160,6 +161,9 @@ int wmain(int argc, wchar_t** argv) {
     return 1;
   }
   VariantClear(&ignored);
+  const long parallel = argc > 6 ? _wtol(argv[6]) : 1;
+  if (mode == L"multi" && FAILED(Invoke(control, L"ParallelCount", DISPATCH_PROPERTYPUT, {Long(parallel)}, nullptr)))
+    return 1;
   if (mode == L"rate" && FAILED(Invoke(control, L"KByteRate", DISPATCH_PROPERTYPUT, {Long(arg)}, nullptr))) return 1;
 
   std::atomic<bool> stop{false};
