@@ -1,6 +1,6 @@
 #pragma once
 // Changing a control without painting it at once. Wine's progress bar paints
-// on every change (it calls UpdateWindow), so a dialog showing many quick
+// at once on every change, so a dialog showing many quick
 // changes spends its thread drawing. With redraw off during the change the
 // control is only invalidated: the system paints it when the thread has
 // nothing else to do, once for however many changes came. (For a small

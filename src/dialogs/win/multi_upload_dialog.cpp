@@ -231,8 +231,8 @@ bool CZTMultiFileUploadStatusDlg::PostJob(Slot& slot) {
   slot.Sent = 0;
   slot.Size = 0;
   slot.Failed = false;
-
   slot.RetryWaiting = false;
+
   slot.Manager = owner_.MakeManager(*slot.Lane);
   CZTTransMgr& manager = *slot.Manager;
   std::vector<CZTFileItem> one;
