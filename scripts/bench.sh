@@ -124,11 +124,21 @@ files=${ZT_BENCH_FILES:-1000}
 mkdir -p "$work/many"
 head -c 1024 /dev/urandom >"$work/one.bin"
 for i in $(seq 0 $((files - 1))); do cp "$work/one.bin" "$work/many/f$i.bin"; done
-multi=$(run multi "$ZT_WINE_LOADER" "$tree/tools/bench/zt_control_post.exe" "$module" "$port" "$(winpath "$work/many")" multi "$files")
-bare_each=$(run bare_each "$ZT_WINE_LOADER" "$tree/tools/bench/wininet_loop.exe" "$port" "$(winpath "$work/one.bin")" 4096 "$files")
-awk -v m="$multi" -v b="$bare_each" -v n="$files" 'BEGIN { if (n > 0 && b > 0) printf "OpenPostDialog, %d files of 1 KiB: %.2f ms a file; bare request: %.2f ms a file; ratio %.2f (wanted: at most 1.5)\n", n, 1000 * m / n, 1000 * b / n, m / b }'
-parallel=$(run parallel "$ZT_WINE_LOADER" "$tree/tools/bench/zt_control_post.exe" "$module" "$port" "$(winpath "$work/many")" multi "$files" 4)
-awk -v m="$parallel" -v b="$bare_each" -v n="$files" 'BEGIN { if (n > 0 && b > 0) printf "OpenPostDialog, ParallelCount 4: %.3f s for %d files; the bare serial requests: %.3f s; ratio %.2f (wanted: below 1)\n", m, n, b, m / b }'
+# Three rounds, each the dialog one file at a time, the bare serial requests
+# and the dialog four at once, side by side; the median ratios count.
+for round in 1 2 3; do
+  multi=$(run multi "$ZT_WINE_LOADER" "$tree/tools/bench/zt_control_post.exe" "$module" "$port" "$(winpath "$work/many")" multi "$files")
+  bare_each=$(run bare_each "$ZT_WINE_LOADER" "$tree/tools/bench/wininet_loop.exe" "$port" "$(winpath "$work/one.bin")" 4096 "$files")
+  parallel=$(run parallel "$ZT_WINE_LOADER" "$tree/tools/bench/zt_control_post.exe" "$module" "$port" "$(winpath "$work/many")" multi "$files" 4)
+  awk -v m="$multi" -v b="$bare_each" -v p="$parallel" -v n="$files" 'BEGIN { if (n > 0 && b > 0)
+    printf "OpenPostDialog, %d files of 1 KiB: %.2f ms a file, four at once %.2f ms; bare request: %.2f ms a file\n", n, 1000 * m / n, 1000 * p / n, 1000 * b / n }'
+  awk -v m="$multi" -v b="$bare_each" 'BEGIN { printf "%.4f\n", (b > 0 ? m / b : 0) }' >>"$work/multi_ratios"
+  awk -v p="$parallel" -v b="$bare_each" 'BEGIN { printf "%.4f\n", (b > 0 ? p / b : 0) }' >>"$work/parallel_ratios"
+done
+sort -n "$work/multi_ratios" | sed -n 2p |
+  awk '{ printf "OpenPostDialog / bare request per file, median of 3: %.2f (wanted: at most 1.5)\n", $1 }'
+sort -n "$work/parallel_ratios" | sed -n 2p |
+  awk '{ printf "OpenPostDialog with ParallelCount 4 / the bare serial requests, median of 3: %.2f (wanted: below 1)\n", $1 }'
 
 echo
 echo "== the list view at scale ($arch, report presentation)"

@@ -26,9 +26,12 @@ namespace {
 constexpr unsigned kErrorCaption = 1;
 constexpr unsigned kRunnableRefused = 32788;
 
-bool Listed(const FileModel& model, const CZTFileItem* entry) {
+// Whether entry, the server entry a fetch of url was for, is still listed.
+// The address alone does not tell: an entry the page added after removing
+// it may have been given the same one, and must not take the copy.
+bool StillListed(const FileModel& model, const CZTFileItem* entry, const std::u16string& url) {
   for (const auto& listed : model.Files())
-    if (listed.get() == entry) return true;
+    if (listed.get() == entry) return entry->ServerPath == url && entry->LocalPath.empty();
   return false;
 }
 
@@ -77,7 +80,7 @@ void CZTFileUploadCtrl::OpenCurrentFile() {
   // the programs that open it know it came from the Internet.
   win::MarkDownloaded(copy, url, FromWide(ContainerPageUrl().c_str()));
   // The page may have removed the entry while the fetch ran.
-  if (!Listed(model_, entry)) entry = nullptr;
+  if (!StillListed(model_, entry, url)) entry = nullptr;
 
   CZTFileDownloadConfirm question;
   const INT_PTR answer = question.Run(ControlWindow());
@@ -89,7 +92,7 @@ void CZTFileUploadCtrl::OpenCurrentFile() {
   }
   if (answer == IDOK) {
     // The page may have removed the entry meanwhile: the copy still opens.
-    if (entry && Listed(model_, entry)) {
+    if (entry && StillListed(model_, entry, url)) {
       entry->LocalPath = copy;
       const std::optional<FileTimes> times = fileSystem_.Times(copy);
       entry->OpenedCopyTime = DateText(times && times->Written ? *times->Written : fileSystem_.LocalEpoch());

@@ -8,6 +8,7 @@
 #include "platform/unique_handle.h"
 #include "platform/wide_text.h"
 #include "safety/runnable_types.h"
+#include "text/unicode.h"
 #include "view/shell_paths.h"
 
 namespace zt::view {
@@ -86,7 +87,9 @@ void SelectStart(HWND browser) {
 // reports the start folder selected (or a few seconds have passed), and
 // never after the user has picked a folder.
 void CALLBACK KeepSelectingStart(HWND browser, UINT, UINT_PTR timer, DWORD) {
-  if (!currentBrowse || currentBrowse->chosenElsewhere || currentBrowse->selected == currentBrowse->folder ||
+  // Paths compare ignoring case, as the file system does: the current
+  // directory may be written otherwise than the shell writes the folder.
+  if (!currentBrowse || currentBrowse->chosenElsewhere || EqualsNoCase(currentBrowse->selected, currentBrowse->folder) ||
       --currentBrowse->triesLeft <= 0) {
     KillTimer(browser, timer);
     return;

@@ -156,7 +156,7 @@ TEST_F(TypeLibTest, DeclaresTheMembersWithTheirNumbersAndTypes) {
   TYPEATTR* attr = nullptr;
   ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
   EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
-  EXPECT_EQ(attr->cVars, 37);
+  EXPECT_EQ(attr->cVars, 38);
   EXPECT_EQ(attr->cFuncs, 22);
   EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FHIDDEN);
   EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDISPATCHABLE);
