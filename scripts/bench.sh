@@ -155,7 +155,7 @@ done
 "$ZT_WINE_LOADER" "$tree/tools/bench/zt_view_scale.exe" "$module" "$(winpath "$work/files1000")" "$(winpath "$work/files10000")"
 
 echo
-echo "== soak: rounds of ten PostMessage/PostFile posts and one Post(true) dialog in one process"
+echo "== soak: rounds of ten PostMessage/PostFile posts and one Post(true) dialog, every other round an OpenPostDialog of four files at once, in one process"
 soak_rounds=${ZT_SOAK_ROUNDS:-100}
 ZT_RECEIVER_PORT=$port ZT_RECEIVER_DIR=$(winpath "$work/rec") ZT_SOAK_ROUNDS=$soak_rounds \
   "$ZT_WINE_LOADER" "$tree/bin/zt_soak_tests.exe" >"$work/soak.out" 2>&1 || {
