@@ -1,15 +1,16 @@
 #pragma once
 // The Windows agent of a post: runs the post procedure over WinINet, on the
-// caller's thread or on a worker thread of its own.
+// caller's thread, on a worker thread of its own or on a lane's (post_lane.h).
 //
-// Ownership. A post's threads (the worker, or a lane's job, and the
-// short-lived thread that delivers OnComplete from a worker of its own) share with the agent what they use: the exchange, the
-// files and a session that copied the manager's inputs and callbacks
-// (post_session.h). They reach the manager only through its callbacks,
-// behind the session's gate. Stopping (KillWorker, the destructor, a new
-// Post) shuts that gate, cancels the exchange and waits, answering sent
-// messages and COM calls, until no callback runs on another thread and both
-// threads have left. Once it returns no thread of the post touches the
+// Ownership. A post's threads (its worker or its lane's thread, and for a
+// worker of its own the short-lived thread that delivers OnComplete) share
+// with the agent what they use: the exchange, the files and a session that
+// copied the manager's inputs and callbacks (post_session.h). They reach the
+// manager only through its callbacks, behind the session's gate. Stopping
+// (KillWorker, the destructor, a new Post) shuts that gate, cancels the
+// exchange and waits, answering sent messages and COM calls, until no
+// callback runs on another thread and the post's threads have left (on a
+// lane: its job has ended). Once it returns no thread of the post touches the
 // manager again: deleting the manager afterwards is always safe.
 //
 // A callback may itself kill the post, post again or delete the manager:
@@ -19,7 +20,8 @@
 // to finish the same way. Threads hold the module while they run.
 //
 // Pause and cancel are cooperative. SuspendWorker holds the worker between two
-// writes (the connection stays open); a cancel makes every later exchange
+// writes (the connection stays open), or a post not yet begun before it
+// connects; a cancel makes every later exchange
 // call fail and closes the handles, under a blocked call too once it has had
 // InterruptAfterMs to return. Nothing is ever suspended or terminated from
 // outside, so no heap or WinINet lock can be left held.
