@@ -22,15 +22,16 @@ UploadQueue::UploadQueue(const std::vector<const CZTFileItem*>& files) {
   }
   // Grouped once: a state change would otherwise compare every name in a
   // list of thousands.
-  std::unordered_map<std::u16string, std::shared_ptr<std::vector<int>>> byName;
+  std::unordered_map<std::u16string, std::size_t> byName;
   for (std::size_t i = 0; i < jobs_.size(); ++i) {
     std::u16string key = jobs_[i].Name;
     for (char16_t& c : key) c = UpperSimple(c);
-    auto& rows = byName[key];
-    if (!rows) rows = std::make_shared<std::vector<int>>();
-    rows->push_back(static_cast<int>(i));
-    rowsLike_.push_back(rows);
+    const auto [named, added] = byName.try_emplace(key, names_.size());
+    if (added) names_.emplace_back();
+    names_[named->second].push_back(static_cast<int>(i));
+    nameOf_.push_back(named->second);
   }
+  unfinished_ = static_cast<int>(jobs_.size());
 }
 
 int UploadQueue::StartNext() {
@@ -64,6 +65,7 @@ int UploadQueue::RequeueFailed() {
     job.State = RowState::Waiting;
     totalSent_ -= job.Size;
     ++count;
+    ++unfinished_;
   }
   if (count > 0) next_ = 0;
   return count;
@@ -75,14 +77,10 @@ void UploadQueue::Finish(int job, bool arrived) {
   if (finished.State != RowState::Sending) return;
   finished.State = arrived ? RowState::Done : RowState::Failed;
   totalSent_ += finished.Size;
+  --unfinished_;
 }
 
-bool UploadQueue::AllProcessed() const {
-  for (const Job& job : jobs_) {
-    if (job.State == RowState::Waiting || job.State == RowState::Sending) return false;
-  }
-  return true;
-}
+bool UploadQueue::AllProcessed() const { return unfinished_ == 0; }
 
 int UploadQueue::OverallPercent() const {
   if (grandTotal_ == 0) return AllProcessed() && !jobs_.empty() ? 100 : 0;
@@ -91,7 +89,7 @@ int UploadQueue::OverallPercent() const {
 
 const std::vector<int>& UploadQueue::RowsLike(int job) const {
   static const std::vector<int> none;
-  return job >= 0 && job < static_cast<int>(rowsLike_.size()) ? *rowsLike_[static_cast<std::size_t>(job)] : none;
+  return job >= 0 && job < static_cast<int>(nameOf_.size()) ? names_[nameOf_[static_cast<std::size_t>(job)]] : none;
 }
 
 }  // namespace zt

@@ -5,7 +5,6 @@
 // job holds its own copy of the entry taken when the dialog opened: what the
 // person approved is what goes out, whatever a page does to the list meanwhile.
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -62,7 +61,9 @@ public:
 
 private:
   std::vector<Job> jobs_;
-  std::vector<std::shared_ptr<const std::vector<int>>> rowsLike_;  // by job; jobs of one name share one list
+  std::vector<std::vector<int>> names_;  // the jobs of each name, ignoring case
+  std::vector<std::size_t> nameOf_;     // by job: its entry in names_
+  int unfinished_ = 0;                  // jobs waiting or being sent
   std::uint64_t grandTotal_ = 0;
   std::uint64_t totalSent_ = 0;
   int next_ = 0;  // no job before it is waiting

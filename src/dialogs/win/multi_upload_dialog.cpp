@@ -439,9 +439,9 @@ void CZTMultiFileUploadStatusDlg::ShowProgress(Slot& slot) {
 // what did not change is left alone, and a bar is only invalidated (Wine's
 // bar would paint each step at once, holding the next file back).
 void CZTMultiFileUploadStatusDlg::ShowText(int id, const std::u16string& text) {
-  std::u16string& shown = shownTexts_[id];
-  if (shown == text && !shown.empty()) return;
-  shown = text;
+  auto [shown, added] = shownTexts_.try_emplace(id, text);
+  if (!added && shown->second == text) return;
+  shown->second = text;
   SetDlgItemTextW(Window(), id, AsWide(text));
 }
 
