@@ -7,7 +7,7 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/wine-env.sh" "$1"
 # Renamed whenever what the prefix holds changes, so older prefixes are made again.
-stamp=$WINEPREFIX/.zt-ready-4
+stamp=$WINEPREFIX/.zt-ready-5
 [ -f "$stamp" ] && exit 0
 
 mkdir -p "$(dirname "$WINEPREFIX")"
@@ -46,6 +46,12 @@ rm -f "$reg_file"
 # focus checks are proven.
 for program in zt_control_post.exe wininet_loop.exe zt_view_scale.exe; do
   "$ZT_WINE_LOADER" reg add "HKCU\Software\Wine\AppDefaults\\$program\X11 Driver" /v Managed /d N /f >/dev/null 2>&1
+done
+# Wine hands a file it cannot open itself to the host's browser; where the
+# machine has one (the browser tests install two), a test that opens a
+# file would start a real browser that outlives it.
+for kind in Browsers Mailers; do
+  "$ZT_WINE_LOADER" reg add 'HKCU\Software\Wine\WineBrowser' /v $kind /d zt-none /f >/dev/null 2>&1
 done
 wineserver -w || true
 touch "$stamp"
