@@ -18,9 +18,9 @@ export const STYLE = `
 .view0 .row { flex-direction: column; width: 76px; vertical-align: top; text-align: center; word-break: break-all; }
 .view0 .icon { width: 32px; height: 32px; margin: 4px 0; }
 .view3 { columns: 160px; } .view3 .row { display: flex; }
-.view1, .view4 { display: table; border-collapse: collapse; width: 100%; }
-.view1 [role=row], .view4 [role=row] { display: table-row; }
-.view1 [role=gridcell], .view4 [role=gridcell], [role=columnheader] { display: table-cell; padding: 1px 6px; white-space: nowrap; }
+.view1 [role=row], .view4 [role=row] { display: grid; grid-template-columns: var(--cols); min-width: min-content; }
+.view1 [role=gridcell], .view4 [role=gridcell], [role=columnheader] { padding: 1px 6px; white-space: nowrap; overflow: hidden; text-overflow: ellipsis; }
+.head { position: sticky; top: 0; }
 [role=columnheader] { background: linear-gradient(#fdfdfd, #e3e3e3); border-right: 1px solid #b5b5b5; border-bottom: 1px solid #b5b5b5; padding: 0; }
 [role=columnheader] button { all: unset; display: block; width: 100%; text-align: center; padding: 2px 6px; box-sizing: border-box; }
 [role=columnheader] button:hover { background: #eaf3fd; }

@@ -263,6 +263,9 @@ export class ZTFileUploadElement extends HTMLElement {
     box.style.color = cssColor(toLong(c.props.FgColor));
     box.setAttribute("role", details ? "grid" : "listbox");
     const columns = details ? [...COLUMN_TITLES, ...(type === 4 ? c.attributeNames : [])] : [];
+    // 200, 300 and 100 pixels on a list wider than 600, else 30, 50 and 20 per cent; 100 pixels per attribute.
+    const wide = this.getBoundingClientRect().width > 600;
+    box.style.setProperty("--cols", [...(wide ? ["200px", "300px", "100px"] : ["30%", "50%", "20%"]), ...columns.slice(3).map(() => "100px")].join(" "));
     if (details) {
       box.append(h("div", { role: "row", className: "head" }, ...columns.map((title, i) => {
         const sorted = this.sort?.column === i;
