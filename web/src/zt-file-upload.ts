@@ -52,6 +52,9 @@ export class ZTFileUploadElement extends HTMLElement {
     this.listBox.addEventListener("click", (e) => this.onClick(e));
     this.listBox.addEventListener("dblclick", (e) => this.onDoubleClick(e));
     this.listBox.addEventListener("contextmenu", (e) => this.onContextMenu(e));
+    this.listBox.addEventListener("dragenter", (e) => {
+      if (e.dataTransfer?.types.includes("Files")) e.preventDefault();
+    });
     this.listBox.addEventListener("dragover", (e) => {
       if (e.dataTransfer?.types.includes("Files")) e.preventDefault();
     });
