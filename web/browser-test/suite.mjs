@@ -201,6 +201,7 @@ async function walk(kitName) {
   assert.equal(readFileSync(join(downloads, "served.txt"), "utf8"), readFileSync(new URL("served.txt", import.meta.url), "utf8"));
 
   // The list, its menu and the page around them.
+  assert.equal(await page.evaluate(() => upload.shadowRoot.querySelectorAll("dialog").length), 0, "every window closed");
   await page.evaluate(() => { upload.ListType = 4; });
   await runAxe(page, "the list");
   await page.screenshot({ path: join(shots, `${engine}-${kitName}-list.png`) });

@@ -39,7 +39,7 @@ export const STYLE = `
 dialog.window { padding: 10px 12px; border: 1px solid #445; font: 12px "Gulim", "굴림", sans-serif; color: #000;
   background: linear-gradient(90deg, #e9f2fd, #fff); min-width: 300px; }
 dialog.window h2 { font-size: 13px; margin: -10px -12px 8px; padding: 4px 8px; color: #fff; background: linear-gradient(90deg, #0a246a, #a6caf0); }
-dialog.window p { margin: 4px 0; }
+dialog.window p { margin: 4px 0; white-space: pre-wrap; }
 dialog.window progress { width: 100%; height: 14px; }
 dialog.multi { width: 560px; }
 dialog.multi .table { max-height: 160px; overflow: auto; border: 1px solid #7f9db9; background: #fff; margin: 6px 0; }

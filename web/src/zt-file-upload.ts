@@ -473,7 +473,7 @@ export class ZTFileUploadElement extends HTMLElement {
     }, 1000);
     const onProgress = (sent: number, total: number) => {
       let done = 0, left = sent - (total - sizes.reduce((a, b) => a + b, 0));
-      for (const s of sizes) if (left >= s && s > 0) { done++; left -= s; } else break;
+      for (const s of sizes) if (left >= s) { done++; left -= s; } else break;
       count.textContent = text(502, done, files.length);
       size.textContent = text(503, Math.floor(sent / 1024), Math.floor(total / 1024));
       bar.value = total ? Math.floor((sent * 100) / total) : 0;
