@@ -46,6 +46,12 @@ test("ActiveX hosts get the control's object, every other browser the element an
   assert.deepEqual(handed, { id: "upload" });
   assert.equal(chromium.defined[0][0], "zt-file-upload");
 
+  // A posting member's result reaches the page the same way from either.
+  const seen = [];
+  chromium.loader.result("from the control", (v) => seen.push(v));
+  chromium.loader.result({ then: (f) => f("from the twin") }, (v) => seen.push(v));
+  assert.deepEqual(seen, ["from the control", "from the twin"]);
+
   // Edge in IE mode with a wish for the twin: IE11 has no custom elements, so the control it stays.
   assert.equal(browser({ activeX: true }).loader.choose({ ActiveXObject: undefined }, { prefer: "element" }), "control");
   assert.equal(browser({}).loader.choose({ ActiveXObject: undefined, customElements: {} }, { prefer: "element" }), "element");

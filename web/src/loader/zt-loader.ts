@@ -91,6 +91,15 @@ interface LoaderWindow {
     object.attachEvent(event, handler);
   }
 
-  var api = { choose: choose, markup: markup, write: write, on: on };
+  /**
+   * The result of a posting member, for both: the control returns it, the
+   * twin a Promise of it. IE11 has no Promise, so pages for IE mode use this.
+   */
+  function result(value: any, callback: (value: any) => void): void {
+    if (value && typeof value.then === "function") value.then(callback);
+    else callback(value);
+  }
+
+  var api = { choose: choose, markup: markup, write: write, on: on, result: result };
   root.ZTFileUploadLoader = api;
 })(typeof window !== "undefined" ? window : this);
