@@ -200,6 +200,13 @@ async function walk(kitName) {
   for (let i = 0; i < 100 && !existsSync(join(downloads, "served.txt")); i++) await new Promise((r) => setTimeout(r, 100));
   assert.equal(readFileSync(join(downloads, "served.txt"), "utf8"), readFileSync(new URL("served.txt", import.meta.url), "utf8"));
 
+  // A column title sorts by its column, ascending first, reversed by the next click.
+  const firstRow = () => page.$eval(">>> .row [role=gridcell]", (c) => c.textContent);
+  await page.click(">>> [role=columnheader]:nth-child(3) button");
+  assert.equal(await firstRow(), "served.txt", "server entries count as 0 bytes");
+  await page.click(">>> [role=columnheader]:nth-child(3) button");
+  assert.equal(await firstRow(), "data.bin");
+
   // The list, its menu and the page around them.
   assert.equal(await page.evaluate(() => upload.shadowRoot.querySelectorAll("dialog").length), 0, "every window closed");
   await page.evaluate(() => { upload.ListType = 4; });

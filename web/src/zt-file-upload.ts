@@ -43,7 +43,7 @@ export class ZTFileUploadElement extends HTMLElement {
 
   constructor() {
     super();
-    this.core = new UploadCore(xhrTransport, (name, detail) => this.fire(name, detail), () => this.render());
+    this.core = new UploadCore(xhrTransport, (name, detail) => this.fire(name, detail), () => this.scheduleRender());
     this.root = this.attachShadow({ mode: "open" });
     this.listBox = h("div", { className: "list", tabindex: "0", "aria-label": "업로드할 파일 목록", "aria-multiselectable": "true" });
     this.live = h("div", { className: "sr", "aria-live": "polite" });
@@ -252,6 +252,17 @@ export class ZTFileUploadElement extends HTMLElement {
   private rowId(entry: Entry): string {
     return `${this.idBase}-r${this.core.entries.indexOf(entry)}`;
   }
+  // A drop of thousands of files changes the model thousands of times: build the list once after them.
+  private renderPending = false;
+  private scheduleRender(): void {
+    if (this.renderPending) return;
+    this.renderPending = true;
+    queueMicrotask(() => {
+      this.renderPending = false;
+      this.render();
+    });
+  }
+
   /** Builds the list anew from the entries, as the control's view is rebuilt. */
   render(): void {
     const c = this.core;
