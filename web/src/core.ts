@@ -165,8 +165,6 @@ export class UploadCore {
   /** Where a post goes; null without a host or a path. */
   targetUrl(): string | null {
     if (!this.host || !this.path) return null;
-    // Control characters cannot reach the request line; the browser would refuse them anyway.
-    if (/[\x00-\x20]/.test(this.host)) return null;
     const port = Number(this.props.Port) || 80;
     const path = this.path.replace(/[\x00-\x1f\x7f]/g, (c) => "%" + c.charCodeAt(0).toString(16).toUpperCase().padStart(2, "0"));
     return `${this.secure ? "https" : "http"}://${this.host}:${port}${path}`;
@@ -347,6 +345,10 @@ export class UploadCore {
   async send(parts: RequestParts, url: string, hooks: { onProgress?: SendRequest["onProgress"]; signal?: AbortSignal } = {}): Promise<number | null> {
     this.responseStatusCode = -1;
     this.responseText = "";
+    if (this.hostRefused()) {
+      this.record(ERROR.Connect);
+      return null;
+    }
     const request = buildRequest(parts);
     try {
       const reply = await this.transport({ url, user: toText(this.props.UserName), password: toText(this.props.Password), headers: request.headers, body: request.body, ...hooks });
@@ -360,8 +362,14 @@ export class UploadCore {
     }
   }
 
+  /** A host with a space or a control character is refused before any connection, as the control refuses it. */
+  hostRefused(): boolean {
+    return /[\x00-\x20\x7f]/.test(this.host);
+  }
+
   /** One request of the per-file window: the reply is the row's, not the page's. */
-  transportSend(parts: RequestParts, url: string, hooks: { onProgress?: SendRequest["onProgress"]; signal?: AbortSignal }) {
+  async transportSend(parts: RequestParts, url: string, hooks: { onProgress?: SendRequest["onProgress"]; signal?: AbortSignal }) {
+    if (this.hostRefused()) throw new TransportError(ERROR.Connect, false);
     const request = buildRequest(parts);
     return this.transport({ url, user: toText(this.props.UserName), password: toText(this.props.Password), headers: request.headers, body: request.body, ...hooks });
   }

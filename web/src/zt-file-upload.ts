@@ -528,12 +528,13 @@ export class ZTFileUploadElement extends HTMLElement {
     const allBar = h("progress", { max: "100", value: "0", "aria-label": "전체 진행률" });
     const elapsed = h("p", {}, text(507, 0, 0, 0));
     const rate = h("p", {}, text(505, 0));
+    const estimate = h("p", {}, text(506, 0, 0, 0));
     const alert = h("p", { role: "alert", className: "alert" });
     const start = h("button", { type: "button" }, "Start");
     const pause = h("button", { type: "button", disabled: true }, "Pause");
     const cancel = h("button", { type: "button" }, "Cancel");
     const d = this.dialog(text(504), h("p", {}, text(500, c.host + c.path)), h("p", {}, text(501, toLong(c.props.Port))),
-      counter, rate, elapsed, overall, allBar, fileLabel, fileBar, h("div", { className: "table" }, table), alert,
+      counter, rate, elapsed, estimate, overall, allBar, fileLabel, fileBar, h("div", { className: "table" }, table), alert,
       h("div", { className: "buttons" }, start, pause, cancel));
     d.classList.add("multi");
     start.focus();
@@ -548,7 +549,9 @@ export class ZTFileUploadElement extends HTMLElement {
         fileLabel.textContent = text(21009, Math.floor(sending.sent / 1024), Math.floor(sending.entry.size / 1024));
         fileBar.value = sending.entry.size ? Math.floor((sending.sent * 100) / sending.entry.size) : 0;
       }
-      rate.textContent = text(505, Math.floor(sent / Math.max(1, Date.now() - began)));
+      const perMs = sent / Math.max(1, Date.now() - began);
+      rate.textContent = text(505, Math.floor(perMs));
+      if (perMs > 0) estimate.textContent = text(506, ...clock((run.total - sent) / perMs / 1000));
     };
     let tick = 0;
     return new Promise((resolve) => {
@@ -561,6 +564,10 @@ export class ZTFileUploadElement extends HTMLElement {
         resolve();
       };
       cancel.addEventListener("click", close);
+      // Esc is the Cancel (or Close) button, while that button may be pressed.
+      d.addEventListener("cancel", () => {
+        if (!cancel.disabled) close();
+      });
       pause.addEventListener("click", () => {
         if (run.paused) {
           run.resume();

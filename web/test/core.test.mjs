@@ -48,6 +48,9 @@ test("a page's script drives the list and posts it; the Node kit's accounts hold
   assert.equal(await c.post(), "");
   assert.equal(c.errorCode, "E01001");
 
+  c.URL = "http://bad host/upload";
+  assert.equal(await c.post(), "");
+  assert.deepEqual([c.errorCode, c.responseStatusCode], ["E04003", -1], "a host with a space never reaches a connection");
   c.URL = kit.url.replace("http://", "HTTP://");
   assert.equal(c.URL, "/upload");
   c.addLocalFiles([{ file: new Blob(["a\nb"]), name: "a.txt", path: "a.txt" }, { file: new Blob(["x"]), name: "A.TXT", path: "sub/A.TXT" }]);
