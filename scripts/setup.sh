@@ -45,5 +45,5 @@ web_pkg=$(cd "$(dirname "${BASH_SOURCE[0]}")/../web" && pwd)
 if [ ! "$web_pkg/node_modules/.package-lock.json" -nt "$web_pkg/package-lock.json" ]; then
   (cd "$web_pkg" && npm ci --no-audit --no-fund)
 fi
-(cd "$web_pkg" && npx tsc -p .)
+(cd "$web_pkg" && npm run build --silent)
 echo "setup: done"

@@ -49,10 +49,13 @@ export const EVENTS: Readonly<Record<string, readonly string[]>> = {
 
 /** The control's texts by string table number; %s takes a name. */
 export const TEXTS: Readonly<Record<number, string>> = {
+  500: "서버 URL : %s",
+  501: "포트 번호 : %s",
   502: "파일수 :  %s / %s 개",
   503: "%s KB / %s KB",
   504: "파일 업로드 상태 윈도우",
   505: "전송속도 : %d KB/s",
+  506: "예상시간 : %.2u:%.2u:%.2u",
   507: "경과시간 : %.2u:%.2u:%.2u",
   1001: "전송 대상 호스트명과 위치를 설정하지 않았습니다.",
   1002: "\"%s\" 파일명이 이미 존재합니다. 파일을 추가할 수 없습니다.",

@@ -119,8 +119,9 @@ export class FileRun {
         try {
           const reply = await this.core.transportSend(this.core.entryParts(row.entry, false), url, {
             signal: this.abort.signal,
-            onProgress: (sent) => {
-              row.sent = sent;
+            // The request carries the manifest and part headers too: count the file's own bytes.
+            onProgress: (sent, total) => {
+              row.sent = Math.max(0, Math.min(row.entry.size, sent - (total - row.entry.size)));
               this.watcher.progress();
             },
           });

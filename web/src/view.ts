@@ -5,7 +5,10 @@ import type { Entry } from "./core.js";
 /** A string table text with its %s / %d / %.2u places filled in order. */
 export function text(id: number, ...args: (string | number)[]): string {
   let i = 0;
-  return (TEXTS[id] ?? "").replace(/%(\.2u|s|d)/g, (_, kind) => {
+  const template = TEXTS[id];
+  // A text missing from the table is a build fault, not something to show as blank.
+  if (template === undefined) throw new Error(`no text ${id}`);
+  return template.replace(/%(\.2u|s|d)/g, (_, kind) => {
     const value = args[i++] ?? "";
     return kind === ".2u" ? String(value).padStart(2, "0") : String(value);
   });
