@@ -216,11 +216,12 @@ async function walk(kitName) {
   await page.close();
 }
 
-// The person's action that opens the chooser, once the browser is set to hand it to us.
+// The person's action that opens the chooser. Over CDP the interception is
+// switched on asynchronously by the first wait, so the walk switches it on
+// first (it stays on); WebDriver BiDi listens from the start.
 async function choose(page, action) {
-  const chooser = page.waitForFileChooser();
-  await new Promise((r) => setTimeout(r, 300));
-  await action();
+  if (chromium) await page._client().send("Page.setInterceptFileChooserDialog", { enabled: true });
+  const [chooser] = await Promise.all([page.waitForFileChooser(), action()]);
   return chooser;
 }
 
