@@ -33,7 +33,12 @@ export class FileRun {
   private readonly abort = new AbortController();
   private fieldsSent = false;
 
-  constructor(private readonly core: UploadCore, private readonly watcher: RunWatcher, private readonly delay = retryDelayMs) {
+  private began = 0;
+  private sentAtStart = 0;
+
+  constructor(private readonly core: UploadCore, private readonly watcher: RunWatcher, private readonly delay = retryDelayMs,
+              private readonly sleep = (ms: number) => new Promise<void>((wake) => setTimeout(wake, ms)),
+              private readonly now = () => Date.now()) {
     // The rows are the local entries as they were when the window opened.
     this.rows = core.entries.filter((e) => e.file).map((entry) => ({ entry, state: RowState.Waiting, sent: 0 }));
     this.total = this.rows.reduce((sum, r) => sum + r.entry.size, 0);
@@ -89,6 +94,8 @@ export class FileRun {
     }
     const queue = this.rows.map((_, i) => i).filter((i) => this.rows[i].state === RowState.Waiting);
     const lanes = Math.max(1, Math.min(MAX_PARALLEL, toLong(core.props.ParallelCount)));
+    this.began = this.now();
+    this.sentAtStart = this.sent;
     await core.exclusive(async () => {
       const lane = async () => {
         for (let i = queue.shift(); i !== undefined && !this.abort.signal.aborted; i = queue.shift()) await this.sendRow(i, url);
@@ -97,6 +104,19 @@ export class FileRun {
     });
     core.responseStatusCode = -1;
     return !this.abort.signal.aborted;
+  }
+
+  /**
+   * KByteRate as far as a browser allows: an upload it has started cannot be
+   * slowed, so the run waits before each request until its average since
+   * Start is back within the limit. The limit may change while the run goes.
+   */
+  private async holdToRate(): Promise<void> {
+    const limit = toLong(this.core.props.KByteRate);
+    if (limit <= 0) return;
+    const due = ((this.sent - this.sentAtStart) / 1024 / limit) * 1000;
+    const ahead = due - (this.now() - this.began);
+    if (ahead > 0) await this.sleep(ahead);
   }
 
   private refuse(code: string): false {
@@ -109,6 +129,7 @@ export class FileRun {
     const retries = Math.max(0, Math.min(MAX_RETRIES, toLong(this.core.props.RetryCount)));
     for (let attempt = 0; ; attempt++) {
       await this.whileUnpaused();
+      await this.holdToRate();
       if (this.abort.signal.aborted) return;
       row.state = RowState.Sending;
       row.sent = 0;

@@ -134,4 +134,27 @@ test("the per-file run sends up to ParallelCount files at once and retries a cur
   assert.equal(await run.start(), true);
   assert.equal(seen.get("bad"), 2);
   assert.equal(seen.get("(fields)"), 1);
+
+  // With KByteRate the run waits before a request until its average is within the limit.
+  const waits = [];
+  c.setStored("KByteRate", 1);
+  c.setStored("ParallelCount", 1);
+  c.entries.slice(0, 2).forEach((e) => { e.size = 2048; e.file = new Blob([new Uint8Array(2048)]); });
+  const throttled = new FileRun(c, { row() {}, progress() {} }, () => 0, async (ms) => { waits.push(Math.round(ms)); }, () => 0);
+  await throttled.start();
+  assert.deepEqual(waits.slice(0, 2), [2000, 4000], "1 KB/s: 2 KiB sent means two seconds due, then four");
+});
+
+test("added names are made unique as the control makes them, and MaxUploadSize stops an add at the limit", () => {
+  const c = new UploadCore(fetchTransport);
+  const add = (name, size = 0) => c.addLocalFiles([{ file: new Blob([new Uint8Array(size)]), name, path: name }]);
+  for (const name of ["a.txt", "A.TXT", "a(1).txt", "x.tar.gz", "x.tar.gz", "readme", "readme"]) add(name);
+  assert.deepEqual(c.entries.map((e) => e.name), ["a.txt", "A(1).TXT", "a(1)(1).txt", "x.tar.gz", "x.tar(1).gz", "readme", "readme(1)."]);
+  c.setStored("MaxUploadSize", 1);
+  c.addVirtualFile("/big", "1048000");
+  const before = c.FileCount;
+  assert.equal(caught(() => add("over", 576)).code, "E01004");
+  assert.equal(c.FileCount, before, "nothing added past the limit");
+  add("fits", 575);
+  assert.equal(c.FileCount, before + 1);
 });
