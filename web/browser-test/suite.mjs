@@ -103,6 +103,9 @@ async function walk(kitName) {
   await page.evaluate(() => {
     upload.FilePos = 0;
     upload.SetFileAttr("author", "김|철수");
+    // The control's 2 x n array, read as pages read it.
+    const attrs = upload.GetFileAttrs();
+    if (attrs.toArray().join() !== "author,김|철수" || attrs.map((r) => r.length).join() !== "1,1") throw new Error("GetFileAttrs");
     upload.SetFileAttr("메모", "첫\r\n줄");
     upload.AddMessage("title", "안녕 \"따옴표\"");
     upload.AddMessage("TITLE", "마지막 값");

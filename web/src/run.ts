@@ -84,6 +84,8 @@ export class FileRun {
       this.fieldsSent = true;
     }
     if (core.busy) return this.refuse(ERROR.Busy);
+    // Without a destination every file fails, and the page learns why.
+    if (!url) core.record(ERROR.NoDestination);
     // 재시도 sends just the failed files again.
     for (const [i, row] of this.rows.entries()) {
       if (row.state === RowState.Failed) {

@@ -646,6 +646,10 @@ export class ZTFileUploadElement extends HTMLElement {
 
 /** The control's 2 x n attribute array: [row][column], plus the reading methods VBArray offers. */
 export class AttrArray extends Array<string[]> {
+  // map, filter and slice of it give plain arrays.
+  static get [Symbol.species]() {
+    return Array;
+  }
   constructor(rows: string[][]) {
     super();
     this.push(...rows);
