@@ -10,6 +10,7 @@ packages=(
   xvfb xauth fonts-nanum imagemagick python3 curl time
   msitools wixl gcab osslsigncode openssl
   php-cli php-mbstring phpunit nodejs
+  chromium firefox-esr
 )
 
 sudo_cmd=()
@@ -39,4 +40,10 @@ if [ ! "$node_kit/node_modules/.package-lock.json" -nt "$node_kit/package-lock.j
   command -v npm >/dev/null || { echo "setup: npm is missing (nodesource's nodejs carries it, Debian's is the npm package)" >&2; exit 1; }
   (cd "$node_kit" && npm ci --no-audit --no-fund)
 fi
+# The browser twin's build and test packages.
+web_pkg=$(cd "$(dirname "${BASH_SOURCE[0]}")/../web" && pwd)
+if [ ! "$web_pkg/node_modules/.package-lock.json" -nt "$web_pkg/package-lock.json" ]; then
+  (cd "$web_pkg" && npm ci --no-audit --no-fund)
+fi
+(cd "$web_pkg" && npm run build --silent)
 echo "setup: done"

@@ -20,6 +20,20 @@ $reply = function (int $status, string $text) use ($utf8): void {
     echo $utf8 ? $text : mb_convert_encoding($text, 'CP949', 'UTF-8');
 };
 
+// A page of another origin (the browser twin served elsewhere) may post here
+// when ZTUPLOAD_CORS_ORIGIN names that origin exactly.
+$origin = getenv('ZTUPLOAD_CORS_ORIGIN');
+if ($origin && ($_SERVER['HTTP_ORIGIN'] ?? '') === $origin) {
+    header("Access-Control-Allow-Origin: $origin");
+    header('Vary: Origin');
+    if (($_SERVER['REQUEST_METHOD'] ?? '') === 'OPTIONS') {
+        http_response_code(204);
+        header('Access-Control-Allow-Methods: POST');
+        header('Access-Control-Allow-Headers: Content-Type, Accept-Language');
+        header('Access-Control-Max-Age: 600');
+        return;
+    }
+}
 if (($_SERVER['REQUEST_METHOD'] ?? '') !== 'POST') {
     $reply(405, 'POST only');
     return;

@@ -31,7 +31,22 @@ function reply(req, res, status, text) {
   res.end(body);
 }
 
+// A page of another origin (the browser twin served elsewhere) may post here
+// when ZTUPLOAD_CORS_ORIGIN names that origin exactly.
+function allowOrigin(req, res) {
+  const origin = process.env.ZTUPLOAD_CORS_ORIGIN;
+  if (!origin || req.headers.origin !== origin) return false;
+  res.setHeader('Access-Control-Allow-Origin', origin);
+  res.setHeader('Vary', 'Origin');
+  return true;
+}
+
 async function handle(req, res, folder) {
+  if (allowOrigin(req, res) && req.method === 'OPTIONS') {
+    res.writeHead(204, { 'Access-Control-Allow-Methods': 'POST',
+      'Access-Control-Allow-Headers': 'Content-Type, Accept-Language', 'Access-Control-Max-Age': '600' });
+    return res.end();
+  }
   if (req.method !== 'POST') return reply(req, res, 405, 'POST only');
   try {
     await accept(req, folder);
