@@ -228,20 +228,24 @@ function receive(stream, headers, o, u) {
         temps.push(tmpPath);
         sink = fs.createWriteStream(tmpPath, { flags: 'wx' });
       }
+      let complete = false;
       const written = new Promise((done) => {
         pipeline(file, count, sink, (err) => {
           active.delete(count);
           if (err) {
             if (err instanceof UploadError) fail(err);
             else fail(/Unexpected end/.test(err.message) ? 'incomplete' : 'store-failed', 'a file part could not be written');
-            return done();
+          } else if (size !== row.size) {
+            fail('size-mismatch', 'a file part is shorter than its row says');
+          } else {
+            complete = true;
           }
-          if (size !== row.size) fail('size-mismatch', 'a file part is shorter than its row says');
           done();
         });
       }).then(() => taken).then((result) => {
-        if (failure) return;
-        row.file = { size, sha256: hash ? hash.digest('hex') : null, tmpPath };
+        // What onFile took is recorded even for a refused request, so that onDiscard can undo it.
+        if (!complete && !o.onFile) return;
+        row.file = { size, sha256: hash && complete ? hash.digest('hex') : null, tmpPath };
         if (o.onFile) row.file.result = result;
       }, () => fail('store-failed', 'onFile failed'));
       pending.add(written);
