@@ -1,0 +1,125 @@
+'use strict';
+// The Node kit under load, each figure beside a reference measured in the
+// same run: a large upload through the kit (hashing off) against bare busboy
+// writing to disk, with each server's peak memory; then three hostile
+// requests (30,000 parts, 600 MiB of fields, a 9 MB manifest) sent while
+// another client uploads, against the same upload alone.
+//   node bench/bench.js [MiB, default 500]
+const { spawn } = require('node:child_process');
+const fs = require('node:fs');
+const http = require('node:http');
+const os = require('node:os');
+const path = require('node:path');
+
+const mib = Number(process.argv[2] || 500);
+const B = 'benchb0undary';
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'zt-node-bench-'));
+
+function start(mode) {
+  const folder = fs.mkdtempSync(path.join(work, `${mode}-`));
+  const child = spawn(process.execPath, [path.join(__dirname, 'server.js'), mode, folder], { stdio: ['ignore', 'pipe', 'inherit'] });
+  return new Promise((resolve) => child.stdout.on('data', (d) => {
+    const m = /PORT (\d+)/.exec(d);
+    if (m) resolve({ child, port: Number(m[1]), folder });
+  }));
+}
+const peakKiB = (child) => Number(/VmHWM:\s+(\d+)/.exec(fs.readFileSync(`/proc/${child.pid}/status`, 'utf8'))[1]);
+
+// Posts pieces (Buffers, or a function giving the next Buffer or null); stops sending once answered.
+function post(port, length, next) {
+  return new Promise((resolve, reject) => {
+    const began = process.hrtime.bigint();
+    const req = http.request({ port, host: '127.0.0.1', method: 'POST', path: '/upload', headers: {
+      'content-type': `multipart/form-data; boundary=${B}`, 'accept-language': 'utf-8', 'content-length': length,
+    } });
+    let answered = false;
+    req.on('response', (res) => {
+      answered = true;
+      const chunks = [];
+      res.on('data', (c) => chunks.push(c)).on('end', () => {
+        resolve({ status: res.statusCode, text: Buffer.concat(chunks).toString(), seconds: Number(process.hrtime.bigint() - began) / 1e9 });
+        req.destroy();
+      });
+    });
+    req.on('error', (e) => { if (!answered) reject(e); });
+    (async () => {
+      for (let piece; !answered && (piece = await next()) !== null;) {
+        if (!req.write(piece)) await new Promise((r) => req.once('drain', r));
+      }
+      if (!answered) req.end();
+    })().catch(() => {});
+  });
+}
+
+function upload(port, bytes) {
+  const head = Buffer.from(`--${B}\r\nContent-Disposition: form-data; name="_ZTUInfo"\r\n\r\nType|FileName|Size|\r\nN|big.bin|${bytes}|\r\n\r\n`
+    + `--${B}\r\nContent-Disposition: form-data; name="big.bin"; filename="big.bin"\r\nContent-Type: application/octet-stream\r\n\r\n`);
+  const tail = Buffer.from(`\r\n--${B}--\r\n`);
+  const chunk = Buffer.alloc(1 << 20, 0x5a);
+  let sent = -1;
+  return post(port, head.length + bytes + tail.length, async () => {
+    if (sent < 0) { sent = 0; return head; }
+    if (sent >= bytes) { if (sent === bytes) { sent++; return tail; } return null; }
+    const piece = chunk.subarray(0, Math.min(chunk.length, bytes - sent));
+    sent += piece.length;
+    return piece;
+  });
+}
+
+// A hostile body of `count` pieces made by make(i), declared at its full length.
+function hostile(port, count, make, length) {
+  let i = 0;
+  return post(port, length, async () => (i < count ? make(i++) : i++ === count ? Buffer.from(`--${B}--\r\n`) : null));
+}
+
+(async () => {
+  try {
+    const bytes = mib << 20;
+    const rate = (r) => (bytes / r.seconds / 1048576).toFixed(1);
+    console.log(`== the Node kit: a ${mib} MiB upload, the kit (hashing off) and bare busboy writing to disk, each in a server of its own`);
+    const ratios = [];
+    for (let round = 1; round <= 3; round++) {
+      for (const mode of ['busboy', 'kit']) {
+        const s = await start(mode);
+        const r = await upload(s.port, bytes);
+        console.log(`round ${round} ${mode.padEnd(6)} ${r.status} ${r.seconds.toFixed(2)} s ${rate(r)} MiB/s, server peak ${Math.round(peakKiB(s.child) / 1024)} MiB`);
+        s.child.kill();
+        fs.rmSync(s.folder, { recursive: true, force: true });
+        if (mode === 'busboy') ratios.push(r.seconds); else ratios[ratios.length - 1] /= r.seconds;
+      }
+    }
+    console.log(`kit / bare busboy throughput, median of 3: ${ratios.sort()[1].toFixed(2)} (wanted: at least 0.9)`);
+
+    console.log('\n== hostile requests while another client uploads 200 MiB (the kit\'s http server, default limits)');
+    const s = await start('kit');
+    const other = 200 << 20;
+    const alone = await upload(s.port, other);
+    const field = (name, value) => Buffer.concat([Buffer.from(`--${B}\r\nContent-Disposition: form-data; name="${name}"\r\n\r\n`), value, Buffer.from('\r\n')]);
+    const small = (i) => field(`f${i}`, Buffer.from('v'.repeat(120)));
+    const mibField = Buffer.alloc(1 << 20, 0x61);
+    const row = Buffer.from('N|' + 'n'.repeat(80) + '.txt|5|\r\n');
+    let rows = 0;
+    const attacks = {
+      '30,000 parts (5 MB)': hostile(s.port, 30000, small, 30000 * small(0).length + 100),
+      '600 MiB of fields': hostile(s.port, 600, (i) => field(`m${i}`, mibField), 600 * (mibField.length + 60) + 100),
+      '9 MB manifest': post(s.port, 9e6 + 200, async () => {
+        if (rows === 0) { rows++; return Buffer.from(`--${B}\r\nContent-Disposition: form-data; name="_ZTUInfo"\r\n\r\nType|FileName|Size|\r\n`); }
+        if (rows * row.length > 9e6) return null;
+        const batch = [];
+        for (let k = 0; k < 1000; k++) batch.push(Buffer.from(`N|${rows++}` + row.toString().slice(2)));
+        return Buffer.concat(batch);
+      }),
+    };
+    const beside = upload(s.port, other);
+    for (const [name, attack] of Object.entries(attacks)) {
+      const r = await attack;
+      console.log(`${name.padEnd(22)} answered ${r.status} ${r.text} after ${r.seconds.toFixed(2)} s`);
+    }
+    const during = await beside;
+    console.log(`the other upload: alone ${rate({ seconds: alone.seconds * bytes / other })} MiB/s, beside the attacks ${rate({ seconds: during.seconds * bytes / other })} MiB/s (${during.status}); ratio ${(alone.seconds / during.seconds).toFixed(2)}`);
+    console.log(`server peak memory through all of it: ${Math.round(peakKiB(s.child) / 1024)} MiB`);
+    s.child.kill();
+  } finally {
+    fs.rmSync(work, { recursive: true, force: true });
+  }
+})();
