@@ -165,3 +165,7 @@ awk '/^soak start/ { for (i = 1; i <= NF; i++) s[$i] = $(i + 1) } /^soak end/ { 
      END { printf "growth over %d posts and %d dialogs: handles %+d, GDI %+d, USER %+d, private %+d KiB (wanted: a small constant)\n",
            e["posts"] - s["posts"], e["dialogs"] - s["dialogs"], e["handles"] - s["handles"], e["gdi"] - s["gdi"],
            e["user"] - s["user"], e["private_kib"] - s["private_kib"] }' "$work/soak.out"
+
+echo
+# The Node server kit (no Wine): a 500 MiB upload against bare busboy, and hostile requests beside an upload.
+node "$root/server/node/bench/bench.js" 500

@@ -7,7 +7,7 @@
 //   node bench/bench.js [MiB, default 500]
 const { spawn } = require('node:child_process');
 const fs = require('node:fs');
-const http = require('node:http');
+const net = require('node:net');
 const os = require('node:os');
 const path = require('node:path');
 
@@ -25,28 +25,32 @@ function start(mode) {
 }
 const peakKiB = (child) => Number(/VmHWM:\s+(\d+)/.exec(fs.readFileSync(`/proc/${child.pid}/status`, 'utf8'))[1]);
 
-// Posts pieces (Buffers, or a function giving the next Buffer or null); stops sending once answered.
+// Posts pieces (next() gives the next Buffer, or null at the end) on a socket of
+// its own; stops sending once an answer comes or the server closes.
 function post(port, length, next) {
-  return new Promise((resolve, reject) => {
+  return new Promise((resolve) => {
     const began = process.hrtime.bigint();
-    const req = http.request({ port, host: '127.0.0.1', method: 'POST', path: '/upload', headers: {
-      'content-type': `multipart/form-data; boundary=${B}`, 'accept-language': 'utf-8', 'content-length': length,
-    } });
-    let answered = false;
-    req.on('response', (res) => {
-      answered = true;
-      const chunks = [];
-      res.on('data', (c) => chunks.push(c)).on('end', () => {
-        resolve({ status: res.statusCode, text: Buffer.concat(chunks).toString(), seconds: Number(process.hrtime.bigint() - began) / 1e9 });
-        req.destroy();
-      });
+    const socket = net.connect(port, '127.0.0.1');
+    const reply = [];
+    let stop = false;
+    socket.on('data', (d) => { reply.push(d); stop = true; });
+    socket.on('error', () => { stop = true; });
+    socket.on('close', () => {
+      const text = Buffer.concat(reply).toString('latin1');
+      resolve({ status: Number(text.split(' ')[1]) || 0, text: text.split('\r\n\r\n')[1] || '(connection closed)',
+        seconds: Number(process.hrtime.bigint() - began) / 1e9 });
     });
-    req.on('error', (e) => { if (!answered) reject(e); });
+    socket.write(`POST /upload HTTP/1.0\r\nContent-Type: multipart/form-data; boundary=${B}\r\n`
+      + `Accept-Language: utf-8\r\nContent-Length: ${length}\r\n\r\n`);
     (async () => {
-      for (let piece; !answered && (piece = await next()) !== null;) {
-        if (!req.write(piece)) await new Promise((r) => req.once('drain', r));
+      for (let piece; !stop && (piece = await next()) !== null;) {
+        if (!socket.write(piece)) {
+          await new Promise((r) => {
+            const go = () => { socket.off('drain', go); socket.off('close', go); r(); };
+            socket.on('drain', go).on('close', go);
+          });
+        }
       }
-      if (!answered) req.end();
     })().catch(() => {});
   });
 }

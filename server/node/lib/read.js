@@ -9,7 +9,7 @@ const fs = require('node:fs');
 const fsp = require('node:fs/promises');
 const os = require('node:os');
 const path = require('node:path');
-const { pipeline, PassThrough, Transform } = require('node:stream');
+const { pipeline, PassThrough } = require('node:stream');
 const iconv = require('iconv-lite');
 const { UploadError } = require('./errors');
 const { unescapeName } = require('./names');
@@ -104,7 +104,7 @@ function receive(stream, headers, o, u) {
   const text = decoder(u.encoding);
   return new Promise((resolve, reject) => {
     const pending = new Set();   // the files being written
-    const active = new Set();    // their counting streams, ended at a refusal
+    const active = new Set();    // their parts' streams, ended at a refusal
     const temps = [];
     const receiving = new Set();
     let failure = null, bb, idle = null, parts = 0, fieldsBytes = 0, filesBytes = 0;
@@ -207,18 +207,17 @@ function receive(stream, headers, o, u) {
       receiving.add(row);
       let size = 0;
       const hash = o.sha256 ? crypto.createHash('sha256') : null;
-      const count = new Transform({
-        transform(chunk, _enc, done) {
-          size += chunk.length;
-          filesBytes += chunk.length;
-          if (size > row.size) return done(new UploadError('size-mismatch', 'a file part is longer than its row says'));
-          if (filesBytes > o.maxTotalBytes) return done(new UploadError('too-large', 'the files together exceed maxTotalBytes'));
-          if (hash) hash.update(chunk);
-          done(null, chunk);
-        },
+      // Counted as it passes to the sink: a part longer than its row is
+      // refused within one chunk of its row's size.
+      file.on('data', (chunk) => {
+        size += chunk.length;
+        filesBytes += chunk.length;
+        if (size > row.size) file.destroy(new UploadError('size-mismatch', 'a file part is longer than its row says'));
+        else if (filesBytes > o.maxTotalBytes) file.destroy(new UploadError('too-large', 'the files together exceed maxTotalBytes'));
+        else if (hash) hash.update(chunk);
       });
       file.on('limit', () => fail('too-large', 'a file exceeds maxFileBytes'));
-      active.add(count);
+      active.add(file);
       let tmpPath = null, sink, taken;
       if (o.onFile) {
         sink = new PassThrough();
@@ -230,8 +229,8 @@ function receive(stream, headers, o, u) {
       }
       let complete = false;
       const written = new Promise((done) => {
-        pipeline(file, count, sink, (err) => {
-          active.delete(count);
+        pipeline(file, sink, (err) => {
+          active.delete(file);
           if (err) {
             if (err instanceof UploadError) fail(err);
             else fail(/Unexpected end/.test(err.message) ? 'incomplete' : 'store-failed', 'a file part could not be written');
