@@ -1,6 +1,9 @@
 'use strict';
 const iconv = require('iconv-lite');
 
+const DRAIN_BYTES = 64 << 20;
+const DRAIN_MS = 30000;
+
 const isUtf8 = (headers) => String(headers['accept-language'] || '').trim().toLowerCase() === 'utf-8';
 
 /**
@@ -15,7 +18,28 @@ function sendReply(req, res, status, text, ansiEncoding = 'cp949') {
     'Content-Length': body.length,
     'X-Content-Type-Options': 'nosniff',
   });
-  res.end(body);
+  if (req.complete || req.destroyed || typeof req.on !== 'function') return res.end(body);
+  // A refusal before the body's end: a client reads the reply only once it
+  // has sent everything, and closing on unread bytes resets the connection
+  // and loses the reply. So a modest rest is read and dropped first; past
+  // DRAIN_BYTES or DRAIN_MS the connection is closed all the same.
+  res.write(body);
+  let drained = 0;
+  const finish = () => {
+    clearTimeout(timer);
+    req.off('data', count);
+    if (!res.writableEnded) res.end();
+  };
+  const count = (chunk) => {
+    drained += chunk.length;
+    if (drained > DRAIN_BYTES) {
+      finish();
+      req.destroy();
+    }
+  };
+  const timer = setTimeout(() => { finish(); req.destroy(); }, DRAIN_MS);
+  req.on('data', count).on('end', finish).on('close', finish);
+  req.resume();
 }
 
 /** The refusal's status and its reason code alone: nothing the sender wrote comes back. */

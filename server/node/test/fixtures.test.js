@@ -54,9 +54,15 @@ for (const example of ['http-server.js', 'express-server.js', 'fastify-server.js
     const uploads = fs.mkdtempSync(path.join(os.tmpdir(), 'zt-node-example-'));
     const server = spawn(process.execPath, [path.join(__dirname, '..', 'examples', example)],
       { env: { ...process.env, PORT: '0', ZTUPLOAD_DIR: uploads } });
+    // Sends in pieces, as a client that reads the reply only once all is sent.
     const post = (fixture) => new Promise((resolve, reject) => {
       const chunks = [];
-      const socket = net.connect(port, '127.0.0.1', () => socket.write(fs.readFileSync(path.join(folder, fixture))));
+      const bytes = Buffer.isBuffer(fixture) ? fixture : fs.readFileSync(path.join(folder, fixture));
+      const socket = net.connect(port, '127.0.0.1', async () => {
+        for (let at = 0; at < bytes.length; at += 1 << 16) {
+          await new Promise((done) => socket.write(bytes.subarray(at, at + (1 << 16)), done));
+        }
+      });
       socket.on('data', (d) => chunks.push(d)).on('end', () => resolve(Buffer.concat(chunks).toString())).on('error', reject);
     });
     let port;
@@ -66,6 +72,10 @@ for (const example of ['http-server.js', 'express-server.js', 'fastify-server.js
         server.on('exit', reject);
       });
       assert.match(await post('x-unlisted-mid.http'), /^HTTP\/1\.1 400 [^]*\r\nx-content-type-options: nosniff\r\n[^]*\r\n\r\nunlisted-file$/i);
+      // Refused long before its end, the client still reads the reply once it has sent all.
+      const oversized = fs.readFileSync(path.join(folder, 'x-oversized-part.http')).toString('latin1')
+        .replace(/z{65536}/, 'z'.repeat(8 << 20)).replace(/Content-Length: \d+/, (h) => `Content-Length: ${Number(h.slice(16)) - 65536 + (8 << 20)}`);
+      assert.match(await post(Buffer.from(oversized, 'latin1')), /^HTTP\/1\.1 400 [^]*\r\n\r\nsize-mismatch$/);
       assert.deepStrictEqual(fs.readdirSync(uploads), []);
       assert.match(await post('01-post-utf8.http'), /^HTTP\/1\.1 200 [^]*\r\n\r\nOK$/);
       const account = fs.readdirSync(uploads).filter((n) => n.endsWith('.json'));
