@@ -87,7 +87,7 @@ export interface ReadOptions {
   maxFileBytes?: number;
   /** All files together; default Infinity. */
   maxTotalBytes?: number;
-  /** Milliseconds without a byte before a stalled upload is refused as incomplete; default 120000. */
+  /** Milliseconds without a byte before a stalled upload is refused as incomplete; default 600000 (a user may pause). */
   idleTimeout?: number;
   /** Hash each file (SHA-256) as it arrives; default true. */
   sha256?: boolean;

@@ -30,7 +30,7 @@ const DEFAULTS = Object.freeze({
   maxRows: 10000,                // manifest rows (files are no more than the N and U rows)
   maxFileBytes: Infinity,        // one file
   maxTotalBytes: Infinity,       // all files together
-  idleTimeout: 120000,           // ms without a byte before a stalled upload is given up
+  idleTimeout: 600000,           // ms without a byte before a stalled upload is given up (a user's pause sends none)
   sha256: true,                  // hash each file as it arrives
   allowRiskyNames: false,        // take names risky to store or show, flagged `risky` on their row
   onFile: undefined,             // (row, stream) => Promise: take each file yourself, no temporary copy
@@ -137,13 +137,12 @@ function receive(stream, headers, o, u) {
     };
     const touch = () => {
       if (!Number.isFinite(o.idleTimeout) || failure) return;
-      clearTimeout(idle);
+      if (idle) return idle.refresh();
       idle = setTimeout(() => {
         fail('incomplete', `no byte arrived for ${o.idleTimeout} ms`);
         if (typeof stream.destroy === 'function') stream.destroy();
       }, o.idleTimeout);
     };
-
     try {
       // Header parameters and values as latin1 keep every byte: the text is
       // decoded in the request's encoding. preservePath keeps a sender's
