@@ -107,7 +107,7 @@ function receive(stream, headers, o, u) {
     const active = new Set();    // their parts' streams, ended at a refusal
     const temps = [];
     const receiving = new Set();
-    let failure = null, bb, idle = null, parts = 0, fieldsBytes = 0, filesBytes = 0;
+    let failure = null, bb, idle = null, parts = 0, fieldsBytes = 0, filesBytes = 0, textBytes = 0;
 
     const fail = (reason, message) => {
       if (failure) return;
@@ -135,8 +135,14 @@ function receive(stream, headers, o, u) {
         else fail('store-failed', e.message);
       }
     };
-    const touch = () => {
-      if (!Number.isFinite(o.idleTimeout) || failure) return;
+    const touch = (chunk) => {
+      if (failure) return;
+      // The parser tells of a text part only at its end: bytes past the
+      // longest text while no file is being written end the request now.
+      if (chunk && active.size === 0 && (textBytes += chunk.length) > o.maxFieldBytes + 65536) {
+        return fail('too-large', 'a field exceeds maxFieldBytes');
+      }
+      if (!Number.isFinite(o.idleTimeout)) return;
       if (idle) return idle.refresh();
       idle = setTimeout(() => {
         fail('incomplete', `no byte arrived for ${o.idleTimeout} ms`);
@@ -162,6 +168,7 @@ function receive(stream, headers, o, u) {
     }
     bb.on('field', (name, value, info) => guard(() => {
       parts++;
+      textBytes = 0;
       if (info.nameTruncated || info.valueTruncated) throw new UploadError('too-large', 'a field exceeds maxFieldBytes');
       fieldsBytes += value.length;
       if (fieldsBytes > o.maxFieldsBytes) throw new UploadError('too-large', 'the fields together exceed maxFieldsBytes');
@@ -178,6 +185,7 @@ function receive(stream, headers, o, u) {
     }));
     bb.on('file', (_field, file, info) => {
       parts++;
+      textBytes = 0;
       file.on('error', () => {});  // a refusal ends it; the refusal is the error that counts
       guard(() => startFile(file, info));
       if (failure) file.resume();
