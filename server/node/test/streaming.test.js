@@ -46,8 +46,13 @@ test('a file longer than its row, or past a limit, is refused before much more t
   }
 });
 
-test('a stalled upload is given up as incomplete and its temporary file removed', async (t) => {
+test('a stalled upload is given up as incomplete and its temporary file removed; an endless text is refused as it grows', async (t) => {
   const tmpDir = scratch(t);
+  const endless = new Readable({ read() {} });
+  endless.push(manifest(['N|a.txt|5|']).replace(/\r\n\r\n$/, '\r\n') + 'N|b.txt|5|\r\n'.repeat(30000));
+  await assert.rejects(readUpload(endless, { headers, tmpDir, maxFieldBytes: 1000, idleTimeout: 5000 }),
+    (e) => e.reason === 'too-large');
+
   const stalled = new Readable({ read() {} });
   stalled.push(manifest(['N|a.txt|10|']) + fileHead('a.txt') + 'abc');  // and nothing more
   await assert.rejects(readUpload(stalled, { headers, tmpDir, idleTimeout: 200 }), (e) => e.reason === 'incomplete');
