@@ -74,7 +74,7 @@ function upload(port, bytes) {
   });
 }
 
-// A hostile body of `count` pieces made by make(i), declared at its full length.
+// A hostile body of `count` pieces made by make(i), declared no shorter than it is.
 function hostile(port, count, make, length) {
   let i = 0;
   return post(port, length, async () => (i < count ? make(i++) : i++ === count ? Buffer.from(`--${B}--\r\n`) : null));
@@ -112,9 +112,9 @@ function hostile(port, count, make, length) {
     const row = Buffer.from('N|' + 'n'.repeat(80) + '.txt|5|\r\n');
     let rows = 0;
     const attacks = {
-      '30,000 parts (5 MB)': hostile(s.port, 30000, small, 30000 * small(0).length + 100),
+      '30,000 parts (5 MB)': hostile(s.port, 30000, small, 30000 * small(29999).length + 100),
       '600 MiB of fields': hostile(s.port, 600, (i) => field(`m${i}`, mibField), 600 * (mibField.length + 60) + 100),
-      '9 MB manifest': post(s.port, 9e6 + 200, async () => {
+      '9 MB manifest': post(s.port, 9e6 + 2000 * row.length, async () => {
         if (rows === 0) { rows++; return Buffer.from(`--${B}\r\nContent-Disposition: form-data; name="_ZTUInfo"\r\n\r\nType|FileName|Size|\r\n`); }
         if (rows * row.length > 9e6) return null;
         const batch = [];
