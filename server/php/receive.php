@@ -19,6 +19,7 @@ if (($_SERVER['REQUEST_METHOD'] ?? '') !== 'POST') {
     Reply::send(405, 'POST only');
     return;
 }
+$upload = null;
 try {
     $upload = Upload::fromGlobals();
     if (!is_dir($folder) && !@mkdir($folder, 0770, true) && !is_dir($folder)) {
@@ -43,4 +44,6 @@ try {
 } catch (UploadError $e) {
     error_log($e->getMessage());
     Reply::error($e);
+} finally {
+    $upload?->discard();  // what was received and not stored, whatever happened
 }
