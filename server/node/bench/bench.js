@@ -80,7 +80,6 @@ function hostile(port, count, make, length) {
   return post(port, length, async () => (i < count ? make(i++) : i++ === count ? Buffer.from(`--${B}--\r\n`) : null));
 }
 
-
 async function attack(port) {
   const s = { port };
   const field = (name, value) => Buffer.concat([Buffer.from(`--${B}\r\nContent-Disposition: form-data; name="${name}"\r\n\r\n`), value, Buffer.from('\r\n')]);
