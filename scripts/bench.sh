@@ -168,5 +168,8 @@ awk '/^soak start/ { for (i = 1; i <= NF; i++) s[$i] = $(i + 1) } /^soak end/ { 
            e["user"] - s["user"], e["private_kib"] - s["private_kib"] }' "$work/soak.out"
 
 echo
+# The Node server kit (no Wine): a 500 MiB upload against bare busboy, and hostile requests beside an upload.
+node "$root/server/node/bench/bench.js" 500
+
 echo "== the browser twin: Post(false) of 256 MiB in headless Chromium beside a bare XMLHttpRequest"
 (cd "$root/web" && npm run build --silent && node browser-test/bench.mjs 256)

@@ -9,7 +9,7 @@ packages=(
   libwine-dev wine wine64 wine32:i386
   xvfb xauth fonts-nanum imagemagick python3 curl time
   msitools wixl gcab osslsigncode openssl
-  php-cli php-mbstring phpunit nodejs
+  php-cli php-mbstring phpunit nodejs composer php-symfony-http-foundation
   chromium firefox-esr
 )
 

@@ -1,24 +1,19 @@
 <?php
 // An upload page for the ZTFileUpload control: set the control's URL to it.
-// Files go to ZTUPLOAD_DIR (./uploads by default) under names this server
-// makes; each accepted request leaves <id>.json beside them, saying what
-// arrived and where each file went. Run: php -S 127.0.0.1:8080 receive.php
+// Files go to ZTUPLOAD_DIR (by default a folder in the system's temporary
+// folder: never under the document root) under names this server makes; each
+// accepted request leaves <id>.json beside them, saying what arrived and
+// where each file went. Run it with the setting that keeps every name:
+//   php -d enable_post_data_reading=0 -S 127.0.0.1:8080 receive.php
 declare(strict_types=1);
 
 require __DIR__ . '/ZTUpload.php';
 
+use ZTFileUpload\Reply;
 use ZTFileUpload\Upload;
 use ZTFileUpload\UploadError;
 
-$folder = getenv('ZTUPLOAD_DIR') ?: __DIR__ . '/uploads';
-// The control reads the reply in the encoding of its request and shows no
-// charset: answer in kind, as plain short text.
-$utf8 = strtolower(trim($_SERVER['HTTP_ACCEPT_LANGUAGE'] ?? '')) === 'utf-8';
-$reply = function (int $status, string $text) use ($utf8): void {
-    http_response_code($status);
-    header('Content-Type: text/plain; charset=' . ($utf8 ? 'utf-8' : 'ks_c_5601-1987'));
-    echo $utf8 ? $text : mb_convert_encoding($text, 'CP949', 'UTF-8');
-};
+$folder = getenv('ZTUPLOAD_DIR') ?: sys_get_temp_dir() . '/ztfileupload';
 
 // A page of another origin (the browser twin served elsewhere) may post here
 // when ZTUPLOAD_CORS_ORIGIN names that origin exactly.
@@ -35,13 +30,14 @@ if ($origin && ($_SERVER['HTTP_ORIGIN'] ?? '') === $origin) {
     }
 }
 if (($_SERVER['REQUEST_METHOD'] ?? '') !== 'POST') {
-    $reply(405, 'POST only');
+    Reply::send(405, 'POST only');
     return;
 }
+$upload = null;
 try {
     $upload = Upload::fromGlobals();
-    if (!is_dir($folder)) {
-        mkdir($folder, 0770, true);
+    if (!is_dir($folder) && !@mkdir($folder, 0770, true) && !is_dir($folder)) {
+        throw new UploadError('store-failed', 'the folder for uploads cannot be made');
     }
     $stored = $upload->store($folder);
     $account = $upload->toArray();
@@ -50,10 +46,18 @@ try {
     }
     // Names sort in arrival order.
     $id = sprintf("%016d-%s", (int)(microtime(true) * 1e6), bin2hex(random_bytes(4)));
-    file_put_contents("$folder/$id.json.tmp", json_encode($account, JSON_UNESCAPED_UNICODE | JSON_PRETTY_PRINT));
-    rename("$folder/$id.json.tmp", "$folder/$id.json");
+    // Files without their account would be files nobody knows about.
+    if (!@file_put_contents("$folder/$id.json.tmp", json_encode($account, JSON_UNESCAPED_UNICODE))
+        || !@rename("$folder/$id.json.tmp", "$folder/$id.json")) {
+        @unlink("$folder/$id.json.tmp");
+        array_map('unlink', $stored);
+        throw new UploadError('store-failed', 'the account of the upload cannot be written');
+    }
     // Here a real page would act on the rows: N and U store, V keep, D delete.
-    $reply(200, 'OK');
+    Reply::send(200, 'OK');
 } catch (UploadError $e) {
-    $reply(400, $e->getMessage());
+    error_log($e->getMessage());
+    Reply::error($e);
+} finally {
+    $upload?->discard();  // what was received and not stored, whatever happened
 }

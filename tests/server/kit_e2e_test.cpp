@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -132,7 +133,7 @@ protected:
   Fields fields = {{L"title", L"Hello \uC548\uB155"}, {L"say\"hi", L"line1\r\nline2 | \"q\""}};
   std::vector<std::wstring> attributes = {L"author", L"\uBA54\uBAA8"};
   std::vector<Entry> local;
-  std::vector<std::string> expected;
+  static inline std::vector<std::string> expected;  // every test's requests, in the order sent
 };
 
 TEST_F(ServerKit, EveryWayOfPostingIsUnderstood) {
@@ -168,6 +169,23 @@ TEST_F(ServerKit, EveryWayOfPostingIsUnderstood) {
   person.join();
   expected.push_back(Request(true, fields, false, {}, {}));
   for (const Entry& e : local) expected.push_back(Request(true, {}, true, attributes, {e}));
+}
+
+// Names PHP would nest in an array or file under one key ("report_2024_txt"):
+// every file is stored as sent, byte for byte.
+TEST_F(ServerKit, NamesPhpWouldRewriteAllArrive) {
+  std::vector<Entry> rows;
+  std::uint32_t size = 1000;  // each file of its own length and bytes
+  for (const wchar_t* name : {L"[draft] plan.txt", L"report 2024.txt", L"report_2024.txt"}) {
+    ++size;
+    rows.push_back({L"N", name, MakePatternFile(work + L"\\" + name, size, size), size, {}});
+    ASSERT_FALSE(rows.back().Source.empty()) << Json(name) << " could not be written";
+    Call(L"AddLocalFile", {Text(rows.back().Source.c_str())});
+  }
+  ASSERT_EQ(control.Put(L"UTF8", Long(1)).Hr, S_OK);
+  Call(L"Post", {Bool(false)});
+  Answered();
+  expected.push_back(Request(true, {}, true, {}, rows));
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ for kit in php node; do
   mkdir -p "$work/$kit/src" "$work/$kit/up"
   port=$(free_port)
   case $kit in
-    php) ZTUPLOAD_DIR="$work/$kit/up" php -S "127.0.0.1:$port" -t "$root/server/php" "$root/server/php/receive.php" \
+    php) ZTUPLOAD_DIR="$work/$kit/up" php -d enable_post_data_reading=0 -S "127.0.0.1:$port" -t "$root/server/php" "$root/server/php/receive.php" \
            >"$work/$kit/server.log" 2>&1 &
          path=/receive.php ;;
     node) ZTUPLOAD_DIR="$work/$kit/up" PORT=$port node "$root/server/node/examples/http-server.js" \

@@ -1,34 +1,30 @@
 'use strict';
-// What both examples do with an upload: store the files under names this
+// What every example does with an upload: store the files under names this
 // server makes and keep <id>.json beside them, saying what arrived and where
 // each file went. Here a real page would act on the rows: N and U store,
 // V keep, D delete.
 const crypto = require('node:crypto');
 const fsp = require('node:fs/promises');
+const os = require('node:os');
 const path = require('node:path');
-const iconv = require('iconv-lite');
-const { readUpload, UploadError } = require('..');
+const { withUpload, uploadOptions, sendReply, sendError, UploadError } = require('..');
 
-async function accept(req, folder) {
+// Outside any folder a web server publishes.
+const folder = process.env.ZTUPLOAD_DIR || path.join(os.tmpdir(), 'ztfileupload');
+// Checked once, at start: a wrong option stops the server, not a request.
+const options = uploadOptions({ tmpDir: folder });
+
+async function accept(req) {
   await fsp.mkdir(folder, { recursive: true });
-  const upload = await readUpload(req, { tmpDir: folder });
-  const stored = await upload.store(folder);
-  const account = upload.toJSON();
-  for (const [i, p] of stored) account.rows[i].file.stored = path.basename(p);
-  // Names sort in arrival order.
-  const id = `${String(Date.now() * 1000 + Number(process.hrtime.bigint() % 1000n)).padStart(16, '0')}-${crypto.randomBytes(4).toString('hex')}`;
-  await fsp.writeFile(path.join(folder, `${id}.json.tmp`), JSON.stringify(account, null, 1));
-  await fsp.rename(path.join(folder, `${id}.json.tmp`), path.join(folder, `${id}.json`));
-}
-
-// The control reads the reply in the encoding of its request and shows no
-// charset: answer in kind, as plain short text.
-function reply(req, res, status, text) {
-  const utf8 = String(req.headers['accept-language'] || '').trim().toLowerCase() === 'utf-8';
-  const body = utf8 ? Buffer.from(text, 'utf8') : iconv.encode(text, 'cp949');
-  res.writeHead(status, { 'Content-Type': `text/plain; charset=${utf8 ? 'utf-8' : 'ks_c_5601-1987'}`,
-    'Content-Length': body.length });
-  res.end(body);
+  await withUpload(req, options, async (upload) => {
+    const stored = await upload.store(folder);
+    const account = upload.toJSON();
+    for (const [i, p] of stored) account.rows[i].file.stored = path.basename(p);
+    // Names sort in arrival order. Should this fail, withUpload removes the files.
+    const id = `${String(Date.now() * 1000 + Number(process.hrtime.bigint() % 1000n)).padStart(16, '0')}-${crypto.randomBytes(4).toString('hex')}`;
+    await fsp.writeFile(path.join(folder, `${id}.json.tmp`), JSON.stringify(account));
+    await fsp.rename(path.join(folder, `${id}.json.tmp`), path.join(folder, `${id}.json`));
+  });
 }
 
 // A page of another origin (the browser twin served elsewhere) may post here
@@ -41,19 +37,21 @@ function allowOrigin(req, res) {
   return true;
 }
 
-async function handle(req, res, folder) {
+/** Answers one request on Node's own req and res (every framework gives them). */
+async function handle(req, res) {
   if (allowOrigin(req, res) && req.method === 'OPTIONS') {
     res.writeHead(204, { 'Access-Control-Allow-Methods': 'POST',
       'Access-Control-Allow-Headers': 'Content-Type, Accept-Language', 'Access-Control-Max-Age': '600' });
     return res.end();
   }
-  if (req.method !== 'POST') return reply(req, res, 405, 'POST only');
+  if (req.method !== 'POST') return sendReply(req, res, 405, 'POST only');
   try {
-    await accept(req, folder);
-    reply(req, res, 200, 'OK');
+    await accept(req);
+    sendReply(req, res, 200, 'OK');
   } catch (e) {
     if (!(e instanceof UploadError)) throw e;
-    reply(req, res, 400, e.message);
+    console.error(e.message);
+    sendError(req, res, e);
   }
 }
 

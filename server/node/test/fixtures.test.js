@@ -33,7 +33,7 @@ for (const name of fs.readdirSync(folder).filter((n) => n.endsWith('.http')).sor
       const { stream, headers } = request(fs.readFileSync(path.join(folder, name)));
       const reading = readUpload(stream, { headers, tmpDir });
       if (expected.error) {
-        await assert.rejects(reading, (e) => e.reason === expected.error);
+        await assert.rejects(reading, (e) => e.reason === expected.error && e.status === expected.status);
         assert.deepStrictEqual(fs.readdirSync(tmpDir), [], 'a refused request leaves no file');
         return;
       }
@@ -47,36 +47,52 @@ for (const name of fs.readdirSync(folder).filter((n) => n.endsWith('.http')).sor
   });
 }
 
-test('the Express example stores a request of the control and says OK', async () => {
-  const { spawn } = require('node:child_process');
-  const net = require('node:net');
-  const uploads = fs.mkdtempSync(path.join(os.tmpdir(), 'zt-node-express-'));
-  const server = spawn(process.execPath, [path.join(__dirname, '..', 'examples', 'express-server.js')],
-    { env: { ...process.env, PORT: '0', ZTUPLOAD_DIR: uploads } });
-  try {
-    const port = await new Promise((resolve, reject) => {
-      server.stdout.on('data', (d) => { const m = /PORT (\d+)/.exec(d); if (m) resolve(Number(m[1])); });
-      server.on('exit', reject);
-    });
-    const reply = await new Promise((resolve, reject) => {
+for (const example of ['http-server.js', 'express-server.js', 'fastify-server.js', 'koa-server.js']) {
+  test(`${example} stores a request of the control and refuses a forged one with its reason alone`, async () => {
+    const { spawn } = require('node:child_process');
+    const net = require('node:net');
+    const uploads = fs.mkdtempSync(path.join(os.tmpdir(), 'zt-node-example-'));
+    const server = spawn(process.execPath, [path.join(__dirname, '..', 'examples', example)],
+      { env: { ...process.env, PORT: '0', ZTUPLOAD_DIR: uploads } });
+    // Sends in pieces, as a client that reads the reply only once all is sent.
+    const post = (fixture) => new Promise((resolve, reject) => {
       const chunks = [];
-      const socket = net.connect(port, '127.0.0.1', () => socket.write(fs.readFileSync(path.join(folder, '01-post-utf8.http'))));
+      const bytes = Buffer.isBuffer(fixture) ? fixture : fs.readFileSync(path.join(folder, fixture));
+      const socket = net.connect(port, '127.0.0.1', async () => {
+        for (let at = 0; at < bytes.length; at += 1 << 16) {
+          await new Promise((done) => socket.write(bytes.subarray(at, at + (1 << 16)), done));
+        }
+      });
       socket.on('data', (d) => chunks.push(d)).on('end', () => resolve(Buffer.concat(chunks).toString())).on('error', reject);
     });
-    assert.match(reply, /^HTTP\/1\.1 200 [^]*\r\n\r\nOK$/);
-    const account = fs.readdirSync(uploads).filter((n) => n.endsWith('.json'));
-    assert.strictEqual(account.length, 1);
-    const got = JSON.parse(fs.readFileSync(path.join(uploads, account[0])));
-    for (const row of got.rows.filter((r) => r.file)) {
-      assert.strictEqual(fs.statSync(path.join(uploads, row.file.stored)).size, row.size);
-      delete row.file.stored;
+    let port;
+    try {
+      port = await new Promise((resolve, reject) => {
+        server.stdout.on('data', (d) => { const m = /PORT (\d+)/.exec(d); if (m) resolve(Number(m[1])); });
+        server.on('exit', reject);
+      });
+      assert.match(await post('x-unlisted-mid.http'), /^HTTP\/1\.1 400 [^]*\r\nx-content-type-options: nosniff\r\n[^]*\r\n\r\nunlisted-file$/i);
+      // Refused long before its end, the client still reads the reply once it has sent all.
+      const oversized = fs.readFileSync(path.join(folder, 'x-oversized-part.http')).toString('latin1')
+        .replace(/z{65536}/, 'z'.repeat(8 << 20)).replace(/Content-Length: \d+/, (h) => `Content-Length: ${Number(h.slice(16)) - 65536 + (8 << 20)}`);
+      assert.match(await post(Buffer.from(oversized, 'latin1')), /^HTTP\/1\.1 400 [^]*\r\n\r\nsize-mismatch$/);
+      assert.deepStrictEqual(fs.readdirSync(uploads), []);
+      assert.match(await post('01-post-utf8.http'), /^HTTP\/1\.1 200 [^]*\r\n\r\nOK$/);
+      const account = fs.readdirSync(uploads).filter((n) => n.endsWith('.json'));
+      assert.strictEqual(account.length, 1);
+      const got = JSON.parse(fs.readFileSync(path.join(uploads, account[0])));
+      for (const row of got.rows.filter((r) => r.file)) {
+        assert.strictEqual(fs.statSync(path.join(uploads, row.file.stored)).size, row.size);
+        delete row.file.stored;
+      }
+      assert.deepStrictEqual(got, JSON.parse(fs.readFileSync(path.join(folder, '01-post-utf8.json'))));
+      assert.strictEqual(fs.readdirSync(uploads).length, 4, 'three files and their account, no temporary file');
+    } finally {
+      server.kill();
+      fs.rmSync(uploads, { recursive: true, force: true });
     }
-    assert.deepStrictEqual(got, JSON.parse(fs.readFileSync(path.join(folder, '01-post-utf8.json'))));
-  } finally {
-    server.kill();
-    fs.rmSync(uploads, { recursive: true, force: true });
-  }
-});
+  });
+}
 
 test('a limit reached in a text or in the middle of a file refuses the request and leaves nothing', async () => {
   for (const limit of [{ maxFieldBytes: 100 }, { maxFileBytes: 100 }]) {
