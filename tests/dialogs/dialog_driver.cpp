@@ -135,6 +135,39 @@ void PressEscape(HWND dialog) {
   PostMessageW(dialog, WM_KEYUP, VK_ESCAPE, 0xC0010001);
 }
 
+void PressMnemonic(HWND dialog, wchar_t letter) {
+  GUITHREADINFO gui{sizeof gui};
+  GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui);
+  PostMessageW(gui.hwndFocus ? gui.hwndFocus : dialog, WM_SYSCHAR, letter, 0x20000001);  // bit 29: Alt held
+}
+
+namespace {
+WinEventWatch* g_events = nullptr;
+}
+
+WinEventWatch::WinEventWatch() {
+  g_events = this;
+  hook_ = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, &WinEventWatch::Hook, GetCurrentProcessId(), 0,
+                          WINEVENT_OUTOFCONTEXT);
+}
+
+WinEventWatch::~WinEventWatch() {
+  if (hook_) UnhookWinEvent(hook_);
+  g_events = nullptr;
+}
+
+void CALLBACK WinEventWatch::Hook(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
+  if (!g_events || !window) return;
+  g_events->seen_.push_back({event, window, object, child, GetDlgCtrlID(window), TextOf(window)});
+}
+
+std::vector<WinEventWatch::Seen> WinEventWatch::Of(DWORD event, int id) const {
+  std::vector<Seen> found;
+  for (const Seen& s : seen_)
+    if (s.Event == event && (id == -1 || s.Id == id)) found.push_back(s);
+  return found;
+}
+
 void PressCloseBox(HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
 std::vector<std::vector<std::wstring>> ListRows(HWND list, int columns) {

@@ -33,6 +33,9 @@ void CALLBACK WatchMenu(HWND, UINT, UINT_PTR timer, DWORD) {
   auto menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
   MenuSeen& seen = g_watch->seen;
   seen.opened = true;
+  RECT placed{};
+  GetWindowRect(popup, &placed);
+  seen.at = {placed.left, placed.top};
   seen.folderGreyed = Greyed(menu, 32771);
   seen.deleteGreyed = Greyed(menu, 32773);
   for (unsigned id = 32780; id <= 32783; ++id)
@@ -146,6 +149,56 @@ MenuSeen RightClickMenu(HWND list, std::vector<WPARAM> keys, std::function<void(
   g_watch = nullptr;
   Pump();
   return watch.seen;
+}
+
+// Holds a modifier in this thread's key state, as the keyboard would, while
+// messages are sent from this same thread.
+class HeldKey {
+public:
+  explicit HeldKey(int key, bool held = true) : key_(key) {
+    GetKeyboardState(saved_);
+    BYTE state[256];
+    GetKeyboardState(state);
+    if (held) state[key_] |= 0x80;
+    SetKeyboardState(state);
+  }
+  ~HeldKey() { SetKeyboardState(saved_); }
+
+private:
+  int key_;
+  BYTE saved_[256] = {};
+};
+
+MenuSeen KeyMenu(HWND list, WPARAM openKey, std::vector<WPARAM> keys, std::function<void(HWND, HMENU)> whileOpen) {
+  MenuWatch watch{std::move(keys), std::move(whileOpen), {}};
+  g_watch = &watch;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 50, &WatchMenu);
+  if (openKey == VK_F10) {
+    HeldKey shift(VK_SHIFT);
+    SendMessageW(list, WM_SYSKEYDOWN, VK_F10, 0x00440001);  // F10 is a system key
+    SendMessageW(list, WM_SYSKEYUP, VK_F10, 0xC0440001);
+  } else {
+    SendMessageW(list, WM_KEYDOWN, openKey, 0x015D0001);
+    SendMessageW(list, WM_KEYUP, openKey, 0xC15D0001);
+  }
+  KillTimer(nullptr, timer);
+  g_watch = nullptr;
+  Pump();
+  return watch.seen;
+}
+
+void PressKey(HWND list, WPARAM key, bool ctrl) {
+  HeldKey control(VK_CONTROL, ctrl);
+  const UINT scan = MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC);
+  SendMessageW(list, WM_KEYDOWN, key, 1 | (scan << 16));
+  SendMessageW(list, WM_KEYUP, key, 0xC0000001 | (scan << 16));
+  Pump();
+}
+
+RECT RowOnScreen(HWND list, int row) {
+  RECT r = RowRect(list, row);
+  MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  return r;
 }
 
 }  // namespace zt::test
