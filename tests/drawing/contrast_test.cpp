@@ -4,7 +4,7 @@
 // a real window. With the answer yes every part shows the system's
 // colours; with no, none does. Runs in a prefix of its own (the colours are
 // the whole session's), at 96 and at 144 DPI; a screenshot of each state is
-// kept (contrast_<dpi>_<on|off>.bmp).
+// kept (contrast_<dpi>_<on|off>.bmp and the menu item's, plain and selected).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -17,6 +17,7 @@
 #include "platform/high_contrast.h"
 #include "platform/module_state.h"
 #include "platform/unique_handle.h"
+#include "platform/window_subclass.h"
 #include "view/menu_xp.h"
 #include "widgets/skin_header.h"
 #include "widgets/xp_button.h"
@@ -91,6 +92,19 @@ Picture MenuItem(HWND owner, const SIZE& size, bool selected) {
   return Picture::OfDc(dc.Get(), size.cx, size.cy);
 }
 
+// The dialog's part: owner-draw requests go back to the button.
+LRESULT CALLBACK FrameProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT reflected = 0;
+  if (win::ReflectToChild(msg, wp, lp, &reflected)) return reflected;
+  if (msg == WM_ERASEBKGND) {
+    RECT r;
+    GetClientRect(window, &r);
+    FillRect(reinterpret_cast<HDC>(wp), &r, GetSysColorBrush(COLOR_BTNFACE));
+    return 1;
+  }
+  return DefWindowProcW(window, msg, wp, lp);
+}
+
 class HighContrast : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -101,8 +115,13 @@ protected:
     dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
     auto scaled = [&](int n) { return MulDiv(n, dpi_, 96); };
-    frame_.Reset(CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 10, 10, scaled(420), scaled(220), nullptr,
-                                 nullptr, nullptr, nullptr));
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = FrameProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ZtContrastTest";
+    RegisterClassW(&wc);
+    frame_.Reset(CreateWindowExW(0, L"ZtContrastTest", L"", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 10, 10,
+                                 scaled(420), scaled(220), nullptr, nullptr, wc.hInstance, nullptr));
     list_ = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, scaled(420), scaled(150),
                             frame_.Get(), nullptr, nullptr, nullptr);
     LVCOLUMNW column{};
@@ -140,7 +159,7 @@ protected:
   CXPButton xp_;
 };
 
-TEST_F(HighContrast, HeaderMenuButtonAndListTakeTheSystemColoursOnlyWhenItIsOn) {
+TEST_F(HighContrast, HeaderMenuAndButtonTakeTheSystemColoursOnlyWhenItIsOn) {
   SystemScheme scheme;
   const RECT header = ChildRect(ListView_GetHeader(list_), frame_.Get());
   const RECT button = ChildRect(button_, frame_.Get());
@@ -154,6 +173,9 @@ TEST_F(HighContrast, HeaderMenuButtonAndListTakeTheSystemColoursOnlyWhenItIsOn) 
     const Picture p = Shot(on);
     const Picture item = MenuItem(frame_.Get(), menuSize, false);
     const Picture chosen = MenuItem(frame_.Get(), menuSize, true);
+    const std::wstring state = std::to_wstring(dpi_) + (on ? L"_on" : L"_off");
+    item.Save(L"contrast_" + state + L"_menu_item.bmp");
+    chosen.Save(L"contrast_" + state + L"_menu_selected.bmp");
     // Header: the face in the band's middle rows, beside the title; the title in the text colour.
     const COLORREF band = p.At(header.left + 6, headerMid);
     EXPECT_EQ(band == kFace, on) << "header face " << Rgb(band);
