@@ -198,7 +198,7 @@ TEST_F(OpenFileTest, AServerFileArrivesWholeThenOpensAsTheEntrysCopyOrMovesWhere
   EXPECT_EQ(r.Hr, S_OK);
   ASSERT_FALSE(asked.empty());
   EXPECT_NE(asked[0].find(L"c.bin\n\uD06C\uAE30 : 300 \uBC14\uC774\uD2B8\n"), std::wstring::npos)
-      << "a file under a kilobyte is counted in bytes, not as 0 KB";
+      << "a file under a kilobyte is counted in bytes, not as 0 KB: " << Narrow(asked[0]);
   EXPECT_FALSE(windowShown);
   EXPECT_EQ(control_.GetText(L"FilePath"), ServerUrl("/files/c.bin"));
   EXPECT_TRUE(TemporaryCopies().empty());
