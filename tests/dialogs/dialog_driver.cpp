@@ -1,5 +1,7 @@
 #include "dialog_driver.h"
 
+#include <oleacc.h>
+
 #include <commctrl.h>
 
 namespace zt::test {
@@ -74,6 +76,29 @@ void TypeFileName(HWND dialog, const std::wstring& text) {
 HWND FindFolderBrowser(DWORD timeoutMs) {
   return FindDialogWhere(
       [](HWND window) { return HasChildOfClass(window, L"SysTreeView32"); }, timeoutMs);
+}
+
+std::wstring AccessibleName(HWND window) {
+  // Looked up at run time: the programs sharing this driver need not all link oleacc.
+  static const auto fromWindow = reinterpret_cast<HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**)>(
+      reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"oleacc.dll"), "AccessibleObjectFromWindow")));
+  static const IID kAccessible = {0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+  if (!fromWindow) return L"<no oleacc>";
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the proxy is a COM object
+  std::wstring found = L"<none>";
+  IAccessible* object = nullptr;
+  if (SUCCEEDED(fromWindow(window, OBJID_CLIENT, kAccessible, reinterpret_cast<void**>(&object))) && object) {
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    if (object->get_accName(self, &name) == S_OK && name) found = name;
+    SysFreeString(name);
+    object->Release();
+  }
+  CoUninitialize();
+  return found;
 }
 
 std::vector<std::wstring> StaticTexts(HWND window) {

@@ -30,6 +30,9 @@ HWND FindFileDialog(DWORD timeoutMs = 15000);
 void TypeFileName(HWND dialog, const std::wstring& text);
 // The shell's folder browser (the one with a folder tree).
 HWND FindFolderBrowser(DWORD timeoutMs = 15000);
+// A window's name as a screen reader reads it, through the system's
+// accessibility proxy ("<none>" when it has none).
+std::wstring AccessibleName(HWND window);
 // The texts of a window's STATIC children.
 std::vector<std::wstring> StaticTexts(HWND window);
 

@@ -3,6 +3,7 @@
 // comes, the button is pressed and disabled, the label's text changes; each
 // look is read back from the screen.
 #include <windows.h>
+#include <oleacc.h>
 
 #include <gtest/gtest.h>
 
@@ -79,6 +80,36 @@ struct Shot {
     return box;
   }
 };
+
+// What a screen reader gets for window: its name and state through the
+// system's accessibility proxy.
+struct Accessible {
+  std::wstring Name;
+  long State = 0;
+  long Role = 0;
+};
+Accessible Read(HWND window) {
+  Accessible seen;
+  IAccessible* object = nullptr;
+  if (FAILED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object))) ||
+      !object)
+    return seen;
+  VARIANT self;
+  VariantInit(&self);
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR name = nullptr;
+  if (object->get_accName(self, &name) == S_OK && name) seen.Name = name;
+  SysFreeString(name);
+  VARIANT value;
+  VariantInit(&value);
+  if (SUCCEEDED(object->get_accState(self, &value)) && value.vt == VT_I4) seen.State = value.lVal;
+  VariantClear(&value);
+  if (SUCCEEDED(object->get_accRole(self, &value)) && value.vt == VT_I4) seen.Role = value.lVal;
+  VariantClear(&value);
+  object->Release();
+  return seen;
+}
 
 class Widgets : public ::testing::Test {
 protected:
@@ -175,6 +206,12 @@ TEST_F(Widgets, ButtonShowsHoverFocusPressedAndDisabledLooks) {
               focused.At(dotted, midY + 1) != plain.At(dotted, midY + 1))
       << "no focus rectangle";
   EXPECT_EQ(focused.At(dotted + 2, midY), plain.At(dotted + 2, midY)) << "the face inside stays";
+  // Owner drawing hides nothing from a screen reader: the button's caption
+  // is its name, and the focus its state.
+  const Accessible focusedSeen = Read(button);
+  EXPECT_EQ(focusedSeen.Name, L"Go");
+  EXPECT_TRUE(focusedSeen.State & STATE_SYSTEM_FOCUSED);
+  EXPECT_FALSE(focusedSeen.State & STATE_SYSTEM_UNAVAILABLE);
 
   // Pressed: the caption moves one pixel right and down.
   SendMessageW(button, BM_SETSTATE, TRUE, 0);
@@ -192,6 +229,7 @@ TEST_F(Widgets, ButtonShowsHoverFocusPressedAndDisabledLooks) {
   EXPECT_LT(none.right, none.left) << "a disabled caption is drawn in black";
   const RECT grey = disabled.Ink(200, inside);
   EXPECT_GE(grey.right, grey.left) << "no embossed caption";
+  EXPECT_TRUE(Read(button).State & STATE_SYSTEM_UNAVAILABLE);
 }
 
 TEST_F(Widgets, LabelShowsTheParentBehindItsTextAndRepaintsOnChange) {
