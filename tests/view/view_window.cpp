@@ -1,5 +1,7 @@
 #include "view_window.h"
 
+#include <optional>
+
 namespace zt::test {
 
 namespace {
@@ -138,57 +140,57 @@ void PressDelete(HWND list) {
   Pump();
 }
 
-MenuSeen RightClickMenu(HWND list, std::vector<WPARAM> keys, std::function<void(HWND, HMENU)> whileOpen) {
-  MenuWatch watch{std::move(keys), std::move(whileOpen), {}};
-  g_watch = &watch;
-  const UINT_PTR timer = SetTimer(nullptr, 0, 50, &WatchMenu);
-  RECT r = RowRect(list, 0);
-  SendMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, Point(r));  // returns when the menu has closed
-  SendMessageW(list, WM_RBUTTONUP, 0, Point(r));
-  KillTimer(nullptr, timer);
-  g_watch = nullptr;
-  Pump();
-  return watch.seen;
-}
-
-// Holds a modifier in this thread's key state, as the keyboard would, while
-// messages are sent from this same thread.
+// Holds a key down in this thread's key state while it lives, as the
+// keyboard would for messages sent from this same thread.
 class HeldKey {
 public:
-  explicit HeldKey(int key, bool held = true) : key_(key) {
+  explicit HeldKey(int key) {
     GetKeyboardState(saved_);
     BYTE state[256];
     GetKeyboardState(state);
-    if (held) state[key_] |= 0x80;
+    state[key] |= 0x80;
     SetKeyboardState(state);
   }
   ~HeldKey() { SetKeyboardState(saved_); }
 
 private:
-  int key_;
   BYTE saved_[256] = {};
 };
 
-MenuSeen KeyMenu(HWND list, WPARAM openKey, std::vector<WPARAM> keys, std::function<void(HWND, HMENU)> whileOpen) {
+// Runs open (it returns when the menu has closed) while the watch acts.
+MenuSeen WatchedMenu(std::vector<WPARAM> keys, std::function<void(HWND, HMENU)> whileOpen,
+                     const std::function<void()>& open) {
   MenuWatch watch{std::move(keys), std::move(whileOpen), {}};
   g_watch = &watch;
   const UINT_PTR timer = SetTimer(nullptr, 0, 50, &WatchMenu);
-  if (openKey == VK_F10) {
-    HeldKey shift(VK_SHIFT);
-    SendMessageW(list, WM_SYSKEYDOWN, VK_F10, 0x00440001);  // F10 is a system key
-    SendMessageW(list, WM_SYSKEYUP, VK_F10, 0xC0440001);
-  } else {
-    SendMessageW(list, WM_KEYDOWN, openKey, 0x015D0001);
-    SendMessageW(list, WM_KEYUP, openKey, 0xC15D0001);
-  }
+  open();
   KillTimer(nullptr, timer);
   g_watch = nullptr;
   Pump();
   return watch.seen;
 }
 
+MenuSeen RightClickMenu(HWND list, std::vector<WPARAM> keys, std::function<void(HWND, HMENU)> whileOpen) {
+  return WatchedMenu(std::move(keys), std::move(whileOpen), [&] {
+    RECT r = RowRect(list, 0);
+    SendMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, Point(r));
+    SendMessageW(list, WM_RBUTTONUP, 0, Point(r));
+  });
+}
+
+MenuSeen KeyMenu(HWND list, WPARAM openKey, std::vector<WPARAM> keys, std::function<void(HWND, HMENU)> whileOpen) {
+  return WatchedMenu(std::move(keys), std::move(whileOpen), [&] {
+    std::optional<HeldKey> shift;
+    if (openKey == VK_F10) shift.emplace(VK_SHIFT);
+    const UINT down = openKey == VK_F10 ? WM_SYSKEYDOWN : WM_KEYDOWN;  // F10 is a system key
+    SendMessageW(list, down, openKey, 1);
+    SendMessageW(list, down + 1, openKey, 0xC0000001);
+  });
+}
+
 void PressKey(HWND list, WPARAM key, bool ctrl) {
-  HeldKey control(VK_CONTROL, ctrl);
+  std::optional<HeldKey> control;
+  if (ctrl) control.emplace(VK_CONTROL);
   const UINT scan = MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC);
   SendMessageW(list, WM_KEYDOWN, key, 1 | (scan << 16));
   SendMessageW(list, WM_KEYUP, key, 0xC0000001 | (scan << 16));
