@@ -82,7 +82,7 @@ void CZTFileUploadCtrl::OpenCurrentFile() {
   // The page may have removed the entry while the fetch ran.
   if (!StillListed(model_, entry, url)) entry = nullptr;
 
-  CZTFileDownloadConfirm question;
+  CZTFileDownloadConfirm question(name, copy, url, saved_.port);
   const INT_PTR answer = question.Run(ControlWindow());
   if (answer == IDOK && view::RunsCodeWhenOpened(copy)) {
     // The server's bytes under the page's name would run as a program: the

@@ -90,6 +90,8 @@ bool CZTFileUploadCtrl::OnWindowCreated(HWND) {
 // window's default handling.
 bool CZTFileUploadCtrl::OnWindowMessage(HWND, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
   if (msg == WM_NOTIFY && view_) return view_->HandleNotify(*reinterpret_cast<const NMHDR*>(lp), result);
+  // Forwarded by the host's window: high contrast switched, or its colours.
+  if ((msg == WM_SYSCOLORCHANGE || msg == WM_SETTINGCHANGE) && view_) view_->SystemLookChanged();
   if (msg != WM_COMMAND || LOWORD(wp) != view::command::RebuildView) return false;
   RebuildView();
   *result = 0;

@@ -26,6 +26,8 @@ constexpr unsigned kFetchName = 32790;
 constexpr unsigned kFetchReceived = 32791;
 constexpr unsigned kFetchRate = 32792;
 constexpr unsigned kFetchCancel = 32793;
+constexpr unsigned kQuestionEntry = 32800;
+constexpr unsigned kBytes = 32801;
 
 std::u16string Decimal(std::int32_t n) { return Format(u"%d", {n}); }
 std::u16string Kb(std::uint64_t bytes) { return Format(u"%I64u", {static_cast<unsigned long long>(bytes >> 10)}); }
@@ -78,5 +80,13 @@ std::u16string FetchKilobytes(std::uint64_t received, std::uint64_t total) {
 }
 std::u16string FetchRate(std::uint32_t bytesPerMs) { return FormatText(kFetchRate, {bytesPerMs}); }
 std::u16string FetchCancel() { return FormatText(kFetchCancel); }
+
+std::u16string QuestionEntry(const std::u16string& name, std::uint64_t bytes, const std::u16string& server) {
+  // A small file would read "0 KB", as if nothing had arrived.
+  const std::u16string size = bytes < 1024
+      ? FormatText(kBytes, {Format(u"%I64u", {static_cast<unsigned long long>(bytes)})})
+      : FormatText(kFetchReceived, {Kb(bytes)});
+  return FormatText(kQuestionEntry, {name, size, server});
+}
 
 }  // namespace zt::progress_text

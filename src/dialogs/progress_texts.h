@@ -35,4 +35,8 @@ std::u16string FetchKilobytes(std::uint64_t received, std::uint64_t total);
 std::u16string FetchRate(std::uint32_t bytesPerMs);                         // "받는 속도 : r KB/s"
 std::u16string FetchCancel();                                               // "취소"
 
+// The open/save question's account of the fetched file: its name, its size
+// (bytes below a kilobyte, else kilobytes) and the server it came from.
+std::u16string QuestionEntry(const std::u16string& name, std::uint64_t bytes, const std::u16string& server);
+
 }  // namespace zt::progress_text

@@ -65,6 +65,7 @@
 #define IDC_CONFIRM_OPEN 32785
 #define IDC_CONFIRM_TEXT 32786
 #define IDS_DOWNLOAD_CONFIRM 32787
+#define IDC_CONFIRM_ENTRY 32800
 
 // The window of a long download: file name, amount, rate, bar and Cancel.
 #define IDD_DOWNLOAD_PROGRESS 237

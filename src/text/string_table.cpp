@@ -80,6 +80,9 @@ constexpr Entry kTable[] = {
     {32791, u"%s KB"},
     {32792, u"받는 속도 : %d KB/s"},
     {32793, u"취소"},
+    // What the open/save question asks about, as a browser's download prompt names it
+    {32800, u"파일 이름 : %s\n크기 : %s\n보낸 서버 : %s"},
+    {32801, u"%s 바이트"},
 };
 
 }  // namespace

@@ -3,7 +3,10 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include <algorithm>
+
 #include "platform/dpi.h"
+#include "platform/high_contrast.h"
 #include "platform/module_state.h"
 #include "platform/wide_text.h"
 #include "text/string_table.h"
@@ -143,9 +146,7 @@ void CZTFileUploadListCtrl::SetUpWindow(bool report) {
 
 void CZTFileUploadListCtrl::Fill(const ViewSettings& settings, int width) {
   SendMessageW(window_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, ExtendedStyle(settings));
-  SendMessageW(window_, LVM_SETBKCOLOR, 0, settings.BgColor);
-  SendMessageW(window_, LVM_SETTEXTBKCOLOR, 0, settings.BgColor);
-  SendMessageW(window_, LVM_SETTEXTCOLOR, 0, settings.FgColor);
+  ApplyColours(settings);
   InvalidateRect(window_, nullptr, TRUE);
 
   icons_.AttachTo(window_);
@@ -178,6 +179,23 @@ void CZTFileUploadListCtrl::Fill(const ViewSettings& settings, int width) {
   SendMessageW(window_, WM_SETREDRAW, FALSE, 0);
   for (const auto& entry : model.Files()) InsertEntryRow(*entry);
   SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
+}
+
+void CZTFileUploadListCtrl::ApplyColours(const ViewSettings& settings) {
+  // The page's colours, unless the person chose high contrast: then the
+  // system's window colours, as every other list shows them.
+  const bool system = win::HighContrast();
+  const COLORREF back = system ? GetSysColor(COLOR_WINDOW) : static_cast<COLORREF>(settings.BgColor);
+  const COLORREF text = system ? GetSysColor(COLOR_WINDOWTEXT) : static_cast<COLORREF>(settings.FgColor);
+  SendMessageW(window_, LVM_SETBKCOLOR, 0, back);
+  SendMessageW(window_, LVM_SETTEXTBKCOLOR, 0, back);
+  SendMessageW(window_, LVM_SETTEXTCOLOR, 0, text);
+}
+
+void CZTFileUploadListCtrl::SystemLookChanged() {
+  if (!window_ || Orphaned()) return;
+  ApplyColours(owner_->Settings());
+  RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void CZTFileUploadListCtrl::ReapplySort(const ViewSettings& settings) {
@@ -324,6 +342,7 @@ LRESULT CALLBACK CZTFileUploadListCtrl::WindowProc(HWND window, UINT msg, WPARAM
 
 LRESULT CZTFileUploadListCtrl::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
   HWND window = window_;
+  if (LRESULT keyResult = 0; OnKeyboard(msg, wp, lp, &keyResult)) return keyResult;
   switch (msg) {
     case kRedrawHeldRows:
       if (redrawHeld_) {
@@ -386,6 +405,76 @@ void CZTFileUploadListCtrl::ShowContextMenu(POINT clientPoint) {
   POINT screen = clientPoint;
   ClientToScreen(window_, &screen);
   TrackPopupMenu(popup, TPM_RIGHTBUTTON, screen.x, screen.y, 0, window_, nullptr);
+}
+
+bool CZTFileUploadListCtrl::OnKeyboard(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
+  *result = 0;
+  switch (msg) {
+    case WM_CONTEXTMENU:
+      // Shift+F10 (and the menu key where the system makes this of it)
+      // arrive with no point: the menu opens at the focused row, not at
+      // wherever the mouse happens to rest.
+      if (lp != -1) return false;
+      ShowContextMenu(FocusedRowPoint());
+      return true;
+    case WM_KEYUP:
+      // The menu key, on its release as the system acts on it; kept from the
+      // default handling so that no second menu follows.
+      if (wp != VK_APPS) return false;
+      ShowContextMenu(FocusedRowPoint());
+      return true;
+    case WM_GETDLGCODE: {
+      // Inside a dialog the list, not the default button, takes Enter.
+      const MSG* key = reinterpret_cast<const MSG*>(lp);
+      *result = CallListProc(window_, msg, wp, lp);
+      if (key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN) *result |= DLGC_WANTMESSAGE;
+      return true;
+    }
+    case WM_KEYDOWN:
+      break;
+    default:
+      return false;
+  }
+  switch (wp) {
+    case VK_APPS:
+      return true;  // acted on at its release
+    case VK_INSERT:
+      // The menu's "파일열기": the same dialog, the same error box.
+      OnCommand(command::OpenFile);
+      return true;
+    case VK_RETURN:
+      // A double click on the selected row; without one nothing is opened.
+      if (FirstSelectedRow() >= 0) OnDoubleClick();
+      return true;
+    case 'A':
+      if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_MENU) < 0) return false;
+      {
+        LVITEMW item{};
+        item.stateMask = LVIS_SELECTED;
+        item.state = LVIS_SELECTED;
+        SendMessageW(window_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+      }
+      return true;
+    default:
+      return false;
+  }
+}
+
+POINT CZTFileUploadListCtrl::FocusedRowPoint() const {
+  POINT point{0, 0};
+  int row = static_cast<int>(SendMessageW(window_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+  if (row < 0) row = FirstSelectedRow();
+  if (row < 0) return point;
+  SendMessageW(window_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+  RECT label{};
+  label.left = LVIR_LABEL;
+  if (!SendMessageW(window_, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&label))) return point;
+  // Just below the row's text, as Explorer places it; inside the window.
+  RECT client{};
+  GetClientRect(window_, &client);
+  point.x = std::clamp<LONG>(label.left, client.left, std::max(client.left, client.right - 1));
+  point.y = std::clamp<LONG>(label.bottom, client.top, std::max(client.top, client.bottom - 1));
+  return point;
 }
 
 void CZTFileUploadListCtrl::OnCommand(unsigned id) {

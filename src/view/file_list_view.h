@@ -57,6 +57,10 @@ public:
   // an index outside 0 .. GetSelectedCount()-1.
   std::u16string GetSelectedFileName(int index) const;
 
+  // The system's colours or its high-contrast setting changed: the list
+  // takes the colours that now apply and everything is drawn again at once.
+  void SystemLookChanged();
+
   // A notification the list sent its parent; true when handled, with the
   // result in *result.
   bool HandleNotify(const NMHDR& header, LRESULT* result);
@@ -79,12 +83,17 @@ private:
   void SetUpWindow(bool report);
   void Fill(const ViewSettings& settings, int width);
   void ReapplySort(const ViewSettings& settings);
+  void ApplyColours(const ViewSettings& settings);
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT CallListProc(HWND window, UINT msg, WPARAM wp, LPARAM lp);
   void Unsubclass(HWND window);
   LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
   void ShowContextMenu(POINT clientPoint);
+  // The keyboard alone: the menu key and Shift+F10, Insert, Enter, Ctrl+A.
+  // True when the key was the view's, with the message's result in *result.
+  bool OnKeyboard(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result);
+  POINT FocusedRowPoint() const;
   void OnCommand(unsigned id);
   void OnEnable(bool enabled);
   void DeleteSelected();

@@ -35,10 +35,25 @@ MenuLook MakeMenuLook(const MenuSettings& settings, int bits_per_pixel, const Sy
   look.selected_check_fill = AdjustColour(highlight, 50, -50);
   look.disabled_fill = AdjustColour(face, 73, 0);
   look.separator = AdjustColour(face, -18, 0);
-  look.text = system.menu_text;
+  look.text = look.selected_text = system.menu_text;
   look.inactive_text = system.shadow;
   look.disabled_image = AdjustColour(face, -27, 0);
   look.image_shadow = AdjustColour(highlight, 50, -66);
+  return look;
+}
+
+MenuLook MakeHighContrastMenuLook(const SystemColours& system) {
+  MenuLook look{};
+  look.band_from = look.band_to = look.body = system.menu;
+  look.band_width = MenuLayout::kBandWidth;
+  look.selection_gradient = false;
+  look.selection_from = look.selection_fill = look.selected_check_fill = system.highlight;
+  look.frame = system.highlight;
+  look.disabled_fill = system.menu;
+  look.separator = look.inactive_text = look.disabled_image = system.grey_text;
+  look.text = system.menu_text;
+  look.selected_text = system.highlight_text;
+  look.image_shadow = system.menu;
   return look;
 }
 

@@ -23,6 +23,10 @@ struct SystemColours {
   Colour highlight;  // COLOR_HIGHLIGHT
   Colour menu_text;  // COLOR_MENUTEXT
   Colour shadow;     // COLOR_BTNSHADOW
+  // Read for high contrast only.
+  Colour menu = 0;            // COLOR_MENU
+  Colour highlight_text = 0;  // COLOR_HIGHLIGHTTEXT
+  Colour grey_text = 0;       // COLOR_GRAYTEXT
 };
 
 struct MenuLook {
@@ -41,6 +45,7 @@ struct MenuLook {
   Colour disabled_fill;   // selection and check box of a disabled item
   Colour separator;       // also the text of a disabled item
   Colour text, inactive_text;
+  Colour selected_text;   // the text of the selected item
   Colour disabled_image;  // silhouette of a disabled item's image
   Colour image_shadow;    // under the raised image of the selected item
 };
@@ -48,5 +53,9 @@ struct MenuLook {
 // Gradients need ShowGradient and more than 8 bits per pixel; without them
 // the band is 22 pixels of face +20 and the body face +75.
 MenuLook MakeMenuLook(const MenuSettings& settings, int bits_per_pixel, const SystemColours& system);
+
+// High contrast: the system's menu colours alone, no tints and no gradients,
+// the selected item in the highlight colours as the system draws it.
+MenuLook MakeHighContrastMenuLook(const SystemColours& system);
 
 }  // namespace zt::view

@@ -109,7 +109,7 @@ void PaintCheckMark(HDC dc, const RECT& rc, COLORREF box_fill, const MenuLook& l
 
 void PaintTexts(HDC dc, const RECT& rc, UINT draw_state, const MenuItem& item, const MenuLook& look,
                 bool keyboard_cues, int dpi) {
-  COLORREF colour = look.text;
+  COLORREF colour = (draw_state & ODS_SELECTED) ? look.selected_text : look.text;
   if (item.IsDisabled())
     colour = look.separator;
   else if (draw_state & ODS_INACTIVE)

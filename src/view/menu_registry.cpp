@@ -56,9 +56,37 @@ std::u16string MenuRegistry::TextOf(UINT command, HMENU submenu) const {
   return it == command_texts_.end() ? std::u16string{} : it->second;
 }
 
+std::vector<ULONG_PTR> MenuRegistry::SetItemData(HMENU popup,
+                                                 std::vector<std::pair<std::uint32_t, std::u16string>> items) {
+  std::vector<std::unique_ptr<ItemData>> records;
+  std::vector<ULONG_PTR> addresses;
+  for (auto& [packed, text] : items) {
+    auto record = std::make_unique<ItemData>();
+    record->packed = packed;
+    record->text.assign(text.begin(), text.end());
+    record->accessible.dwMSAASignature = MSAA_MENU_SIG;
+    record->accessible.cchWText = static_cast<DWORD>(record->text.size());
+    record->accessible.pszWText = record->text.data();
+    addresses.push_back(reinterpret_cast<ULONG_PTR>(record.get()));
+    records.push_back(std::move(record));
+  }
+  // The caller puts the new addresses into the items at once; nothing reads
+  // the old ones in between (one thread).
+  item_data_[popup] = std::move(records);
+  return addresses;
+}
+
+std::optional<std::uint32_t> MenuRegistry::PackedOf(ULONG_PTR data) const {
+  for (const auto& [menu, records] : item_data_)
+    for (const auto& record : records)
+      if (reinterpret_cast<ULONG_PTR>(record.get()) == data) return record->packed;
+  return std::nullopt;
+}
+
 void MenuRegistry::RemoveDeadSubmenus() {
   EraseDead(submenu_images_);
   EraseDead(submenu_texts_);
+  EraseDead(item_data_);
 }
 
 }  // namespace zt::view::menu_xp

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/dpi.h"
+#include "platform/high_contrast.h"
 #include "platform/unique_handle.h"
 #include "platform/wide_text.h"
 #include "view/menu_geometry.h"
@@ -72,7 +73,8 @@ int TextWidth(HDC dc, std::u16string_view text) {
 
 SystemColours CurrentSystemColours() {
   return {GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_HIGHLIGHT), GetSysColor(COLOR_MENUTEXT),
-          GetSysColor(COLOR_BTNSHADOW)};
+          GetSysColor(COLOR_BTNSHADOW), GetSysColor(COLOR_MENU), GetSysColor(COLOR_HIGHLIGHTTEXT),
+          GetSysColor(COLOR_GRAYTEXT)};
 }
 
 }  // namespace
@@ -147,19 +149,28 @@ void PreparePopup(HWND owner, HMENU popup) {
 
   const std::uint32_t item_data = PackItemData(heights.item, widest_accelerator, widest_label);
   const std::uint32_t separator_data = PackItemData(heights.separator, 0, 0);
+  std::vector<std::pair<std::uint32_t, std::u16string>> records;
+  for (const auto& item : items) {
+    if (!item) records.emplace_back(0, std::u16string());
+    else if (item->IsSeparator()) records.emplace_back(separator_data, std::u16string());
+    else records.emplace_back(item_data, item->text);
+  }
+  const std::vector<ULONG_PTR> addresses = registry.SetItemData(popup, std::move(records));
   for (int i = 0; i < count; ++i) {
     if (!items[i]) continue;
     MENUITEMINFOW data{};
     data.cbSize = sizeof data;
     data.fMask = MIIM_DATA;
-    data.dwItemData = items[i]->IsSeparator() ? separator_data : item_data;
+    data.dwItemData = addresses[static_cast<std::size_t>(i)];
     SetMenuItemInfoW(popup, static_cast<UINT>(i), TRUE, &data);
   }
 }
 
 bool MeasureItem(HWND owner, MEASUREITEMSTRUCT* item) {
   if (!item || item->CtlType != ODT_MENU) return false;
-  const MenuItemSize size = MeasuredItemSize(static_cast<std::uint32_t>(item->itemData), win::WindowDpi(owner));
+  const std::optional<std::uint32_t> packed = MenuRegistry::Instance().PackedOf(item->itemData);
+  if (!packed) return false;  // not an item this layer prepared
+  const MenuItemSize size = MeasuredItemSize(*packed, win::WindowDpi(owner));
   item->itemWidth = static_cast<UINT>(size.width);
   item->itemHeight = static_cast<UINT>(size.height);
   return true;
@@ -173,7 +184,9 @@ bool DrawItem(HWND owner, const DRAWITEMSTRUCT* item) {
   const std::optional<MenuItem> described = ReadItem(menu, *position);
   if (!described) return false;
 
-  const MenuLook look = MakeMenuLook(ModuleMenuSettings(), GetDeviceCaps(item->hDC, BITSPIXEL), CurrentSystemColours());
+  const MenuLook look = win::HighContrast()
+      ? MakeHighContrastMenuLook(CurrentSystemColours())
+      : MakeMenuLook(ModuleMenuSettings(), GetDeviceCaps(item->hDC, BITSPIXEL), CurrentSystemColours());
   BOOL cues = FALSE;
   SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cues, 0);
   widgets::CBufferDC buffer(item->hDC, item->rcItem);

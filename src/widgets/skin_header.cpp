@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/dpi.h"
+#include "platform/high_contrast.h"
 #include "platform/module_state.h"
 #include "platform/unique_handle.h"
 #include "widgets/mem_dc.h"
@@ -144,8 +145,13 @@ void CZTSkinHeaderCtrl::Paint() {
   const int dpi = win::WindowDpi(header_);
   const Skin skin(paint.Get(), dpi);
   const int edge = skin.Edge();
+  // High contrast: the system's face, edges and text instead of the skin.
+  const bool system = win::HighContrast();
 
-  for (int x = client.left + edge; x < client.right + edge; ++x) skin.Band(dc.Get(), x, 0);
+  if (system)
+    FillRect(dc.Get(), &client, GetSysColorBrush(COLOR_BTNFACE));
+  else
+    for (int x = client.left + edge; x < client.right + edge; ++x) skin.Band(dc.Get(), x, 0);
 
   LOGFONTW logfont{};
   logfont.lfHeight = win::Scaled(12, dpi);
@@ -164,15 +170,19 @@ void CZTSkinHeaderCtrl::Paint() {
         !SendMessageW(header_, HDM_GETITEMRECT, i, reinterpret_cast<LPARAM>(&r)))
       continue;
 
-    if (item.iOrder == 0) {
+    if (system) {
+      DrawEdge(dc.Get(), &r, EDGE_RAISED, BF_RECT);
+    } else if (item.iOrder == 0) {
       skin.LeftEdge(dc.Get(), r.left, r.top);
     } else {
       // Centred on the boundary, over the previous item's last column.
       skin.Separator(dc.Get(), r.left - edge / 2, r.top);
       for (int x = r.left + edge - edge / 2; x < r.left + edge; ++x) skin.Band(dc.Get(), x, r.top);
     }
-    for (int x = r.left + edge; x < r.right - edge; ++x) skin.Band(dc.Get(), x, 0);
-    skin.RightEdge(dc.Get(), r.right - edge, 0);
+    if (!system) {
+      for (int x = r.left + edge; x < r.right - edge; ++x) skin.Band(dc.Get(), x, 0);
+      skin.RightEdge(dc.Get(), r.right - edge, 0);
+    }
 
     DRAWITEMSTRUCT draw{};
     draw.CtlType = ODT_HEADER;
@@ -189,9 +199,11 @@ void CZTSkinHeaderCtrl::Paint() {
     SendMessageW(header_, HDM_GETITEMW, i, reinterpret_cast<LPARAM>(&item));
     win::SelectGuard select(dc.Get(), font.Get());
     const int mode = SetBkMode(dc.Get(), TRANSPARENT);
+    const COLORREF colour = system ? SetTextColor(dc.Get(), GetSysColor(COLOR_BTNTEXT)) : CLR_INVALID;
     const int inset = win::Scaled(2, dpi);
     RECT text_rect{r.left + inset, r.top + inset, r.right - inset, r.bottom - inset};
     DrawTextW(dc.Get(), text, -1, &text_rect, DT_CENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    if (colour != CLR_INVALID) SetTextColor(dc.Get(), colour);
     SetBkMode(dc.Get(), mode);
   }
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/dpi.h"
+#include "platform/high_contrast.h"
 
 namespace zt {
 
@@ -108,12 +109,16 @@ void CXPButton::DrawItem(const DRAWITEMSTRUCT& item) {
   HDC dc = canvas.Get();
   // What lies outside the rounded corners belongs to the dialog.
   FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+  focus_ = (item.itemState & ODS_FOCUS) != 0;
+  if (win::HighContrast()) {
+    DrawSystemColours(dc, r, item.itemState);
+    return;
+  }
   {
     win::SelectGuard pen(dc, border_.Get());
     const int corner = win::Scaled(kCornerSize, win::WindowDpi(Window()));
     RoundRect(dc, r.left, r.top, r.right, r.bottom, corner, corner);
   }
-  focus_ = (item.itemState & ODS_FOCUS) != 0;
   InflateRect(&r, -GetSystemMetrics(SM_CXEDGE), -GetSystemMetrics(SM_CYEDGE));
   const int height = r.bottom - r.top;
   for (int y = r.top; y < r.bottom && height > 0; ++y) {
@@ -124,7 +129,38 @@ void CXPButton::DrawItem(const DRAWITEMSTRUCT& item) {
   }
   if (hot_) DrawFrame(dc, r, hotPens_);
   else if (focus_) DrawFrame(dc, r, focusPens_);
-  DrawCaption(dc, r, item.itemState);
+  DrawCaption(dc, r, item.itemState, kCaption);
+  DrawFocus(dc, r, item.itemState);
+}
+
+void CXPButton::DrawSystemColours(HDC dc, RECT r, UINT state) {
+  // A plain framed face in the chosen colours; the frame thickens while the
+  // mouse hovers, in place of the warm frame.
+  {
+    win::UniqueHpen outline(CreatePen(PS_SOLID, 1, GetSysColor(hot_ ? COLOR_HIGHLIGHT : COLOR_BTNTEXT)));
+    win::SelectGuard pen(dc, outline.Get());
+    win::SelectGuard brush(dc, GetStockObject(NULL_BRUSH));
+    Rectangle(dc, r.left, r.top, r.right, r.bottom);
+    if (hot_) Rectangle(dc, r.left + 1, r.top + 1, r.right - 1, r.bottom - 1);
+  }
+  InflateRect(&r, -GetSystemMetrics(SM_CXEDGE), -GetSystemMetrics(SM_CYEDGE));
+  DrawCaption(dc, r, state & ~static_cast<UINT>(ODS_DISABLED),
+              GetSysColor((state & ODS_DISABLED) ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
+  DrawFocus(dc, r, state);
+}
+
+void CXPButton::DrawFocus(HDC dc, const RECT& r, UINT state) {
+  // The system's dotted focus rectangle, for a keyboard user: the blue frame
+  // alone gives way to the hover frame under a resting mouse. It follows the
+  // keyboard cues, as standard buttons do.
+  if (!focus_ || (state & ODS_NOFOCUSRECT)) return;
+  RECT focus = r;
+  InflateRect(&focus, -2, -2);
+  const COLORREF oldText = SetTextColor(dc, RGB(0, 0, 0));
+  const COLORREF oldBack = SetBkColor(dc, RGB(255, 255, 255));
+  DrawFocusRect(dc, &focus);
+  SetTextColor(dc, oldText);
+  SetBkColor(dc, oldBack);
 }
 
 void CXPButton::DrawFrame(HDC dc, const RECT& r, const win::UniqueHpen (&pens)[SideCount]) {
@@ -155,7 +191,7 @@ void CXPButton::DrawFrame(HDC dc, const RECT& r, const win::UniqueHpen (&pens)[S
   MoveToEx(dc, previous.x, previous.y, nullptr);
 }
 
-void CXPButton::DrawCaption(HDC dc, const RECT& r, UINT state) {
+void CXPButton::DrawCaption(HDC dc, const RECT& r, UINT state, COLORREF colour) {
   const int length = GetWindowTextLengthW(Window());
   if (length <= 0) return;
   std::wstring caption(static_cast<std::size_t>(length) + 1, L'\0');
@@ -177,7 +213,7 @@ void CXPButton::DrawCaption(HDC dc, const RECT& r, UINT state) {
     DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(caption.c_str()), static_cast<WPARAM>(caption.size()), x,
                y, size.cx, size.cy, DST_TEXT | DSS_DISABLED);
   } else {
-    const COLORREF oldColor = SetTextColor(dc, kCaption);
+    const COLORREF oldColor = SetTextColor(dc, colour);
     TextOutW(dc, x, y, caption.c_str(), static_cast<int>(caption.size()));
     SetTextColor(dc, oldColor);
   }

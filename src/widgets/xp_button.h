@@ -2,7 +2,9 @@
 // CXPButton: a push button drawn by its owner: a rounded outline, a face
 // shaded top to bottom in 64 steps, an inner frame in warm colours while
 // the mouse hovers and in blue while it has the focus, the caption moved
-// one pixel down and right while pressed and embossed while disabled. It
+// one pixel down and right while pressed and embossed while disabled, and
+// the dotted focus rectangle for the keyboard. Under high contrast it is a
+// plain frame in the system's colours. It
 // takes over an existing BUTTON child (Attach); the parent reflects
 // WM_DRAWITEM to it (win::ReflectToChild).
 #include <windows.h>
@@ -33,7 +35,9 @@ private:
   enum Side { Left, Top, Right, Bottom, SideCount };
 
   void DrawFrame(HDC dc, const RECT& r, const win::UniqueHpen (&pens)[SideCount]);
-  void DrawCaption(HDC dc, const RECT& r, UINT state);
+  void DrawCaption(HDC dc, const RECT& r, UINT state, COLORREF colour);
+  void DrawSystemColours(HDC dc, RECT r, UINT state);
+  void DrawFocus(HDC dc, const RECT& r, UINT state);
 
   win::UniqueHpen border_;
   win::UniqueHpen hotPens_[SideCount];

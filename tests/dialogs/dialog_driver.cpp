@@ -1,5 +1,7 @@
 #include "dialog_driver.h"
 
+#include <oleacc.h>
+
 #include <commctrl.h>
 
 namespace zt::test {
@@ -76,6 +78,29 @@ HWND FindFolderBrowser(DWORD timeoutMs) {
       [](HWND window) { return HasChildOfClass(window, L"SysTreeView32"); }, timeoutMs);
 }
 
+std::wstring AccessibleName(HWND window) {
+  // Looked up at run time: the programs sharing this driver need not all link oleacc.
+  static const auto fromWindow = reinterpret_cast<HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**)>(
+      reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"oleacc.dll"), "AccessibleObjectFromWindow")));
+  static const IID kAccessible = {0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+  if (!fromWindow) return L"<no oleacc>";
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the proxy is a COM object
+  std::wstring found = L"<none>";
+  IAccessible* object = nullptr;
+  if (SUCCEEDED(fromWindow(window, OBJID_CLIENT, kAccessible, reinterpret_cast<void**>(&object))) && object) {
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    if (object->get_accName(self, &name) == S_OK && name) found = name;
+    SysFreeString(name);
+    object->Release();
+  }
+  CoUninitialize();
+  return found;
+}
+
 std::vector<std::wstring> StaticTexts(HWND window) {
   std::vector<std::wstring> texts;
   for (HWND child = FindWindowExW(window, nullptr, L"Static", nullptr); child;
@@ -133,6 +158,39 @@ void Click(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK,
 void PressEscape(HWND dialog) {
   PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
   PostMessageW(dialog, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+}
+
+void PressMnemonic(HWND dialog, wchar_t letter) {
+  GUITHREADINFO gui{sizeof gui};
+  GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui);
+  PostMessageW(gui.hwndFocus ? gui.hwndFocus : dialog, WM_SYSCHAR, letter, 0x20000001);  // bit 29: Alt held
+}
+
+namespace {
+WinEventWatch* g_events = nullptr;
+}
+
+WinEventWatch::WinEventWatch() {
+  g_events = this;
+  hook_ = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, &WinEventWatch::Hook, GetCurrentProcessId(), 0,
+                          WINEVENT_OUTOFCONTEXT);
+}
+
+WinEventWatch::~WinEventWatch() {
+  if (hook_) UnhookWinEvent(hook_);
+  g_events = nullptr;
+}
+
+void CALLBACK WinEventWatch::Hook(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
+  if (!g_events || !window) return;
+  g_events->seen_.push_back({event, window, object, child, GetDlgCtrlID(window), TextOf(window)});
+}
+
+std::vector<WinEventWatch::Seen> WinEventWatch::Of(DWORD event, int id) const {
+  std::vector<Seen> found;
+  for (const Seen& s : seen_)
+    if (s.Event == event && (id == -1 || s.Id == id)) found.push_back(s);
+  return found;
 }
 
 void PressCloseBox(HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }

@@ -30,6 +30,9 @@ HWND FindFileDialog(DWORD timeoutMs = 15000);
 void TypeFileName(HWND dialog, const std::wstring& text);
 // The shell's folder browser (the one with a folder tree).
 HWND FindFolderBrowser(DWORD timeoutMs = 15000);
+// A window's name as a screen reader reads it, through the system's
+// accessibility proxy ("<none>" when it has none).
+std::wstring AccessibleName(HWND window);
 // The texts of a window's STATIC children.
 std::vector<std::wstring> StaticTexts(HWND window);
 
@@ -48,8 +51,36 @@ bool ItemEnabled(HWND dialog, int id);
 void Click(HWND dialog, int id);
 // Esc as the keyboard gives it to the dialog.
 void PressEscape(HWND dialog);
+// Alt+letter as the keyboard gives it to the dialog's focused item: the
+// dialog presses the button whose caption underlines that letter.
+void PressMnemonic(HWND dialog, wchar_t letter);
 // The title bar's close box.
 void PressCloseBox(HWND dialog);
+
+// The accessibility events of this process, as a screen reader's hook gets
+// them, while the watch lives. Made on the thread whose messages run (the
+// events arrive through its message loop).
+class WinEventWatch {
+public:
+  struct Seen {
+    DWORD Event = 0;
+    HWND Window = nullptr;
+    LONG Object = 0, Child = 0;
+    int Id = 0;         // the window's control id
+    std::wstring Text;  // its text when the event came
+  };
+  WinEventWatch();
+  ~WinEventWatch();
+  WinEventWatch(const WinEventWatch&) = delete;
+  WinEventWatch& operator=(const WinEventWatch&) = delete;
+  // The events of kind event from windows with control id id (any id: -1).
+  std::vector<Seen> Of(DWORD event, int id = -1) const;
+
+private:
+  static void CALLBACK Hook(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD);
+  HWINEVENTHOOK hook_ = nullptr;
+  std::vector<Seen> seen_;
+};
 
 // Rows of a report list view, each row's column texts.
 std::vector<std::vector<std::wstring>> ListRows(HWND list, int columns);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <set>
@@ -77,12 +78,15 @@ TEST_F(MultiPostDialog, SendsEachLocalFileInItsOwnRequestWithItsState) {
   std::vector<std::vector<std::wstring>> listed, finished;
   std::vector<std::vector<std::wstring>> retried;
   std::wstring server, port, closeCaption, startCaption;
+  std::vector<std::wstring> labels;
+  WinEventWatch events;
   bool retryOffered = true;
   bool startEnabled = true, pauseEnabled = true, closeEnabled = false;
   int overall = -1, fileBar = -1;
   ASSERT_TRUE(Open([&](HWND dialog) {
     if (!dialog) return;
     listed = ListRows(GetDlgItem(dialog, kList), 4);
+    labels = StaticTexts(dialog);
     server = ItemText(dialog, kServer);
     port = ItemText(dialog, kPort);
     Click(dialog, kStart);
@@ -111,6 +115,13 @@ TEST_F(MultiPostDialog, SendsEachLocalFileInItsOwnRequestWithItsState) {
   EXPECT_EQ(listed[0][2], L"68 Kb");
   EXPECT_EQ(listed[1][3], kWaiting);
   EXPECT_EQ(server, L"\uC11C\uBC84 URL : 127.0.0.1/multi/recv.asp");
+  // No label reads out a placeholder before the run starts.
+  EXPECT_EQ(std::count(labels.begin(), labels.end(), L"Static"), 0);
+  // Announced: the rows' new states, the labels, the bars, both ends (the run and the retry).
+  EXPECT_GE(events.Of(EVENT_OBJECT_NAMECHANGE, kList).size(), 5u);
+  EXPECT_FALSE(events.Of(EVENT_OBJECT_VALUECHANGE, kOverallBar).empty());
+  EXPECT_FALSE(events.Of(EVENT_OBJECT_NAMECHANGE, 219).empty()) << "the overall amount";
+  EXPECT_EQ(events.Of(EVENT_SYSTEM_ALERT).size(), 2u);
   EXPECT_EQ(port, L"\uD3EC\uD2B8 \uBC88\uD638 : " + std::to_wstring(receiver.Port()));
   ASSERT_EQ(finished.size(), 3u);
   EXPECT_EQ(finished[0][3], kDone);

@@ -131,6 +131,8 @@ TEST_F(PostDialog, ShowsProgressOnItsPanelAndReturnsTheReply) {
   std::wstring midCount, lastCount, lastTransfer;
   int midBar = -1, lastBar = -1, panelText = 0, panelInk = 0, panelBlue = 0, elapsedElsewhere = -1, elapsedInk = 0;
   std::uint32_t faceTop = 0, faceBottom = 0;
+  std::wstring stopName;
+  WinEventWatch events;
   PostRun run = Post(true, [&](HWND dialog) {
     if (!dialog) return;
     visible = IsWindowVisible(dialog) != FALSE;
@@ -159,6 +161,7 @@ TEST_F(PostDialog, ShowsProgressOnItsPanelAndReturnsTheReply) {
     RECT stop;
     GetWindowRect(GetDlgItem(dialog, kStop), &stop);
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&stop), 2);
+    stopName = AccessibleName(GetDlgItem(dialog, kStop));  // owner drawing hides no name
     if (stop.bottom - 5 < shot.Height) {
       faceTop = shot.At(stop.left + 4, stop.top + 3);
       faceBottom = shot.At(stop.left + 4, stop.bottom - 4);
@@ -187,6 +190,19 @@ TEST_F(PostDialog, ShowsProgressOnItsPanelAndReturnsTheReply) {
   EXPECT_EQ(elapsedElsewhere, 0) << "ink under the bar outside the elapsed time's rows (see post_dialog.bmp)";
   EXPECT_GT(elapsedInk, 20) << "no elapsed time at row 150 or just below the bar (see post_dialog.bmp)";
   EXPECT_NE(faceTop, faceBottom) << "the Stop button's face has no gradient";
+  EXPECT_EQ(stopName, L"Stop");
+  // A screen reader heard the labels change, the bar move with them (not at
+  // each of its steps), and the end of the post.
+  const auto transfer = events.Of(EVENT_OBJECT_NAMECHANGE, kTransferLabel);
+  ASSERT_FALSE(transfer.empty()) << "the transfer label's changes were not announced";
+  EXPECT_EQ(transfer.back().Text, L"2145 KB / 2145 KB");
+  EXPECT_FALSE(events.Of(EVENT_OBJECT_NAMECHANGE, kFileCountLabel).empty());
+  const std::size_t barMoves = events.Of(EVENT_OBJECT_VALUECHANGE, kBar).size();
+  EXPECT_GE(barMoves, 1u);
+  EXPECT_LE(barMoves, transfer.size() + 1);
+  const auto ended = events.Of(EVENT_SYSTEM_ALERT);
+  ASSERT_EQ(ended.size(), 1u);
+  EXPECT_EQ(ended[0].Text, kStatusTitle);
   // The rate limit: 2 145 KB at 1 000 KB/s take at least 2.1 s.
   EXPECT_GE(run.Seconds, 2.0);
   // One request, every byte in place.

@@ -5,6 +5,9 @@
 // picks an item by its mnemonic.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <oleacc.h>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -310,6 +313,16 @@ TEST_F(MenuXpTest, OpenPopupIsDrawnFlatAndAnswersKeys) {
     EXPECT_PIXEL(selected, r.left + 40, r.top + 1, StripeAt(r.left + 40, r.left, r.right, look.disabled_fill, white),
                  "greyed selection gradient");
     EXPECT_PIXEL(selected, r.left + 10, r.top + 10, look.disabled_image, "greyed image silhouette");
+  }
+
+  // A screen reader reads an owner-drawn item's name from the record its data
+  // points to: the convention's signature and the item's own text.
+  for (const auto& [position, text] : {std::pair<UINT, const wchar_t*>{0, L"&Open\tCtrl+O"}, {7, L"&More"}}) {
+    MENUITEMINFOW info{sizeof info, MIIM_DATA};
+    ASSERT_TRUE(GetMenuItemInfoW(menu.Get(), position, TRUE, &info));
+    const auto* accessible = reinterpret_cast<const MSAAMENUINFO*>(info.dwItemData);
+    ASSERT_EQ(accessible->dwMSAASignature, static_cast<DWORD>(MSAA_MENU_SIG));
+    EXPECT_EQ(std::wstring(accessible->pszWText, accessible->cchWText), text);
   }
 
   // Mnemonics of the prepared (owner-drawn) menu, without the menu open.

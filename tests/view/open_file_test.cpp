@@ -24,7 +24,7 @@ const wchar_t kQuestionTitle[] = L"Open Attached File";
 const wchar_t kErrorCaption[] = L"ZTFILEUPLOAD Control";
 // The shell's own box when no program opens a file type ("오류").
 const wchar_t kShellErrorTitle[] = L"\uC624\uB958";
-constexpr int kSaveButton = 32784, kOpenButton = 32785;
+constexpr int kSaveButton = 32784, kOpenButton = 32785, kQuestionEntry = 32800;
 // The window of a long fetch ("파일 받는 중") and its items.
 const wchar_t kFetchTitle[] = L"\uD30C\uC77C \uBC1B\uB294 \uC911";
 constexpr int kFetchName = 1401, kFetchAmount = 1402, kFetchRate = 1403, kFetchCancel = 1405;
@@ -161,11 +161,25 @@ TEST_F(OpenFileTest, AServerFileArrivesWholeThenOpensAsTheEntrysCopyOrMovesWhere
   const std::wstring portless = L"http://127.0.0.1/files/b.bin";
   AddCurrent(portless);
   Put(L"Port", receiver_.Port());
+  // The question names the file, its size and its server, in plain labels a
+  // screen reader reads, and Alt+S answers SAVE.
+  std::vector<std::wstring> asked;
+  std::wstring spoken;
   r = OpenWithPerson([&] {
-    Answer(kSaveButton);
+    HWND question = FindDialog(kQuestionTitle);
+    ASSERT_NE(question, nullptr);
+    asked = StaticTexts(question);
+    spoken = AccessibleName(GetDlgItem(question, kQuestionEntry));
+    PressMnemonic(question, L's');
+    EXPECT_TRUE(WaitGone(question));
     SaveAs(target);
   });
   EXPECT_EQ(r.Hr, S_OK);
+  ASSERT_EQ(asked.size(), 2u);
+  // "파일 이름 : b.bin", "크기 : 4 KB", "보낸 서버 : 127.0.0.1"
+  EXPECT_EQ(asked[0], L"\uD30C\uC77C \uC774\uB984 : b.bin\n\uD06C\uAE30 : 4 KB\n\uBCF4\uB0B8 \uC11C\uBC84 : 127.0.0.1");
+  EXPECT_EQ(asked[1].find(L"\uC0AC\uC6A9\uD558\uAE30"), 0u) << "the warning follows";
+  EXPECT_EQ(spoken, asked[0]) << "a screen reader reads the label as shown";
   EXPECT_TRUE(ReadWholeFile(Narrow(target)) == PatternBytes(5000, 4)) << "the saved file differs";
   EXPECT_EQ(control_.GetText(L"FilePath"), portless);
   EXPECT_TRUE(TemporaryCopies().empty());
@@ -180,10 +194,14 @@ TEST_F(OpenFileTest, AServerFileArrivesWholeThenOpensAsTheEntrysCopyOrMovesWhere
       windowShown = windowShown || FindAnyDialog(kFetchTitle);
       return FindDialog(kQuestionTitle, 0) != nullptr;
     });
+    asked = StaticTexts(FindDialog(kQuestionTitle));
     Answer(IDCANCEL);
     SaveAs(L"");
   });
   EXPECT_EQ(r.Hr, S_OK);
+  ASSERT_FALSE(asked.empty());
+  EXPECT_NE(asked[0].find(L"c.bin\n\uD06C\uAE30 : 300 \uBC14\uC774\uD2B8\n"), std::wstring::npos)
+      << "a file under a kilobyte is counted in bytes, not as 0 KB: " << Narrow(asked[0]);
   EXPECT_FALSE(windowShown);
   EXPECT_EQ(control_.GetText(L"FilePath"), ServerUrl("/files/c.bin"));
   EXPECT_TRUE(TemporaryCopies().empty());

@@ -20,7 +20,7 @@
 namespace zt::test {
 namespace {
 
-constexpr DISPID kAfterAddFile = 3, kAfterAddFiles = 5;
+constexpr DISPID kItemDblClick = 1, kAfterAddFile = 3, kAfterAddFiles = 5;
 const wchar_t kNoSuchFile[] = L"\uD574\uB2F9 \uD30C\uC77C\uC774 \uC874\uC7AC\uD558\uC9C0 \uC54A\uC2B5\uB2C8\uB2E4.";
 const wchar_t kErrorCaption[] = L"ZTFILEUPLOAD Control";
 
@@ -226,6 +226,52 @@ TEST_F(ShellInputTest, TheFolderBrowserAddsAFoldersOwnFilesAndStartsWhereTheLast
   EXPECT_TRUE(startedThere);
   EXPECT_EQ(control_.GetLong(L"FileCount"), 3);
   SetCurrentDirectoryW(before);
+}
+
+TEST_F(ShellInputTest, TheKeyboardAloneAddsFilesOpensTheMenuAtTheFocusedRowSelectsActsAndDeletes) {
+  folder_.MakeFile(L"k1.txt", 3);
+  folder_.MakeFile(L"k2.txt", 4);
+  AddServer(L"/srv/s.doc");
+  Put(L"ListType", 1);
+  // Insert opens the file dialog as "파일열기" does; the person picks two files.
+  WithPerson([&] { PressKey(List(), VK_INSERT); return 0; },
+             [&] { AnswerFileDialog({folder_.Path(), L"\"k1.txt\" \"k2.txt\""}); });
+  EXPECT_EQ(control_.GetLong(L"FileCount"), 3);
+
+  // Down twice: the second row has the focus. Shift+F10 opens the menu just
+  // under that row, wherever the mouse is, and Up, Right, Enter choose
+  // "아이콘보기" in its "보기" popup.
+  SetCursorPos(0, 0);
+  PressKey(List(), VK_DOWN);
+  PressKey(List(), VK_DOWN);
+  const RECT row = RowOnScreen(List(), 1);
+  const MenuSeen seen = KeyMenu(List(), VK_F10, {VK_UP, VK_RIGHT, VK_RETURN});
+  EXPECT_TRUE(seen.opened);
+  EXPECT_GE(seen.at.y, row.top);
+  EXPECT_LE(seen.at.y, row.bottom + 2);
+  EXPECT_GE(seen.at.x, row.left - 2);
+  EXPECT_EQ(ListType(), 0);
+  // The menu key opens it too, once, and Esc leaves it.
+  EXPECT_TRUE(KeyMenu(List(), VK_APPS, {}).opened);
+
+  // Ctrl+A selects every row; End then selects the last alone, the first
+  // entry added (rows are newest first).
+  PressKey(List(), 'A', true);
+  EXPECT_EQ(SelectedRows(List()).size(), 3u);
+  PressKey(List(), VK_END);
+  ASSERT_EQ(SelectedRows(List()), (std::vector<int>{2}));
+  ASSERT_EQ(CellText(List(), 2, 0), L"s.doc");
+  // Enter on it acts as a double click: ItemDblClick with its name (a
+  // server entry: the shell is given nothing to open).
+  const long server = FindFilePos(L"s.doc");
+  Events().clear();
+  PressKey(List(), VK_RETURN);
+  EXPECT_EQ(EventArgs(kItemDblClick), (Texts{L"s.doc"}));
+  EXPECT_EQ(control_.GetLong(L"FilePos"), server);
+  // Delete removes the selected row's entry, and only it.
+  PressDelete(List());
+  EXPECT_EQ(control_.GetLong(L"FileCount"), 2);
+  EXPECT_EQ(FindFilePos(L"s.doc"), -1);
 }
 
 TEST_F(ShellInputTest, DroppedFilesAndFoldersFilesAreAddedInOrderWholeAndOnceThroughTheViewsDropTarget) {

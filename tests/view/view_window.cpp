@@ -1,5 +1,7 @@
 #include "view_window.h"
 
+#include <optional>
+
 namespace zt::test {
 
 namespace {
@@ -33,6 +35,9 @@ void CALLBACK WatchMenu(HWND, UINT, UINT_PTR timer, DWORD) {
   auto menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
   MenuSeen& seen = g_watch->seen;
   seen.opened = true;
+  RECT placed{};
+  GetWindowRect(popup, &placed);
+  seen.at = {placed.left, placed.top};
   seen.folderGreyed = Greyed(menu, 32771);
   seen.deleteGreyed = Greyed(menu, 32773);
   for (unsigned id = 32780; id <= 32783; ++id)
@@ -135,17 +140,67 @@ void PressDelete(HWND list) {
   Pump();
 }
 
-MenuSeen RightClickMenu(HWND list, std::vector<WPARAM> keys, std::function<void(HWND, HMENU)> whileOpen) {
+// Holds a key down in this thread's key state while it lives, as the
+// keyboard would for messages sent from this same thread.
+class HeldKey {
+public:
+  explicit HeldKey(int key) {
+    GetKeyboardState(saved_);
+    BYTE state[256];
+    GetKeyboardState(state);
+    state[key] |= 0x80;
+    SetKeyboardState(state);
+  }
+  ~HeldKey() { SetKeyboardState(saved_); }
+
+private:
+  BYTE saved_[256] = {};
+};
+
+// Runs open (it returns when the menu has closed) while the watch acts.
+MenuSeen WatchedMenu(std::vector<WPARAM> keys, std::function<void(HWND, HMENU)> whileOpen,
+                     const std::function<void()>& open) {
   MenuWatch watch{std::move(keys), std::move(whileOpen), {}};
   g_watch = &watch;
   const UINT_PTR timer = SetTimer(nullptr, 0, 50, &WatchMenu);
-  RECT r = RowRect(list, 0);
-  SendMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, Point(r));  // returns when the menu has closed
-  SendMessageW(list, WM_RBUTTONUP, 0, Point(r));
+  open();
   KillTimer(nullptr, timer);
   g_watch = nullptr;
   Pump();
   return watch.seen;
+}
+
+MenuSeen RightClickMenu(HWND list, std::vector<WPARAM> keys, std::function<void(HWND, HMENU)> whileOpen) {
+  return WatchedMenu(std::move(keys), std::move(whileOpen), [&] {
+    RECT r = RowRect(list, 0);
+    SendMessageW(list, WM_RBUTTONDOWN, MK_RBUTTON, Point(r));
+    SendMessageW(list, WM_RBUTTONUP, 0, Point(r));
+  });
+}
+
+MenuSeen KeyMenu(HWND list, WPARAM openKey, std::vector<WPARAM> keys, std::function<void(HWND, HMENU)> whileOpen) {
+  return WatchedMenu(std::move(keys), std::move(whileOpen), [&] {
+    std::optional<HeldKey> shift;
+    if (openKey == VK_F10) shift.emplace(VK_SHIFT);
+    const UINT down = openKey == VK_F10 ? WM_SYSKEYDOWN : WM_KEYDOWN;  // F10 is a system key
+    SendMessageW(list, down, openKey, 1);
+    SendMessageW(list, down + 1, openKey, 0xC0000001);
+  });
+}
+
+void PressKey(HWND list, WPARAM key, bool ctrl) {
+  std::optional<HeldKey> control;
+  if (ctrl) control.emplace(VK_CONTROL);
+  const UINT scan = MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC);
+  SendMessageW(list, WM_KEYDOWN, key, 1 | (scan << 16));
+  SendMessageW(list, WM_KEYUP, key, 0xC0000001 | (scan << 16));
+  Pump();
+}
+
+RECT RowOnScreen(HWND list, int row) {
+  RECT r = RowRect(list, row);
+  MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  return r;
 }
 
 }  // namespace zt::test

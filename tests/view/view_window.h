@@ -37,11 +37,21 @@ struct MenuSeen {
   bool folderGreyed = false;
   bool deleteGreyed = false;
   std::vector<unsigned> checked;  // view commands with the radio mark
+  POINT at{};                     // the popup's top-left corner, in screen coordinates
 };
 // Right-clicks the list at the first row and, while the menu is open,
 // records it, hands it to whileOpen, and then presses keys in it (none: the
 // menu is dismissed).
 MenuSeen RightClickMenu(HWND list, std::vector<WPARAM> keys,
                         std::function<void(HWND popup, HMENU menu)> whileOpen = {});
+
+// The same menu opened from the keyboard: the menu key (VK_APPS) or, with
+// Shift held, F10, pressed on the list.
+MenuSeen KeyMenu(HWND list, WPARAM openKey, std::vector<WPARAM> keys,
+                 std::function<void(HWND popup, HMENU menu)> whileOpen = {});
+// A key pressed and released on the list, with Ctrl held when ctrl is true.
+void PressKey(HWND list, WPARAM key, bool ctrl = false);
+// Where a row's label is, in screen coordinates.
+RECT RowOnScreen(HWND list, int row);
 
 }  // namespace zt::test

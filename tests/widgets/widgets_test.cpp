@@ -62,11 +62,12 @@ struct Shot {
     ReleaseDC(window, dc);
   }
   COLORREF At(int x, int y) const { return P[static_cast<std::size_t>(y) * W + x]; }
-  // Bounding box of pixels darker than 80 in every channel.
-  RECT Ink(int threshold = 80) const {
+  // Bounding box of pixels darker than 80 in every channel, inset pixels in
+  // from every side.
+  RECT Ink(int threshold = 80, int inset = 0) const {
     RECT box{W, H, -1, -1};
-    for (int y = 0; y < H; ++y)
-      for (int x = 0; x < W; ++x) {
+    for (int y = inset; y < H - inset; ++y)
+      for (int x = inset; x < W - inset; ++x) {
         COLORREF c = At(x, y);
         if (GetRValue(c) < threshold && GetGValue(c) < threshold && GetBValue(c) < threshold) {
           box.left = std::min<LONG>(box.left, x);
@@ -121,7 +122,9 @@ TEST_F(Widgets, ButtonShowsHoverFocusPressedAndDisabledLooks) {
   EXPECT_NE(plain.At(50, 4), plain.At(50, 25));           // the face is shaded top to bottom
   EXPECT_GT(GetBValue(plain.At(50, 25)), GetRValue(plain.At(50, 25)));
   const COLORREF faceAtFrame = plain.At(edge, midY);
-  const RECT caption = plain.Ink();
+  // The caption, inside where a focus rectangle would run.
+  const int inside = edge + 3;
+  const RECT caption = plain.Ink(80, inside);
   ASSERT_GE(caption.right, caption.left) << "no caption drawn";
 
   // The mouse comes to rest over the button.
@@ -152,6 +155,8 @@ TEST_F(Widgets, ButtonShowsHoverFocusPressedAndDisabledLooks) {
   // The focus gives the blue frame. Other programs' windows coming up on the
   // same display may take the focus away: the picture counts only when the
   // button held the focus before and after it was taken.
+  // The person came by the keyboard: focus cues are on, as Tab turns them on.
+  SendMessageW(parent, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
   Shot focused(button);
   for (int attempt = 0; attempt < 20; ++attempt) {
     SetForegroundWindow(parent);
@@ -164,11 +169,17 @@ TEST_F(Widgets, ButtonShowsHoverFocusPressedAndDisabledLooks) {
   ASSERT_EQ(GetFocus(), button) << "the button never kept the focus";
   EXPECT_EQ(focused.At(edge, midY), RGB(206, 231, 255));
   EXPECT_EQ(focused.At(100 - edge - 1, midY), RGB(105, 130, 238));
+  // ...and the dotted focus rectangle inside it, every other pixel.
+  const int dotted = edge + 2;
+  EXPECT_TRUE(focused.At(dotted, midY) != plain.At(dotted, midY) ||
+              focused.At(dotted, midY + 1) != plain.At(dotted, midY + 1))
+      << "no focus rectangle";
+  EXPECT_EQ(focused.At(dotted + 2, midY), plain.At(dotted + 2, midY)) << "the face inside stays";
 
   // Pressed: the caption moves one pixel right and down.
   SendMessageW(button, BM_SETSTATE, TRUE, 0);
   Pump(200);
-  const RECT pressed = Shot(button).Ink();
+  const RECT pressed = Shot(button).Ink(80, inside);
   EXPECT_EQ(pressed.left, caption.left + 1);
   EXPECT_EQ(pressed.top, caption.top + 1);
   SendMessageW(button, BM_SETSTATE, FALSE, 0);
@@ -177,9 +188,9 @@ TEST_F(Widgets, ButtonShowsHoverFocusPressedAndDisabledLooks) {
   EnableWindow(button, FALSE);
   Pump(200);
   Shot disabled(button);
-  const RECT none = disabled.Ink(40);
+  const RECT none = disabled.Ink(40, inside);
   EXPECT_LT(none.right, none.left) << "a disabled caption is drawn in black";
-  const RECT grey = disabled.Ink(200);
+  const RECT grey = disabled.Ink(200, inside);
   EXPECT_GE(grey.right, grey.left) << "no embossed caption";
 }
 

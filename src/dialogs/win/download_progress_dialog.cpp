@@ -6,6 +6,7 @@
 
 #include "dialogs/progress_meter.h"
 #include "dialogs/progress_texts.h"
+#include "dialogs/win/announce.h"
 #include "platform/module_state.h"
 #include "platform/wide_text.h"
 #include "resource.h"
@@ -68,11 +69,20 @@ void CZTDownloadProgressDlg::Refresh() {
   }
   const std::uint64_t received = download_.Progress.Received;
   const std::uint64_t total = download_.Progress.Total;
-  SetWindowTextW(Item(IDC_FETCH_AMOUNT), AsWide(progress_text::FetchKilobytes(received, total)));
-  SetWindowTextW(Item(IDC_FETCH_RATE),
-                 AsWide(progress_text::FetchRate(RateOf(received, GetTickCount64() - startMs_))));
+  // Only what changed is shown again and read out.
+  auto show = [this](int id, const std::u16string& text) {
+    wchar_t shown[128] = {};
+    GetWindowTextW(Item(id), shown, 128);
+    if (FromWide(shown) == text) return;
+    SetWindowTextW(Item(id), AsWide(text));
+    announce::TextChanged(Item(id));
+  };
+  show(IDC_FETCH_AMOUNT, progress_text::FetchKilobytes(received, total));
+  show(IDC_FETCH_RATE, progress_text::FetchRate(RateOf(received, GetTickCount64() - startMs_)));
   // Without a declared length the bar cannot tell a share: it stays empty.
-  SendDlgItemMessageW(Window(), IDC_FETCH_BAR, PBM_SETPOS, static_cast<WPARAM>(PercentOf(received, total)), 0);
+  const WPARAM percent = static_cast<WPARAM>(PercentOf(received, total));
+  if (SendDlgItemMessageW(Window(), IDC_FETCH_BAR, PBM_SETPOS, percent, 0) != static_cast<LRESULT>(percent))
+    announce::ValueChanged(Item(IDC_FETCH_BAR));
 }
 
 void CZTDownloadProgressDlg::CancelFetch() {

@@ -9,6 +9,7 @@
 
 #include "dialogs/progress_texts.h"
 #include "dialogs/retry_policy.h"
+#include "dialogs/win/announce.h"
 #include "platform/module_state.h"
 #include "platform/quiet_change.h"
 #include "platform/wide_text.h"
@@ -328,6 +329,7 @@ void CZTMultiFileUploadStatusDlg::EnterDone() {
   EnableWindow(Item(IDC_MULTI_PAUSE), FALSE);
   EnableWindow(Item(IDC_MULTI_CANCEL), TRUE);
   SetDlgItemTextW(Window(), IDC_MULTI_CANCEL, L"Close");
+  announce::Ended(Window());
 }
 
 void CZTMultiFileUploadStatusDlg::Retry() {
@@ -353,7 +355,10 @@ void CZTMultiFileUploadStatusDlg::Retry() {
 void CZTMultiFileUploadStatusDlg::ShowRowState(int job) {
   const UploadQueue::Job& changed = queue_->Jobs()[static_cast<std::size_t>(job)];
   const std::u16string text = progress_text::RowState(static_cast<int>(changed.State));
-  for (int row : queue_->RowsLike(job)) SetCell(Item(IDC_MULTI_LIST), row, 3, text);
+  for (int row : queue_->RowsLike(job)) {
+    SetCell(Item(IDC_MULTI_LIST), row, 3, text);
+    announce::RowChanged(Item(IDC_MULTI_LIST), row);
+  }
 }
 
 void CZTMultiFileUploadStatusDlg::PauseOrResume() {
@@ -443,6 +448,7 @@ void CZTMultiFileUploadStatusDlg::ShowText(int id, const std::u16string& text) {
   if (!added && shown->second == text) return;
   shown->second = text;
   SetDlgItemTextW(Window(), id, AsWide(text));
+  announce::TextChanged(Item(id));
 }
 
 void CZTMultiFileUploadStatusDlg::ShowBar(int id, int percent) {
@@ -450,6 +456,7 @@ void CZTMultiFileUploadStatusDlg::ShowBar(int id, int percent) {
   if (!added && shown->second == percent) return;
   shown->second = percent;
   win::SendQuietly(Item(id), PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+  announce::ValueChanged(Item(id));
 }
 
 CZTMultiFileUploadStatusDlg::Slot* CZTMultiFileUploadStatusDlg::SlotOf(WPARAM index) {

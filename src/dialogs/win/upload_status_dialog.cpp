@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "dialogs/progress_texts.h"
+#include "dialogs/win/announce.h"
 #include "platform/dpi.h"
+#include "platform/high_contrast.h"
 #include "platform/module_state.h"
 #include "platform/wide_text.h"
 #include "resource.h"
@@ -150,7 +152,10 @@ bool CZTFileUploadStatusDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* 
       }
       return true;
     case WM_UPLOAD_FAILURE:
-      if (!Ended()) owner_.RecordTransferFailure(*reinterpret_cast<const CZTTransException*>(lp));
+      if (!Ended()) {
+        owner_.RecordTransferFailure(*reinterpret_cast<const CZTTransException*>(lp));
+        announce::Ended(Window());
+      }
       return true;
     case WM_UPLOAD_COMPLETE:
       Complete();
@@ -180,6 +185,8 @@ void CZTFileUploadStatusDlg::ShowProgress() {
   const std::uint64_t sent = sent_, total = totalBytes_;
   SendDlgItemMessageW(Window(), IDC_UPLOAD_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(PercentOf(sent, total)), 0);
   if (!refresh.Labels) return;
+  // The bar is told with the labels, twice a second, not at each of its steps.
+  announce::ValueChanged(Item(IDC_UPLOAD_PROGRESS));
   const std::uint64_t now = MonotonicMs();
   if (refresh.Rate) {
     const std::uint64_t activeMs = clock_.Ms(now);
@@ -194,8 +201,10 @@ void CZTFileUploadStatusDlg::ShowProgress() {
 }
 
 void CZTFileUploadStatusDlg::SetLabel(Label label, const std::u16string& text) {
+  if (texts_[label] == text) return;  // an unchanged label is not read out again
   texts_[label] = text;
   SetWindowTextW(labels_[label].Window(), AsWide(text));
+  announce::TextChanged(labels_[label].Window());
 }
 
 void CZTFileUploadStatusDlg::Paint() {
@@ -226,10 +235,18 @@ void CZTFileUploadStatusDlg::Paint() {
   win::UniqueHdc memory(CreateCompatibleDC(paint.Get()));
   win::UniqueHbitmap canvas(CreateCompatibleBitmap(paint.Get(), width, height));
   win::SelectGuard bitmap(memory.Get(), canvas.Get());
-  win::BlitStretched(memory.Get(), 0, 0, width, height, source.Get(), 0, 0, size.bmWidth, size.bmHeight);
+  // High contrast: the system's face and text instead of the picture.
+  const bool system = win::HighContrast();
+  if (system) {
+    const RECT whole{0, 0, width, height};
+    FillRect(memory.Get(), &whole, GetSysColorBrush(COLOR_BTNFACE));
+  } else {
+    win::BlitStretched(memory.Get(), 0, 0, width, height, source.Get(), 0, 0, size.bmWidth, size.bmHeight);
+  }
   {
     win::SelectGuard font(memory.Get(), panelFont_.Get());
     const int oldMode = SetBkMode(memory.Get(), TRANSPARENT);
+    if (system) SetTextColor(memory.Get(), GetSysColor(COLOR_BTNTEXT));
     auto draw = [&](int y, const std::u16string& text) {
       ExtTextOutW(memory.Get(), win::Scaled(kPanelTextX, dpi), y, ETO_CLIPPED, nullptr, AsWide(text),
                   static_cast<UINT>(text.size()), nullptr);
@@ -289,6 +306,8 @@ void CZTFileUploadStatusDlg::Complete() {
   if (CZTTransMgr* manager = owner_.CurrentManager(); manager && manager->StatusCode > 0) {
     owner_.SetResponse(manager->StatusCode, manager->GetResponseText());
   }
+  announce::ValueChanged(Item(IDC_UPLOAD_PROGRESS));
+  announce::Ended(Window());
   // The finished state stays in view for a moment; the window keeps answering meanwhile.
   SetTimer(Window(), kFinishTimer, kFinishDelayMs, nullptr);
 }
