@@ -470,6 +470,7 @@ TEST_F(OpenFileTest, TheHostAnswersWhileAServerTricklesAndSilenceOrAnOversizedRe
   EXPECT_FALSE(asked);
   EXPECT_FALSE(told);
   EXPECT_EQ(control_.GetText(L"ErrorCode"), L"I04001");
+  EXPECT_EQ(control_.GetText(L"ErrorDescription"), L"\uC804\uC1A1\uC774 \uCDE8\uC18C\uB418\uC5C8\uC2B5\uB2C8\uB2E4.");
   EXPECT_EQ(control_.GetText(L"FilePath"), ServerUrl("/files/long.pdf"));
   EXPECT_TRUE(TemporaryCopies().empty());
 
