@@ -7,7 +7,7 @@
 // An entry is "scheme://host[:port]" (http or https; the port defaults to
 // the scheme's), where the host may start with "*." to stand for every name
 // below it (not the name itself). Two entries stand for pages without an
-// origin: "file:" for pages loaded from files, "nopage:" for containers
+// origin: "file:" for pages loaded from this machine's drives, "nopage:" for containers
 // that name no page at all. Entries ignore case and surrounding spaces; an
 // entry that cannot be read allows nothing.
 #include <cstdint>
@@ -29,8 +29,10 @@ struct PageOrigin {
 // The origin of a page's URL; an empty URL is NoPage, a file: URL File. A
 // URL the lock cannot read with certainty (another scheme, a host with
 // characters no server name has, a port out of range) is Unusable, which no
-// entry matches. User information before "@" is not the host; a "\" ends the
-// host as browsers read it.
+// entry matches; so is a web URL whose authority holds user information
+// ("@") or a "\", which readers disagree on, and a file: URL of anything but
+// a local drive ("file:///C:/..."; a server's share or a WebDAV folder is
+// another machine's page).
 PageOrigin OriginOf(std::u16string_view url);
 
 // Whether one allow-list entry admits the page at url.
