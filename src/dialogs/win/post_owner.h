@@ -12,6 +12,7 @@
 
 #include "model/file_model.h"
 #include "platform/unique_handle.h"
+#include "transfer/post_destination.h"
 #include "transfer/trans_error.h"
 #include "transfer/trans_mgr.h"
 #include "transfer/win/post_lane.h"
@@ -39,6 +40,8 @@ public:
   // Host, path, port (80 for 0), user name and password into manager; false,
   // with nothing set, when host or path is empty.
   virtual bool FillDestination(CZTTransMgr& manager) = 0;
+  // The destination and credentials as the control holds them now.
+  virtual PostDestination Destination() const = 0;
 
   virtual const FileModel& Model() const = 0;
   virtual std::u16string Host() const = 0;
@@ -59,9 +62,9 @@ public:
   virtual void ClearError() = 0;
   virtual std::u16string ErrorDescription() const = 0;
 
-  // Posts the message fields alone on this thread; the refusal's code, or
-  // empty once the post has run (its reply is then in ResponseStatusCode).
-  virtual std::u16string_view PostMessages() = 0;
+  // Posts the message fields alone on this thread to to; the refusal's code,
+  // or empty once the post has run (its reply is then in ResponseStatusCode).
+  virtual std::u16string_view PostMessages(const PostDestination& to) = 0;
 };
 
 // The messages a dialog's post sends it from other threads.
