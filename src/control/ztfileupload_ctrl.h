@@ -197,4 +197,8 @@ private:
   com::ComPtr<view::COleListBoxDropTarget> dropTarget_;
 };
 
+// DllInstall's work for a cabinet's .inf: its "sites=..." argument written
+// as the machine's list, unless the machine has a list already.
+HRESULT InstallCabinetSites(const wchar_t* argument);
+
 }  // namespace zt

@@ -150,6 +150,25 @@ bool EntryAllows(std::u16string_view entry, std::u16string_view url) {
   return allowed.Host == page.Host;
 }
 
+std::vector<std::u16string> CabinetEntries(std::u16string_view argument) {
+  constexpr std::u16string_view kPrefix = u"sites=";
+  if (argument.substr(0, kPrefix.size()) != kPrefix) return {};
+  argument.remove_prefix(kPrefix.size());
+  std::vector<std::u16string> entries;
+  while (!argument.empty()) {
+    const std::size_t end = argument.find(u';');
+    const std::u16string_view entry = Trimmed(argument.substr(0, end));
+    PageOrigin origin;
+    // One entry the lock could not read, or a page-less one, spoils the lot:
+    // a cabinet that was made wrong writes nothing rather than half a list.
+    if (!WebOrigin(entry, true, &origin)) return {};
+    entries.emplace_back(entry);
+    if (end == std::u16string_view::npos) break;
+    argument.remove_prefix(end + 1);
+  }
+  return entries;
+}
+
 bool SiteAllowed(bool listed, const std::vector<std::u16string>& entries, std::u16string_view url) {
   if (!listed) return true;
   for (const std::u16string& entry : entries) {

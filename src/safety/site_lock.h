@@ -38,6 +38,12 @@ PageOrigin OriginOf(std::u16string_view url);
 // Whether one allow-list entry admits the page at url.
 bool EntryAllows(std::u16string_view entry, std::u16string_view url);
 
+// The entries a cabinet may add to a machine without a list, from its
+// "sites=entry;entry..." argument: web origins only ("file:" and "nopage:"
+// would admit every local page or every container), each trimmed; empty
+// when the text is not of that form or holds anything else.
+std::vector<std::u16string> CabinetEntries(std::u16string_view argument);
+
 // Whether a page at url may drive the control under the entries listed.
 // listed is false when no allow-list exists: every page may, as before.
 bool SiteAllowed(bool listed, const std::vector<std::u16string>& entries, std::u16string_view url);

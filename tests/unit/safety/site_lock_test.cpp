@@ -73,5 +73,14 @@ TEST(SiteLock, WithoutAListEveryPageMayWithAListOnlyThoseItNames) {
   EXPECT_EQ(OriginOf(u"http://host:65536/").Type, PageOrigin::Kind::Unusable);
 }
 
+// A cabinet brings web origins only, and all of them or nothing.
+TEST(SiteLock, ACabinetBringsWebOriginsOrNothing) {
+  EXPECT_EQ(CabinetEntries(u"sites=https://a.example; http://*.b.example:8080"),
+            (std::vector<std::u16string>{u"https://a.example", u"http://*.b.example:8080"}));
+  for (const char16_t* argument : {u"sites=https://a.example;file:", u"sites=nopage:", u"sites=https://a.example;x",
+                                   u"https://a.example", u"sites=https://u@a.example", u"sites="})
+    EXPECT_TRUE(CabinetEntries(argument).empty()) << Narrow(argument);
+}
+
 }  // namespace
 }  // namespace zt
