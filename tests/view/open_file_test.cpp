@@ -274,7 +274,9 @@ TEST_F(OpenFileTest, AFailedFetchAsksNothingLeavesNothingAndIsToldInABoxAndTheEr
     EXPECT_EQ(shown.substr(0, description.size()), description);
     EXPECT_EQ(control_.GetText(L"FilePath"), url) << "the entry is unchanged";
     EXPECT_TRUE(TemporaryCopies().empty());
-    if (url == twoHosts) EXPECT_EQ(receiver_.Count(), requests) << "fetched from one of two hosts";
+    if (url == twoHosts) {
+      EXPECT_EQ(receiver_.Count(), requests) << "fetched from one of two hosts";
+    }
   }
 }
 
