@@ -35,8 +35,7 @@ TEST(RecordTransferFailure, DescriptionFollowsTheNewCode) {
 TEST(ErrorText, TheCodesLetterChoosesTheText) {
   EXPECT_EQ(ErrorText(u"I04001"), u"전송이 취소되었습니다.");
   EXPECT_EQ(ErrorText(u"E04001"), u"전송 대상 파일을 잠글 수 없습니다. 다른 프로그램이 열고 있습니다.");
-  EXPECT_EQ(ErrorNumber(u"E01008"), 1008);
-  EXPECT_EQ(ErrorNumber(u"X01008"), 0);
+  EXPECT_EQ(ErrorNumber(u"X04001"), 0);
 }
 
 }  // namespace
