@@ -73,22 +73,13 @@ bool CZTFileUploadCtrl::SafeInContainer() {
 
 namespace {
 
-// Whether a machine already has a lock: a policy list, or any value (or a
-// key that cannot be read) where the machine list lives, in either view.
+// Whether a machine already has a lock, in either view: a policy list or a
+// machine list, even an empty one (which admits no page at all) or one that
+// cannot be read.
 bool MachineLocked() {
-  for (const wchar_t* path : {kPolicyAllowedSitesKey, kAllowedSitesKey}) {
-    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
-      com::RegKey key;
-      const LSTATUS opened = com::RegKey::Open(HKEY_LOCAL_MACHINE, path, &key, view);
-      if (opened == ERROR_FILE_NOT_FOUND || opened == ERROR_PATH_NOT_FOUND) continue;
-      if (opened != ERROR_SUCCESS) return true;
-      DWORD values = 0;
-      if (RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
-                           nullptr, nullptr) != ERROR_SUCCESS || values > 0)
-        return true;
-    }
-  }
-  return false;
+  std::vector<std::u16string> entries;
+  return ReadAllowList(HKEY_LOCAL_MACHINE, &entries, kPolicyAllowedSitesKey, kPolicyProductKey) != ListState::Absent ||
+         ReadAllowList(HKEY_LOCAL_MACHINE, &entries) != ListState::Absent;
 }
 
 }  // namespace
