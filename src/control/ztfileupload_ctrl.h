@@ -150,9 +150,6 @@ private:
   bool FillDestination(CZTTransMgr& manager) override { return SetDestination(manager).empty(); }
   PostDestination Destination() const override;
   const FileModel& Model() const override { return model_; }
-  std::u16string Host() const override { return host_; }
-  std::u16string Path() const override { return saved_.url; }
-  std::int32_t Port() const override { return saved_.port; }
   std::int32_t KByteRate() const override { return saved_.kbyte_rate; }
   std::int32_t RetryCount() const override { return saved_.retry_count; }
   std::int32_t ParallelCount() const override { return saved_.parallel_count; }

@@ -44,9 +44,6 @@ public:
   virtual PostDestination Destination() const = 0;
 
   virtual const FileModel& Model() const = 0;
-  virtual std::u16string Host() const = 0;
-  virtual std::u16string Path() const = 0;
-  virtual std::int32_t Port() const = 0;
   virtual std::int32_t KByteRate() const = 0;
   // How many times the multi-file run sends a file again after a failure
   // another try can cure (see retry_policy.h).
