@@ -15,7 +15,7 @@ wixl -a "$arch" -D Version="$version" -D Arch="$arch" -D Module="$(basename "$mo
 # The lock is written only when a list is given; a category only where the
 # system lacks it (or an older ZTFileUpload wrote it and is being replaced).
 # ALLOWEDSITES is secure: it reaches the elevated part of a managed install.
-msibuild "$msi" -q "UPDATE Component SET Condition = 'ALLOWEDSITES' WHERE Component = 'SiteLock'" \
+msibuild "$msi" -q "UPDATE Component SET Condition = 'ALLOWEDSITES' WHERE Component = 'SiteLock' OR Component = 'SiteLock32'" \
   -q "UPDATE Component SET Condition = 'NOT SCRIPTINGCATEGORYFOUND OR SCRIPTINGCATEGORYOURS' WHERE Component = 'ScriptingCategory'" \
   -q "UPDATE Component SET Condition = 'NOT INITIALIZINGCATEGORYFOUND OR INITIALIZINGCATEGORYOURS' WHERE Component = 'InitializingCategory'" \
   -q "UPDATE Property SET Value = 'ALLOWEDSITES;WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED' WHERE Property = 'SecureCustomProperties'" \

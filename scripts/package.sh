@@ -32,12 +32,13 @@ while [ $# -gt 0 ]; do
 done
 [ ${#trees[@]} -gt 0 ] || trees=("$root/${ZT_BUILD_ROOT:-build}/win32" "$root/${ZT_BUILD_ROOT:-build}/win64")
 
-# An entry goes into the .inf between quotes and becomes one registry value:
-# only the forms the site lock reads, and nothing that could end the quotes
-# or the line.
+# The entries go into the .inf between quotes: only the web origins the site
+# lock reads, and nothing that could end the quotes or the line. A cabinet
+# serves web pages: "file:" or "nopage:" would admit every local page or
+# every container on each machine it reaches.
 for site in "${sites[@]}"; do
-  if ! [[ $site =~ ^(https?://(\*\.)?[A-Za-z0-9.-]+(:[0-9]{1,5})?/?|file:|nopage:)$ ]]; then
-    echo "package: '$site' is not an allow-list entry (https://host[:port], http://*.domain[:port], file: or nopage:)" >&2
+  if ! [[ $site =~ ^https?://(\*\.)?[A-Za-z0-9.-]+(:[0-9]{1,5})?/?$ ]]; then
+    echo "package: '$site' is not a cabinet's allow-list entry (https://host[:port] or http://*.domain[:port])" >&2
     exit 2
   fi
 done
@@ -106,23 +107,19 @@ for tree in "${trees[@]}"; do
 
   if [ ${#sites[@]} -gt 0 ]; then
     IFS=. read -r major minor patch <<<"$version"
-    rows="" i=0
-    for site in "${sites[@]}"; do
-      rows+="HKLM,\"Software\\ZTFileUpload\\AllowedSites\",\"cabinet$i\",0,\"$site\""$'\n'
-      i=$((i + 1))
-    done
+    site_list=$(IFS=';'; printf '%s' "${sites[*]}")
     # file-win32-x86 is the documented key for 32-bit browsers; for the
     # 64-bit cabinet the key every browser takes, the page choosing the
     # cabinet by the browser's architecture.
     platform_key=file-win32-x86
     [ "$arch" = x64 ] && platform_key="file"
     python3 - "$packaging/ZTFileUpload.inf.in" "$stage/ZTFileUpload.inf" "$version" "$major,$minor,$patch,0" \
-      "$arch" "$platform_key" "$rows" <<'EOF'
+      "$arch" "$platform_key" "$site_list" <<'EOF'
 import sys
-src, dst, version, commas, arch, key, rows = sys.argv[1:]
+src, dst, version, commas, arch, key, sites = sys.argv[1:]
 text = open(src, encoding="utf-8").read()
 for name, value in (("VERSION", version), ("VERSION_COMMAS", commas), ("ARCH", arch),
-                    ("PLATFORM_KEY", key), ("SITE_LOCK_ROWS", rows.rstrip("\n"))):
+                    ("PLATFORM_KEY", key), ("SITES", sites)):
     text = text.replace("@" + name + "@", value)
 # setupapi and the browser read an .inf as ANSI text with CR LF lines.
 open(dst, "w", encoding="ascii", newline="\r\n").write(text)

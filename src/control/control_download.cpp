@@ -77,8 +77,9 @@ void CZTFileUploadCtrl::OpenCurrentFile() {
   if (copy.empty() && download.LastError == download_error::Cancelled) return RecordError(trans_code::Cancelled);
   if (copy.empty()) return ReportDownloadFailure(download.FailureText());
   // The mark browsers give downloads: wherever the copy goes, the shell and
-  // the programs that open it know it came from the Internet.
-  win::MarkDownloaded(copy, url, FromWide(ContainerPageUrl().c_str()));
+  // the programs that open it know it came from the Internet. Its zone and
+  // HostUrl come from the address the bytes came from, not the entry's text.
+  win::MarkDownloaded(copy, download.FetchedFrom, FromWide(ContainerPageUrl().c_str()));
   // The page may have removed the entry while the fetch ran.
   if (!StillListed(model_, entry, url)) entry = nullptr;
 

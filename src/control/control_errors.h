@@ -21,8 +21,9 @@ inline constexpr std::u16string_view NothingToSend = u"E01009";
 inline constexpr std::u16string_view BuildFailed = u"E01010";
 }  // namespace control_error
 
-// The number an error code stands for: its digits after the first
-// character, read as decimal ("E01006" gives 1006, "" gives 0).
+// The number an error code stands for: its digits after the letter, read as
+// decimal, plus 10000 for an information code ("E01006" gives 1006,
+// "I04001" 14001; "" and other letters give 0).
 std::uint16_t ErrorNumber(std::u16string_view code);
 
 // The text of a code: the string table entry of its number, formatted with

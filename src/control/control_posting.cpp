@@ -62,15 +62,19 @@ void CZTFileUploadCtrl::FillManager(CZTTransMgr& m) {
   responseText_.clear();
 }
 
+PostDestination CZTFileUploadCtrl::Destination() const {
+  PostDestination to;
+  to.Host = host_;
+  to.Path = saved_.url;
+  to.Port = saved_.port;
+  to.Secure = secure_;
+  to.UserName = saved_.user_name;
+  to.Password = saved_.password;
+  return to;
+}
+
 std::u16string_view CZTFileUploadCtrl::SetDestination(CZTTransMgr& m) {
-  if (host_.empty() || saved_.url.empty()) return control_error::NoDestination;
-  m.Host = host_;
-  m.ObjectPath = saved_.url;
-  m.Secure = secure_;
-  m.Port = saved_.port == 0 ? DefaultPort(secure_) : saved_.port;
-  m.UserName = saved_.user_name;
-  m.Password = saved_.password;
-  return {};
+  return ApplyDestination(Destination(), m) ? std::u16string_view() : control_error::NoDestination;
 }
 
 std::u16string_view CZTFileUploadCtrl::RunFilePost() {
@@ -93,13 +97,13 @@ std::u16string_view CZTFileUploadCtrl::RunFilePost() {
   return {};
 }
 
-std::u16string_view CZTFileUploadCtrl::RunMessagePost() {
+std::u16string_view CZTFileUploadCtrl::RunMessagePost(const PostDestination* to) {
   if (Busy()) return control_error::Busy;
   if (model_.Messages().empty()) return control_error::NothingToSend;
   CZTTransMgr& m = StartManager();
   ManagerRelease release(manager_);
   if (!CopyMessages(model_.Messages(), m)) return control_error::BuildFailed;
-  if (std::u16string_view refusal = SetDestination(m); !refusal.empty()) return refusal;
+  if (!ApplyDestination(to ? *to : Destination(), m)) return control_error::NoDestination;
   m.Post(0);  // to its end, callbacks included
   return {};
 }

@@ -66,6 +66,16 @@ struct ControlMembers {
     c.modified_ = true;
   }
 
+  // Where posts go and as whom stays as it is while a post or a fetch runs:
+  // a page changing it then would send the rest of a run elsewhere than the
+  // person was shown. The put fails and leaves E01008.
+  template <void (*Put)(C&, DispatchCall&)>
+  static void PutUnlessBusy(C& c, DispatchCall& call) {
+    if (!c.Busy()) return Put(c, call);
+    c.RecordError(control_error::Busy);
+    c.FailRaised(call, ErrorNumber(control_error::Busy));
+  }
+
   // URL is cut into host, path and port; reading it gives the path back.
   static void PutUrl(C& c, DispatchCall& call) {
     ParsedUrl parsed = ParseUrl(call.TextArg(0), c.saved_.port);
@@ -356,12 +366,12 @@ const DispatchMember<C> ControlMembers::kTable[kControlMemberCount] = {
   {{L"EnableFolderMenu", 2, P, VT_I2, 0, {}}, &CM::GetShort<&ole::SavedProperties::enable_folder_menu>, &CM::PutShort<&ole::SavedProperties::enable_folder_menu>},
   {{L"EnableMenu", 3, P, VT_I2, 0, {}}, &CM::GetShort<&C::enableMenu_>, &CM::PutShort<&C::enableMenu_>},
   {{L"EnableDeleteMenu", 4, P, VT_I2, 0, {}}, &CM::GetShort<&ole::SavedProperties::enable_delete_menu>, &CM::PutShort<&ole::SavedProperties::enable_delete_menu>},
-  {{L"URL", 5, P, VT_BSTR, 0, {}}, &CM::GetText<&ole::SavedProperties::url>, &CM::PutUrl},
+  {{L"URL", 5, P, VT_BSTR, 0, {}}, &CM::GetText<&ole::SavedProperties::url>, &CM::PutUnlessBusy<&CM::PutUrl>},
   {{L"ErrorCode", 6, P, VT_BSTR, 0, {}}, &CM::GetText<&C::errorCode_>, &CM::PutReadOnly},
   {{L"ErrorDescription", 7, P, VT_BSTR, 0, {}}, &CM::GetText<&C::errorDescription_>, &CM::PutReadOnly},
-  {{L"Port", 8, P, VT_I4, 0, {}}, &CM::GetLong<&ole::SavedProperties::port>, &CM::PutLong<&ole::SavedProperties::port>},
-  {{L"UserName", 9, P, VT_BSTR, 0, {}}, &CM::GetText<&ole::SavedProperties::user_name>, &CM::PutText<&ole::SavedProperties::user_name>},
-  {{L"Password", 10, P, VT_BSTR, 0, {}}, &CM::GetText<&ole::SavedProperties::password>, &CM::PutText<&ole::SavedProperties::password>},
+  {{L"Port", 8, P, VT_I4, 0, {}}, &CM::GetLong<&ole::SavedProperties::port>, &CM::PutUnlessBusy<&CM::PutLong<&ole::SavedProperties::port>>},
+  {{L"UserName", 9, P, VT_BSTR, 0, {}}, &CM::GetText<&ole::SavedProperties::user_name>, &CM::PutUnlessBusy<&CM::PutText<&ole::SavedProperties::user_name>>},
+  {{L"Password", 10, P, VT_BSTR, 0, {}}, &CM::GetText<&ole::SavedProperties::password>, &CM::PutUnlessBusy<&CM::PutText<&ole::SavedProperties::password>>},
   {{L"PostMode", 11, P, VT_I2, 0, {}}, &CM::GetShort<&ole::SavedProperties::post_mode>, &CM::PutShort<&ole::SavedProperties::post_mode>},
   {{L"BgColor", 12, P, VT_I4, 0, {}}, &CM::GetLong<&ole::SavedProperties::bg_color>, &CM::PutLong<&ole::SavedProperties::bg_color>},
   {{L"FgColor", 13, P, VT_I4, 0, {}}, &CM::GetLong<&ole::SavedProperties::fg_color>, &CM::PutLong<&ole::SavedProperties::fg_color>},

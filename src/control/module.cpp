@@ -113,6 +113,12 @@ STDAPI DllRegisterServer() {
   return S_OK;
 }
 
+// Called by a cabinet's .inf, whose registry lines cannot depend on what the
+// machine holds. Removal leaves the list, which outlives the control.
+STDAPI DllInstall(BOOL install, LPCWSTR argument) {
+  return install ? zt::InstallCabinetSites(argument) : S_OK;
+}
+
 STDAPI DllUnregisterServer() {
   zt::ComScope com;
   const HRESULT typeLib =

@@ -130,7 +130,9 @@ private:
   // code of the refusal that stopped it before sending, or empty once the
   // post has run; transfer failures land in the error pair instead.
   std::u16string_view RunFilePost();
-  std::u16string_view RunMessagePost();
+  // To the control's destination as it is now, or to to (a window's, taken
+  // when it opened).
+  std::u16string_view RunMessagePost(const PostDestination* to = nullptr);
   CZTTransMgr& StartManager();
   void FillManager(CZTTransMgr& manager);
   std::u16string_view SetDestination(CZTTransMgr& manager);
@@ -146,10 +148,8 @@ private:
   std::unique_ptr<CZTTransMgr> MakeManager(win::PostLane& lane) override;
   void SetSending(bool sending) override { sending_ = sending; }
   bool FillDestination(CZTTransMgr& manager) override { return SetDestination(manager).empty(); }
+  PostDestination Destination() const override;
   const FileModel& Model() const override { return model_; }
-  std::u16string Host() const override { return host_; }
-  std::u16string Path() const override { return saved_.url; }
-  std::int32_t Port() const override { return saved_.port; }
   std::int32_t KByteRate() const override { return saved_.kbyte_rate; }
   std::int32_t RetryCount() const override { return saved_.retry_count; }
   std::int32_t ParallelCount() const override { return saved_.parallel_count; }
@@ -157,7 +157,7 @@ private:
   void SetResponse(std::int32_t status, std::u16string text) override;
   void RecordError(std::u16string_view code) override;
   void RecordTransferFailure(const CZTTransException& failure) override;
-  std::u16string_view PostMessages() override { return RunMessagePost(); }
+  std::u16string_view PostMessages(const PostDestination& to) override { return RunMessagePost(&to); }
 
   FileModel model_;
   WinFileSystem fileSystem_;
@@ -193,5 +193,9 @@ private:
   view::SortRecord sort_;
   com::ComPtr<view::COleListBoxDropTarget> dropTarget_;
 };
+
+// DllInstall's work for a cabinet's .inf: its "sites=..." argument written
+// as the machine's list, unless the machine has a list already.
+HRESULT InstallCabinetSites(const wchar_t* argument);
 
 }  // namespace zt

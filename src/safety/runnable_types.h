@@ -14,6 +14,10 @@ namespace zt {
 // which Windows drops from a name, are dropped first.
 bool RunsCode(std::u16string_view path);
 
+// Whether a file's first bytes (head) are a program's, which the shell may
+// start whatever the name says.
+bool ProgramImage(std::string_view head);
+
 // The extension RunsCode judges ("bat" for "x.BAT. "), empty for none.
 std::u16string_view EffectiveExtension(std::u16string_view path);
 

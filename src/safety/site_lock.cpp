@@ -85,19 +85,37 @@ bool WebOrigin(std::u16string_view url, bool entry, PageOrigin* origin) {
     return false;
   }
   std::u16string_view rest = url.substr(start);
-  const std::size_t end = rest.find_first_of(entry ? u"/" : u"/\\?#");
+  const std::size_t end = rest.find_first_of(entry ? u"/" : u"/?#");
   std::u16string_view authority = rest.substr(0, end);
-  if (entry) {
-    // An entry is an origin and nothing else.
-    if (end != std::u16string_view::npos && end + 1 != rest.size()) return false;
-    if (authority.find(u'@') != std::u16string_view::npos) return false;
-  } else {
-    const std::size_t at = authority.rfind(u'@');
-    if (at != std::u16string_view::npos) authority.remove_prefix(at + 1);
-  }
+  // An entry is an origin and nothing else.
+  if (entry && end != std::u16string_view::npos && end + 1 != rest.size()) return false;
+  // User information or a backslash lets two readers take two hosts from one
+  // text: the lock reads neither.
+  if (authority.find_first_of(u"@\\") != std::u16string_view::npos) return false;
   if (!HostAndPort(authority, origin->Scheme == u"https" ? 443 : 80, entry, origin)) return false;
   origin->Type = PageOrigin::Kind::Web;
   return true;
+}
+
+// "file:" URLs of a local drive: "file:///C:/...", "file://localhost/C:/...",
+// "file:C:\..."; never a host, a share ("file://server/...", "file:////server")
+// or an encoded path, which Windows would fetch from another machine.
+bool LocalDriveFile(std::u16string_view url) {
+  std::u16string_view rest = url.substr(5);
+  if (rest.substr(0, 2) == u"//") {
+    rest.remove_prefix(2);
+    const std::size_t end = rest.find_first_of(u"/\\");
+    if (end == std::u16string_view::npos) return false;
+    const std::u16string_view host = rest.substr(0, end);
+    if (!host.empty() && LowerAscii(host) != u"localhost") return false;
+    rest.remove_prefix(end + 1);
+  } else if (!rest.empty() && (rest.front() == u'/' || rest.front() == u'\\')) {
+    rest.remove_prefix(1);
+  }
+  if (rest.size() < 2) return false;
+  const char16_t drive = Lower(rest[0]);
+  if (drive < u'a' || drive > u'z' || (rest[1] != u':' && rest[1] != u'|')) return false;
+  return rest.size() == 2 || rest[2] == u'/' || rest[2] == u'\\';
 }
 
 }  // namespace
@@ -108,7 +126,7 @@ PageOrigin OriginOf(std::u16string_view url) {
   if (url.empty()) {
     origin.Type = PageOrigin::Kind::NoPage;
   } else if (StartsNoCase(url, u"file:")) {
-    origin.Type = PageOrigin::Kind::File;
+    if (LocalDriveFile(url)) origin.Type = PageOrigin::Kind::File;
   } else if (!WebOrigin(url, false, &origin)) {
     origin = PageOrigin();
   }
@@ -130,6 +148,25 @@ bool EntryAllows(std::u16string_view entry, std::u16string_view url) {
            page.Host.compare(page.Host.size() - suffix.size(), suffix.size(), suffix) == 0;
   }
   return allowed.Host == page.Host;
+}
+
+std::vector<std::u16string> CabinetEntries(std::u16string_view argument) {
+  constexpr std::u16string_view kPrefix = u"sites=";
+  if (argument.substr(0, kPrefix.size()) != kPrefix) return {};
+  argument.remove_prefix(kPrefix.size());
+  std::vector<std::u16string> entries;
+  while (!argument.empty()) {
+    const std::size_t end = argument.find(u';');
+    const std::u16string_view entry = Trimmed(argument.substr(0, end));
+    PageOrigin origin;
+    // One entry the lock could not read, or a page-less one, spoils the lot:
+    // a cabinet that was made wrong writes nothing rather than half a list.
+    if (!WebOrigin(entry, true, &origin)) return {};
+    entries.emplace_back(entry);
+    if (end == std::u16string_view::npos) break;
+    argument.remove_prefix(end + 1);
+  }
+  return entries;
 }
 
 bool SiteAllowed(bool listed, const std::vector<std::u16string>& entries, std::u16string_view url) {

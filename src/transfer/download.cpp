@@ -6,7 +6,12 @@ namespace zt {
 
 namespace {
 
-DownloadOutcome Failed(std::int32_t error, std::int32_t status = 0) { return {error, status}; }
+DownloadOutcome Failed(std::int32_t error, std::int32_t status = 0) {
+  DownloadOutcome outcome;
+  outcome.LastError = error;
+  outcome.HttpStatus = status;
+  return outcome;
+}
 
 DownloadOutcome FailedCall(const CallResult& call) { return Failed(static_cast<std::int32_t>(call.Error)); }
 
@@ -48,7 +53,7 @@ DownloadOutcome Fetch(DownloadExchange& exchange, DownloadTarget& target, const 
   }
   if (declared && received < *declared) return Failed(download_error::ConnectionAborted, status);
   if (CallResult finished = target.Finish(); !finished) return Failed(static_cast<std::int32_t>(finished.Error), status);
-  return {0, status};
+  return Failed(0, status);
 }
 
 }  // namespace
@@ -58,6 +63,7 @@ DownloadOutcome RunDownload(DownloadExchange& exchange, DownloadTarget& target, 
   const std::optional<ServerAddress> address = CutServerUrl(url, controlPort);
   if (!address) return Failed(download_error::BadUrl);
   DownloadOutcome outcome = Fetch(exchange, target, *address, progress);
+  outcome.Address = AddressText(*address);
   // A cancel closes the request under a blocked call, which then fails.
   if (!outcome.Ok() && CancelAsked(progress)) outcome.LastError = download_error::Cancelled;
   exchange.Close();

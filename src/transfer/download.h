@@ -85,6 +85,10 @@ struct DownloadOutcome {
   // download_error's own values.
   std::int32_t LastError = 0;
   std::int32_t HttpStatus = 0;  // the reply's status, once known
+  // The address the request went to (AddressText), once the URL was cut: what
+  // a copy's download mark names, never the page's text, which may read as
+  // another host.
+  std::u16string Address;
   bool Ok() const { return LastError == 0; }
 };
 

@@ -41,6 +41,13 @@ ParsedUrl ParseUrl(std::u16string_view url, std::int32_t currentPort) {
   if (hostStart != 0) {
     std::size_t slash = url.find(u'/', hostStart);
     if (slash == std::u16string_view::npos) return parsed;
+    // User information ("a:@b") or a backslash in the authority makes two
+    // readers see two hosts: the platform may connect to one while a zone or
+    // a person reads the other. Such a URL gives no destination at all.
+    if (url.substr(hostStart, slash - hostStart).find_first_of(u"@\\") != std::u16string_view::npos) {
+      parsed.MarkModified = true;
+      return parsed;
+    }
     parsed.Host = std::u16string(url.substr(hostStart, slash - hostStart));
     parsed.Path = std::u16string(url.substr(slash));
     parsed.Port = schemePort;

@@ -23,7 +23,9 @@ inline std::int32_t DefaultPort(bool secure) { return secure ? 443 : 80; }
 // "https://" 443 and Secure (schemes ignore case; nothing else does); an
 // explicit "host:digits" port wins over both; other schemes empty host and path.
 // A URL too short or without a "/" after its host empties host and path,
-// keeps the port and does not mark the control modified.
+// keeps the port and does not mark the control modified. An authority that
+// holds "@" (user information) or "\\" empties host and path and keeps the
+// port, as another scheme does.
 ParsedUrl ParseUrl(std::u16string_view url, std::int32_t currentPort);
 
 // The path as the request line carries it: control characters (CR and LF
@@ -54,7 +56,8 @@ struct ServerAddress {
 // the URL names; else controlPort (the control's Port) unless that is 0, 80
 // or 443; else the scheme's (80, 443). One port, never a second one after
 // the URL's own.
-// std::nullopt for another scheme, no host, no "/" after the host, a port
+// std::nullopt for another scheme, no host, no "/" after the host, "@" or
+// "\\" before that "/", a port
 // outside 1..65535, or a control character anywhere (it could end the
 // request line).
 std::optional<ServerAddress> CutServerUrl(std::u16string_view url, std::int32_t controlPort);

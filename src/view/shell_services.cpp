@@ -164,12 +164,28 @@ std::u16string ChooseSaveTarget(HWND owner) {
   return FromWide(path.data());
 }
 
+namespace {
+
+// Whether the file's first bytes are a program's. The shell may start one
+// whatever its name (a copy served as "report.xyz"); a file that cannot be
+// read is not judged safe either.
+bool HoldsProgram(const std::u16string& path) {
+  win::UniqueFile file(CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return true;
+  char head[2] = {};
+  DWORD read = 0;
+  if (!ReadFile(file.Get(), head, sizeof head, &read, nullptr)) return true;
+  return ProgramImage(std::string_view(head, read));
+}
+
+}  // namespace
+
 bool RunsCodeWhenOpened(const std::u16string& path) {
   if (RunsCode(path)) return true;
   const std::u16string_view extension = EffectiveExtension(path);
-  if (extension.empty()) return false;
-  const std::u16string dotted = u"." + std::u16string(extension);
-  return AssocIsDangerous(AsWide(dotted)) != FALSE;
+  if (!extension.empty() && AssocIsDangerous(AsWide(u"." + std::u16string(extension)))) return true;
+  return HoldsProgram(path);
 }
 
 bool OpenWithShell(HWND owner, const std::u16string& path) {

@@ -27,8 +27,9 @@ std::u16string ChooseFolder(HWND owner);
 std::u16string ChooseSaveTarget(HWND owner);
 
 // Whether opening path would run code: the platform's judgement of its type
-// (AssocIsDangerous) or our own list (safety/runnable_types.h), which holds
-// where the platform answers no for every type.
+// (AssocIsDangerous), our own list (safety/runnable_types.h), which holds
+// where the platform answers no for every type, or the file's content: a
+// program under any name, or a file that cannot be read to tell.
 bool RunsCodeWhenOpened(const std::u16string& path);
 
 // Opens path with its registered program (the default verb), as a double

@@ -232,18 +232,35 @@ TEST_F(MultiPostDialog, APageEditingTheListMidRunChangesNothingTheRowsShow) {
   const std::wstring other = folder.MakeFile(L"x.bin", 3000);
   receiver.Rule("delay=0.6");  // the first file is still on its way when the page acts
   const long before = receiver.Count();
-  std::atomic<bool> started{false};
+  // The page also points elsewhere: once the window shows (taken, but the
+  // window keeps what it showed) and while files go (refused).
+  const wchar_t elsewhere[] = L"http://127.0.0.1:1/other/recv.asp";
+  std::atomic<bool> shown{false}, moved{false}, started{false};
   bool edited = false;
+  HRESULT moveBeforeStart = E_FAIL, moveWhileSending = S_OK, credentialsWhileSending = S_OK;
+  std::wstring codeWhileSending;
   pageTick = [&] {
+    if (shown && !moved) {
+      moveBeforeStart = control.Put(L"URL", Text(elsewhere)).Hr;
+      moved = true;
+    }
     if (!started || edited) return;
     edited = true;
     control.Call(L"DeleteFile2", {Text(L"b.bin")});
     control.Call(L"AddLocalFile", {Text(other.c_str())});
+    moveWhileSending = control.Put(L"Port", Long(1)).Hr;
+    codeWhileSending = control.GetText(L"ErrorCode");
+    credentialsWhileSending = control.Put(L"UserName", Text(L"intruder")).Hr;
+    control.Put(L"URL", Text(elsewhere));
   };
   const UINT_PTR timer = SetTimer(nullptr, 0, 20, PageTimer);
   std::vector<std::vector<std::wstring>> rows;
+  std::wstring server;
   ASSERT_TRUE(Open([&](HWND dialog) {
     if (!dialog) return;
+    shown = true;
+    WaitUntil([&] { return moved.load(); });
+    server = ItemText(dialog, kServer);
     Click(dialog, kStart);
     started = true;
     WaitUntil([&] { return ItemText(dialog, kCancel) == L"Close"; });
@@ -253,6 +270,11 @@ TEST_F(MultiPostDialog, APageEditingTheListMidRunChangesNothingTheRowsShow) {
   KillTimer(nullptr, timer);
   pageTick = nullptr;
   EXPECT_TRUE(edited);
+  EXPECT_EQ(moveBeforeStart, S_OK);
+  EXPECT_NE(server.find(L"/multi/recv.asp"), std::wstring::npos);
+  EXPECT_TRUE(FAILED(moveWhileSending) && FAILED(credentialsWhileSending)) << "a page moved a running post";
+  EXPECT_EQ(codeWhileSending, L"E01008");
+  EXPECT_EQ(control.GetText(L"UserName"), L"");
   ASSERT_EQ(rows.size(), 3u);
   for (const auto& row : rows) EXPECT_EQ(row[3], kDone) << row[0];
   ASSERT_EQ(receiver.Count(), before + 3);

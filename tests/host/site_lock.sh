@@ -13,8 +13,9 @@ source "$root/scripts/wine-env.sh" "$arch"
 
 machine='HKLM\Software\ZTFileUpload\AllowedSites'
 user='HKCU\Software\ZTFileUpload\AllowedSites'
+policy='HKLM\Software\Policies\ZTFileUpload\AllowedSites'
 reg() { "$ZT_WINE_LOADER" reg "$@" >/dev/null 2>&1; }
-no_lists() { reg delete "$machine" /f; reg delete "$user" /f; }
+no_lists() { reg delete "$machine" /f; reg delete "$user" /f; reg delete "$policy" /f; }
 list() {  # key entries...: the key exists, holding exactly these entries
   local key=$1; shift
   reg delete "$key" /f
@@ -66,7 +67,12 @@ expect allowed "machine list: one value holding entries split at ';'" --page-url
 expect refused "machine list: the split entries and nothing else" --page-url https://evil.example/
 list "$user" "file:" "nopage:"
 expect allowed "user list adds file pages" --page-url "file:///C:/pages/upload.html"
+expect refused "file: is this machine's drives, not a share" --page-url "file://evil.example/share/page.html"
 expect allowed "user list adds containers naming no page" --no-page-url
+list "$policy" "https://policy.example"
+expect allowed "a policy list admits its sites" --page-url https://policy.example/
+expect refused "a policy list is the whole lock: the machine's" --page-url "https://upload.example.com/"
+expect refused "a policy list is the whole lock: the user's" --page-url "file:///C:/pages/upload.html"
 no_lists
 list "$user"
 expect refused "an empty user list allows nothing" --page-url https://upload.example.com/

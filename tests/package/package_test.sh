@@ -47,9 +47,11 @@ pkg=$ZT_ARCH
 "$root/scripts/package.sh" --tree "$tree" --out "$work/dist" --allow-site "$site_a" --allow-site "$site_b" \
   >"$work/package.log" 2>&1 || { cat "$work/package.log"; echo "package_test: packaging failed" >&2; exit 1; }
 check "the packager says loudly that a throwaway authority signed" grep -q "FOR TESTING ONLY" "$work/package.log"
-check "a site that is no allow-list entry stops the packager" \
-  bash -c "'$root/scripts/package.sh' --tree '$tree' --out '$work/bad' --allow-site 'https://a.example\",0,\"x' 2>&1 |
-           grep -q 'is not an allow-list entry' && [ ! -e '$work/bad' ]"
+for bad in 'https://a.example",0,"x' 'file:' 'nopage:'; do
+  check "a site that is no web origin ($bad) stops the packager" \
+    bash -c "'$root/scripts/package.sh' --tree '$tree' --out '$work/bad' --allow-site '$bad' 2>&1 |
+             grep -q 'is not a cabinet' && [ ! -e '$work/bad' ]"
+done
 check "the checksums hold" bash -c "cd '$work/dist' && sha256sum --quiet -c SHA256SUMS"
 msi=$work/dist/ZTFileUpload-$ZT_VERSION-$pkg.msi next_msi=$work/next/ZTFileUpload-$next-$pkg.msi
 cab=$work/dist/ZTFileUpload-$pkg.cab ocx=$work/dist/$pkg/ZTFileUpload.ocx
@@ -87,7 +89,7 @@ check "the module's version resource says $commas ($module_version)" test "$modu
 check "the MSI says $ZT_VERSION ($msi_version)" test "$msi_version" = "$ZT_VERSION"
 check "the .inf says $commas" grep -q "^FileVersion=$commas"$'\r'"$" "$work/cab/ZTFileUpload.inf"
 check "the README's <object> tag names this version" grep -q "ZTFileUpload-$pkg.cab#version=$commas\"" "$root/README.md"
-check "the .inf bakes in the sites" grep -qF "\"cabinet1\",0,\"$site_b\"" "$work/cab/ZTFileUpload.inf"
+check "the .inf bakes in the sites" grep -qF "\"sites=$site_a;$site_b\"" "$work/cab/ZTFileUpload.inf"
 
 # --- What the machine holds -------------------------------------------------
 # The registry under a root as sorted "key|value" lines (Wine's reg export,
@@ -152,7 +154,10 @@ value() {  # key name: a text value ("" the default)
   wine reg query "$1" "${which[@]}" 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'
 }
 lock() { [ "$(value 'HKLM\Software\ZTFileUpload\AllowedSites' installer)" = "$1" ]; }
+# The 32-bit view, which the 32-bit control reads beside the 64-bit one.
+lock32() { [ "$(value 'HKLM\Software\Wow6432Node\ZTFileUpload\AllowedSites' installer)" = "$1" ]; }
 check "the lock's key holds the list" lock "$site_a;$site_b"
+[ "$pkg" != x64 ] || check "the x64 MSI writes the list for the 32-bit control too" lock32 "$site_a;$site_b"
 
 python3 "$root/tools/receiver/receiver.py" --record-dir "$work/rec" --port-file "$work/port" --status 200 --body posted \
   --timeout 300 >"$work/receiver.log" 2>&1 &
@@ -183,6 +188,7 @@ check "an upgrade without ALLOWEDSITES keeps the lock's list" lock "$site_a;$sit
 wine msiexec /i "$(winpath "$next_msi")" /qn REINSTALL=ALL REINSTALLMODE=vomus "ALLOWEDSITES=$site_a" ||
   fail "msiexec /i REINSTALL=ALL exited with $?"
 check "a reinstall with ALLOWEDSITES writes the new list" lock "$site_a"
+[ "$pkg" != x64 ] || check "narrowing through the x64 MSI narrows the 32-bit control's list" lock32 "$site_a"
 check "a page the new list dropped is refused" scripted 4 --page-url http://files.corp.example:8080/
 wine msiexec /x "$(winpath "$next_msi")" /qn || fail "msiexec /x exited with $?"
 listing "$work/removed.txt"
@@ -198,13 +204,25 @@ made_downloaded=0
 [ -d "$downloaded" ] || made_downloaded=1
 mkdir -p "$drive_c/zt-cab"
 cp "$work/cab/"* "$drive_c/zt-cab/"
-wine rundll32 setupapi.dll,InstallHinfSection ZTFileUpload.Install 128 'C:\zt-cab\ZTFileUpload.inf' ||
-  fail "InstallHinfSection exited with $?"
-wineserver -w
+install_cab() {
+  wine rundll32 setupapi.dll,InstallHinfSection ZTFileUpload.Install 128 'C:\zt-cab\ZTFileUpload.inf' ||
+    fail "InstallHinfSection exited with $?"
+  wineserver -w
+}
+# A machine an administrator locked keeps its list as it was: the cabinet
+# adds none of its sites to it.
+wine reg add 'HKLM\Software\ZTFileUpload\AllowedSites' /v installer /t REG_SZ /d https://admin.example /f >/dev/null 2>&1
+install_cab
+check "a cabinet leaves an administrator's list as it was" test "$(wine reg query 'HKLM\Software\ZTFileUpload\AllowedSites' |
+  tr -d '\r' | grep -c REG_SZ)" = 1
+check "a cabinet's site stays outside an administrator's list" scripted 4 --page-url https://upload.example.com/
+wine reg delete 'HKLM\Software\ZTFileUpload\AllowedSites' /f >/dev/null 2>&1
+install_cab
 server=$(value 'HKCR\CLSID\{641FC981-5EE3-4800-8C3C-68920AA6AC4D}\InprocServer32' "")
 check "the .inf registers the control from Downloaded Program Files ($server)" \
   test "$server" = 'C:\windows\Downloaded Program Files\ZTFileUpload.ocx'
-check "the .inf writes the list" test "$(value 'HKLM\Software\ZTFileUpload\AllowedSites' cabinet1)" = "$site_b"
+check "the .inf writes the list where there was none" \
+  test "$(value 'HKLM\Software\ZTFileUpload\AllowedSites' "$site_b")" = "$site_b"
 check "its control serves a listed page" scripted 0 --page-url https://upload.example.com/
 check "its control refuses a page outside the list" scripted 4 --page-url https://evil.example/
 for section in Uninstall RemoveFiles; do

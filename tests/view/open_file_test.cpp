@@ -346,23 +346,34 @@ TEST_F(OpenFileTest, WhatTheServerSendsNeverRunsThoughOtherFilesStillOpen) {
     snprintf(hex, sizeof hex, "%%%02X", c);
     encoded += hex;
   }
-  receiver_.Rule("path=/files/Quarterly%20report.bat&body=" + encoded);
-  const std::wstring url = ServerUrl("/files/Quarterly%20report.bat");
-  AddCurrent(url);
-  std::wstring shown;
-  CallResult r = OpenWithPerson([&] {
-    Answer(kOpenButton);
-    HWND box = FindDialog(kErrorCaption);
-    ASSERT_NE(box, nullptr) << "no box said why the file was not opened";
-    shown = MessageBoxText(box);
-    EXPECT_TRUE(ShowsStopIcon(box));
-    Click(box, IDOK);
-    WaitGone(box);
-  });
-  EXPECT_EQ(r.Hr, S_OK);
-  EXPECT_NE(shown.find(L"Quarterly%20report.bat"), std::wstring::npos) << Narrow(shown);
-  EXPECT_TRUE(TemporaryCopies().empty()) << "the refused copy stayed";
-  EXPECT_EQ(control_.GetText(L"FilePath"), url) << "the entry became the copy";
+  // Likewise a program under a name that says nothing (an unlisted
+  // extension, none at all, or one Windows drops), and types that mount,
+  // connect or import what they hold.
+  const std::string program = "MZ%90%00%03%00";
+  const std::pair<const char*, std::string> refused[] = {
+      {"Quarterly%20report.bat", encoded}, {"report.xyz", program}, {"report.exe.", program},
+      {"summary", program},                {"disk.iso", "x"},       {"remote.rdp", "x"}};
+  CallResult r;
+  for (const auto& [name, body] : refused) {
+    SCOPED_TRACE(name);
+    receiver_.Rule(std::string("path=/files/") + name + "&body=" + body);
+    const std::wstring url = ServerUrl(std::string("/files/") + name);
+    AddCurrent(url);
+    std::wstring shown;
+    r = OpenWithPerson([&] {
+      Answer(kOpenButton);
+      HWND box = FindDialog(kErrorCaption);
+      ASSERT_NE(box, nullptr) << "no box said why the file was not opened";
+      shown = MessageBoxText(box);
+      EXPECT_TRUE(ShowsStopIcon(box));
+      EXPECT_TRUE(TemporaryCopies().empty()) << "the refused copy stayed while the box showed";
+      Click(box, IDOK);
+      WaitGone(box);
+    });
+    EXPECT_EQ(r.Hr, S_OK);
+    EXPECT_NE(shown.find(url.substr(url.rfind(L'/') + 1)), std::wstring::npos) << Narrow(shown);
+    EXPECT_EQ(control_.GetText(L"FilePath"), url) << "the entry became the copy";
+  }
 
   // A document still opens: it becomes the entry's copy and goes to the
   // shell. The copy carries the download mark where the file system holds
@@ -488,6 +499,7 @@ TEST_F(OpenFileTest, TheHostAnswersWhileAServerTricklesAndSilenceOrAnOversizedRe
   EXPECT_FALSE(asked);
   EXPECT_FALSE(told);
   EXPECT_EQ(control_.GetText(L"ErrorCode"), L"I04001");
+  EXPECT_EQ(control_.GetText(L"ErrorDescription"), L"\uC804\uC1A1\uC774 \uCDE8\uC18C\uB418\uC5C8\uC2B5\uB2C8\uB2E4.");
   EXPECT_EQ(control_.GetText(L"FilePath"), ServerUrl("/files/long.pdf"));
   EXPECT_TRUE(TemporaryCopies().empty());
 

@@ -38,7 +38,7 @@ bool Arrived(std::int32_t status) { return status >= 200 && status < 300; }
 }  // namespace
 
 CZTMultiFileUploadStatusDlg::CZTMultiFileUploadStatusDlg(PostOwner& owner)
-    : owner_(owner) {}
+    : owner_(owner), destination_(owner.Destination()) {}
 
 CZTMultiFileUploadStatusDlg::~CZTMultiFileUploadStatusDlg() {
   GiveUp();
@@ -54,8 +54,8 @@ bool CZTMultiFileUploadStatusDlg::OnInitDialog() {
   EnableWindow(Item(IDC_MULTI_PAUSE), FALSE);
   SetWindowTextW(dialog, AsWide(progress_text::Title()));
   SetIcons(com::ModuleInstance(), IDI_ZTFILEUPLOAD);
-  ShowText(IDC_MULTI_SERVER, progress_text::Server(owner_.Host(), owner_.Path()));
-  ShowText(IDC_MULTI_PORT, progress_text::Port(owner_.Port()));
+  ShowText(IDC_MULTI_SERVER, progress_text::Server(destination_.Host, destination_.Path));
+  ShowText(IDC_MULTI_PORT, progress_text::Port(destination_.Port));
   ShowText(IDC_MULTI_FILE_COUNT, progress_text::FileCount(0, 0));
   ShowText(IDC_MULTI_OVERALL_TEXT, progress_text::Kilobytes(0, 0));
   for (int bar : {IDC_MULTI_OVERALL_BAR, IDC_MULTI_FILE_BAR}) {
@@ -179,7 +179,7 @@ void CZTMultiFileUploadStatusDlg::Start() {
     // The message fields go first, on this thread, and must be taken.
     // A post refused before sending keeps its own reason (no destination,
     // another post running); a server that did not take the fields is E04007.
-    const std::u16string_view refusal = owner_.PostMessages();
+    const std::u16string_view refusal = owner_.PostMessages(destination_);
     if (!refusal.empty() || owner_.ResponseStatusCode() != 200) {
       owner_.RecordError(refusal.empty() ? std::u16string_view(kMessageFieldsRefusedCode) : refusal);
       MessageBoxW(Window(), AsWide(owner_.ErrorDescription()), kErrorCaption, MB_OK);
@@ -246,7 +246,7 @@ bool CZTMultiFileUploadStatusDlg::PostJob(Slot& slot) {
   // A file that is no longer where it was listed has nothing to send: it
   // fails here rather than post a manifest row without its data.
   if (!BuildUploadManifest(&one, nullptr, attributeNames_, manager) || manager.SendFiles.empty() ||
-      !owner_.FillDestination(manager)) {
+      !ApplyDestination(destination_, manager)) {
     slot.Manager.reset();
     return false;
   }

@@ -103,6 +103,8 @@ private:
   void ShowBar(int id, int percent);
 
   PostOwner& owner_;
+  // Where every request of the run goes, as the window showed it on opening.
+  const PostDestination destination_;
   std::unique_ptr<UploadQueue> queue_;
   std::vector<CZTFileAttrInfo> attributeNames_;  // the manifest's columns as listed
   std::vector<std::unique_ptr<win::PostLane>> lanes_;  // declared before the slots that use them

@@ -12,6 +12,7 @@
 
 #include "model/file_model.h"
 #include "platform/unique_handle.h"
+#include "transfer/post_destination.h"
 #include "transfer/trans_error.h"
 #include "transfer/trans_mgr.h"
 #include "transfer/win/post_lane.h"
@@ -39,11 +40,10 @@ public:
   // Host, path, port (80 for 0), user name and password into manager; false,
   // with nothing set, when host or path is empty.
   virtual bool FillDestination(CZTTransMgr& manager) = 0;
+  // The destination and credentials as the control holds them now.
+  virtual PostDestination Destination() const = 0;
 
   virtual const FileModel& Model() const = 0;
-  virtual std::u16string Host() const = 0;
-  virtual std::u16string Path() const = 0;
-  virtual std::int32_t Port() const = 0;
   virtual std::int32_t KByteRate() const = 0;
   // How many times the multi-file run sends a file again after a failure
   // another try can cure (see retry_policy.h).
@@ -59,9 +59,9 @@ public:
   virtual void ClearError() = 0;
   virtual std::u16string ErrorDescription() const = 0;
 
-  // Posts the message fields alone on this thread; the refusal's code, or
-  // empty once the post has run (its reply is then in ResponseStatusCode).
-  virtual std::u16string_view PostMessages() = 0;
+  // Posts the message fields alone on this thread to to; the refusal's code,
+  // or empty once the post has run (its reply is then in ResponseStatusCode).
+  virtual std::u16string_view PostMessages(const PostDestination& to) = 0;
 };
 
 // The messages a dialog's post sends it from other threads.

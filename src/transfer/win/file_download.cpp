@@ -104,6 +104,7 @@ std::u16string CZTFileDownload::Download(const std::function<void()>& whileSlow)
   }
   LastError = outcome.LastError;
   HttpStatus = outcome.HttpStatus;
+  FetchedFrom = outcome.Address;
   return outcome.Ok() ? TempFile : std::u16string();
 }
 

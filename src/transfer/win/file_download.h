@@ -40,6 +40,9 @@ public:
   std::int32_t LastError = 0;
   // The reply's status code, once the server answered.
   std::int32_t HttpStatus = 0;
+  // Where the last download's request went ("http://host:port/path"), the
+  // address its copy is marked with; empty when the URL could not be cut.
+  std::u16string FetchedFrom;
   // The temporary file of the last download; empty before and after a failure.
   std::u16string TempFile;
   std::u16string TempDir;

@@ -30,5 +30,13 @@ TEST(RecordTransferFailure, DescriptionFollowsTheNewCode) {
   }
 }
 
+// The letter counts: a cancel (I04001) is never told with the text of the
+// locked-file error that shares its digits.
+TEST(ErrorText, TheCodesLetterChoosesTheText) {
+  EXPECT_EQ(ErrorText(u"I04001"), u"전송이 취소되었습니다.");
+  EXPECT_EQ(ErrorText(u"E04001"), u"전송 대상 파일을 잠글 수 없습니다. 다른 프로그램이 열고 있습니다.");
+  EXPECT_EQ(ErrorNumber(u"X04001"), 0);
+}
+
 }  // namespace
 }  // namespace zt

@@ -118,6 +118,7 @@ TEST(Download, ReadsEveryPieceOfASlowReplyUntilTheServerEndsIt) {
   EXPECT_EQ(fetch.Reads(), static_cast<int>(fetch.Pieces.size()) + 1);
   // The URL's own port, once; host and path keep their case.
   EXPECT_EQ(fetch.Address, u"http://Files.Example:8080/Dir/Report.PDF?v=1");
+  EXPECT_EQ(outcome.Address, fetch.Address) << "the copy would be marked with another address";
   EXPECT_EQ(fetch.Agent, u"Mozilla/4.0 (compatible; MSIE 5.01; Windows NT 5.0)");
   EXPECT_EQ(fetch.Timeout, 30000u);  // thirty seconds
   EXPECT_EQ(fetch.Calls, (std::vector<std::string>{"Open", "OpenUrl", "QueryStatusCode", "Close"}));

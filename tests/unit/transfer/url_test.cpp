@@ -40,6 +40,9 @@ TEST(ParseUrl, SchemesHostsPortsAndPaths) {
       {u"/just/a/path", 21, u"", u"", 21, true},
       // The slash search starts after the scheme, so an empty host is possible.
       {u"http:///path", 5, u"", u"/path", 80, true},
+      // User information or a backslash in the authority: no destination.
+      {u"http://127.0.0.1:@intranet.example/up", 5, u"", u"", 5, true},
+      {u"http://a\\@b/up", 5, u"", u"", 5, true},
   };
   for (const UrlCase& c : cases) {
     ParsedUrl parsed = ParseUrl(c.url, c.portBefore);
@@ -123,6 +126,13 @@ TEST(CutServerUrl, OnePortTheURLsTheControlsOrTheSchemes) {
       {u"http://host/a", 65536, u""},
       {u"http://host/a\r\nHost: evil", 0, u""},
       {u"http://ho\tst/a", 0, u""},
+      // Two hosts in one text: user information, or a backslash, before the
+      // path's "/" (the platform and a zone lookup would each read another).
+      {u"http://127.0.0.1:@intranet.example/files/budget.docm", 0, u""},
+      {u"https://evil:@trusted.example/a", 0, u""},
+      {u"http://evil.example\\@trusted.example/a", 0, u""},
+      {u"http://trusted.example\\evil.example/a", 0, u""},
+      {u"http://host/a@b\\c", 0, u"http://host:80/a@b\\c"},
   };
   for (const Case& c : cases) {
     const std::optional<ServerAddress> address = CutServerUrl(c.url, c.controlPort);
