@@ -10,6 +10,7 @@ packages=(
   xvfb xauth fonts-nanum imagemagick python3 curl time
   msitools wixl gcab osslsigncode openssl
   php-cli php-mbstring phpunit nodejs
+  openjdk-17-jdk-headless junit5 libjetty9-java libservlet-api-java libjakarta-servlet-api-java
 )
 
 sudo_cmd=()
