@@ -9,6 +9,7 @@
 # Then the list view at scale: adding 1,000 and 10,000 files, rebuilding and
 # sorting 10,000 rows, against a bare list view given the same rows. Last,
 # the soak: handles, GDI and USER objects and private bytes over a thousand posts.
+# Last of all, the Java server kit storing one upload of the same size in bounded memory.
 # Usage: scripts/bench.sh [size in MiB, default 1024]
 # Environment: ZT_BUILD_ROOT (default build), ZT_BENCH_ARCH (win32 or win64, default win32).
 set -euo pipefail
@@ -165,3 +166,7 @@ awk '/^soak start/ { for (i = 1; i <= NF; i++) s[$i] = $(i + 1) } /^soak end/ { 
      END { printf "growth over %d posts and %d dialogs: handles %+d, GDI %+d, USER %+d, private %+d KiB (wanted: a small constant)\n",
            e["posts"] - s["posts"], e["dialogs"] - s["dialogs"], e["handles"] - s["handles"], e["gdi"] - s["gdi"],
            e["user"] - s["user"], e["private_kib"] - s["private_kib"] }' "$work/soak.out"
+
+echo
+echo "== the Java server kit: one ${big_mib} MiB upload through its example endpoint (heap capped at 64 MiB) against a bare socket-to-file sink"
+"$root/server/java/bench" "$big_mib"
