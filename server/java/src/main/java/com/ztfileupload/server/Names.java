@@ -8,7 +8,7 @@ import com.ztfileupload.server.UploadException.Reason;
 /** What makes an entry's name acceptable. */
 final class Names {
     private static final Pattern DEVICE = Pattern.compile(
-            "(CON|PRN|AUX|NUL|CONIN\\$|CONOUT\\$|COM[0-9\u00b9\u00b2\u00b3]|LPT[0-9\u00b9\u00b2\u00b3])(\\..*)?",
+            "CON|PRN|AUX|NUL|CONIN\\$|CONOUT\\$|COM[1-9\u00b9\u00b2\u00b3]|LPT[1-9\u00b9\u00b2\u00b3]",
             Pattern.CASE_INSENSITIVE);
 
     private Names() {
@@ -32,15 +32,16 @@ final class Names {
         char last = name.charAt(name.length() - 1);
         if (last == '.' || last == ' ') return true;
         if (name.indexOf(':') >= 0) return true;  // an NTFS stream
-        if (DEVICE.matcher(name.trim()).matches()) return true;
+        // Windows takes "con.txt" and "con .txt" for the device too.
+        String stem = name.split("\\.", -1)[0].replaceAll(" +$", "");
+        if (DEVICE.matcher(stem).matches()) return true;
         for (int i = 0; i < name.length(); i++) {
             char c = name.charAt(i);
             if ((c >= 0x80 && c <= 0x9f)                        // C1 controls
                     || c == 0x061c || c == 0x200e || c == 0x200f  // bidirectional marks
                     || (c >= 0x202a && c <= 0x202e)               // embeddings and overrides
                     || (c >= 0x2066 && c <= 0x2069)               // isolates
-                    || c == 0x2028 || c == 0x2029                 // line and paragraph separators
-                    || c == 0xfeff) {
+                    || c == 0x2028 || c == 0x2029) {              // line and paragraph separators
                 return true;
             }
         }

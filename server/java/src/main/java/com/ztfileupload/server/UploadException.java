@@ -12,7 +12,8 @@ public final class UploadException extends Exception {
     /** Why a request was refused. */
     public enum Reason {
         NOT_MULTIPART("not-multipart", 400, "the request is not readable as multipart/form-data"),
-        TOO_LARGE("too-large", 413, "the request exceeds a limit of this server"),
+        TOO_LARGE("too-large", 413, "the request exceeds a byte limit of this server"),
+        TOO_MANY_PARTS("too-many-parts", 413, "the request exceeds a count limit of this server"),
         INCOMPLETE("incomplete", 400, "the request ended before its end"),
         BAD_ENCODING("bad-encoding", 400, "a text is not valid in the request's encoding"),
         BAD_MANIFEST("bad-manifest", 400, "the file list is malformed"),
@@ -39,7 +40,7 @@ public final class UploadException extends Exception {
             return code;
         }
 
-        /** 400 for a malformed request, 413 for one over a limit, 500 when storing failed here. */
+        /** 400 for a wrong request, 413 for one over a limit, 500 when this server failed. */
         public int status() {
             return status;
         }

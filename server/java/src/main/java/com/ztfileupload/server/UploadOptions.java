@@ -13,12 +13,16 @@ public final class UploadOptions {
     private Charset ansiCharset = Charset.forName("x-windows-949");
     private Path tmpDir = Paths.get(System.getProperty("java.io.tmpdir"));
     private int maxFields = 1_000;
-    private int maxFieldBytes = 1 << 20;
-    private long maxFieldsTotalBytes = 4L << 20;
+    private int maxFieldBytes = 4 << 20;
+    private long maxFieldsTotalBytes = 16L << 20;
     private int maxRows = 10_000;
-    private long maxFileBytes = 2L << 30;
-    private long maxTotalBytes = 4L << 30;
+    private long maxFileBytes = Long.MAX_VALUE;
+    private long maxTotalBytes = Long.MAX_VALUE;
     private boolean allowRiskyNames;
+
+    /** The defaults; each setter changes one. */
+    public UploadOptions() {
+    }
 
     /**
      * The code page of clients whose control does not send UTF-8: {@code cp949}
@@ -38,37 +42,37 @@ public final class UploadOptions {
         return this;
     }
 
-    /** Message fields and the manifest together (1,000). */
+    /** Message fields, the manifest not counted (1,000, as PHP's {@code max_input_vars}). */
     public UploadOptions maxFields(int n) {
         this.maxFields = n;
         return this;
     }
 
-    /** One field's value, the manifest's included (1 MiB). */
+    /** One field's value, the manifest's included (4 MiB). */
     public UploadOptions maxFieldBytes(int n) {
         this.maxFieldBytes = n;
         return this;
     }
 
-    /** All text parts together; they are held in memory (4 MiB). */
+    /** All text parts together; they are held in memory (16 MiB). */
     public UploadOptions maxFieldsTotalBytes(long n) {
         this.maxFieldsTotalBytes = n;
         return this;
     }
 
-    /** Rows of the manifest (10,000). */
+    /** Rows of the manifest, and so files (10,000). */
     public UploadOptions maxRows(int n) {
         this.maxRows = n;
         return this;
     }
 
-    /** One file (2 GiB). */
+    /** One file (no limit: the control sends files of any size). */
     public UploadOptions maxFileBytes(long n) {
         this.maxFileBytes = n;
         return this;
     }
 
-    /** All files of one request together (4 GiB). */
+    /** All files of one request together (no limit). */
     public UploadOptions maxTotalBytes(long n) {
         this.maxTotalBytes = n;
         return this;

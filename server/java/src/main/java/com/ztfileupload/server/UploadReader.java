@@ -48,7 +48,9 @@ public final class UploadReader {
     public static Upload read(InputStream body, String contentType, String acceptLanguage, long contentLength,
                               UploadOptions options) throws UploadException {
         String boundary = boundary(contentType);
-        long most = options.maxTotalBytes() + options.maxFieldsTotalBytes() + 64L * 1024 * 1024;
+        // Files, texts and room for the parts' headers; no more when the files have no limit.
+        long most = options.maxTotalBytes() > Long.MAX_VALUE / 2 ? Long.MAX_VALUE
+                : options.maxTotalBytes() + options.maxFieldsTotalBytes() + (64L << 20);
         if (contentLength > most) {
             throw new UploadException(Reason.TOO_LARGE, "the request announces " + contentLength + " bytes");
         }
@@ -118,7 +120,7 @@ public final class UploadReader {
         private final UploadOptions options;
         private final Map<String, Row> fileRows = new HashMap<>();
         private final List<Path> temporary = new ArrayList<>();
-        private int textParts;
+        private int messageFields;
         private long textBytes;
         private int fileParts;
         private long fileBytes;
@@ -147,9 +149,6 @@ public final class UploadReader {
         }
 
         private void text(MultipartParser parser, String rawName) throws UploadException {
-            if (++textParts > options.maxFields()) {
-                throw new UploadException(Reason.TOO_LARGE, "more than " + options.maxFields() + " fields");
-            }
             java.io.ByteArrayOutputStream value = new java.io.ByteArrayOutputStream();
             parser.data((b, off, len) -> {
                 textBytes += len;
@@ -167,6 +166,9 @@ public final class UploadReader {
                 manifestSeen = true;
                 manifest(decode(value.toByteArray(), "the manifest"));
             } else {
+                if (++messageFields > options.maxFields()) {
+                    throw new UploadException(Reason.TOO_MANY_PARTS, "more than " + options.maxFields() + " fields");
+                }
                 upload.addField(new Field(unescapeName(name), decode(value.toByteArray(), "the value of a field")));
             }
         }
@@ -177,7 +179,7 @@ public final class UploadReader {
             if (!text.endsWith("\n")) throw new UploadException(Reason.BAD_MANIFEST, "the last row has no line end");
             String[] lines = text.substring(0, text.length() - 1).split("\n", -1);
             if (lines.length - 1 > options.maxRows()) {
-                throw new UploadException(Reason.TOO_LARGE, "the manifest has more than " + options.maxRows() + " rows");
+                throw new UploadException(Reason.TOO_MANY_PARTS, "the manifest has more than " + options.maxRows() + " rows");
             }
             String[] header = fields(lines[0], 1);
             if (header.length < 3 || !header[0].equals("Type") || !header[1].equals("FileName") || !header[2].equals("Size")) {
@@ -243,7 +245,7 @@ public final class UploadReader {
                 throw new UploadException(Reason.DUPLICATE_FILE, "two file parts are called " + Names.shown(name));
             }
             if (++fileParts > options.maxRows()) {
-                throw new UploadException(Reason.TOO_LARGE, "more files than rows");
+                throw new UploadException(Reason.TOO_MANY_PARTS, "more files than rows");
             }
             if (row.size() > options.maxFileBytes()) {
                 throw new UploadException(Reason.TOO_LARGE, Names.shown(name) + " is larger than " + options.maxFileBytes() + " bytes");

@@ -48,10 +48,11 @@ class FixturesTest {
         Path work = Files.createTempDirectory(tmp, "w");
         UploadOptions options = new UploadOptions().tmpDir(work);
         @SuppressWarnings("unchecked")
-        Object error = expected instanceof Map ? ((Map<String, Object>) expected).get("error") : null;
-        if (error != null) {
+        Map<String, Object> refusal = (Map<String, Object>) expected;
+        if (refusal.containsKey("error")) {
             UploadException e = assertThrows(UploadException.class, () -> r.read(options));
-            assertEquals(error, e.code(), e.getMessage());
+            assertEquals(refusal.get("error"), e.code(), e.getMessage());
+            assertEquals(refusal.get("status"), (long) e.status());
             assertEquals(List.of(), list(work), "a refused request leaves no file");
             return;
         }
