@@ -142,6 +142,10 @@ sort -n "$work/parallel_ratios" | sed -n 2p |
   awk '{ printf "OpenPostDialog with ParallelCount 4 / the bare serial requests, median of 3: %.2f (wanted: below 1)\n", $1 }'
 
 echo
+echo "== the Java server kit: one ${big_mib} MiB upload through its example endpoint (heap capped at 64 MiB) against a bare socket-to-file sink"
+"$root/server/java/bench" "$big_mib"
+
+echo
 echo "== the list view at scale ($arch, report presentation)"
 for n in 1000 10000; do
   mkdir -p "$work/files$n"
@@ -166,7 +170,3 @@ awk '/^soak start/ { for (i = 1; i <= NF; i++) s[$i] = $(i + 1) } /^soak end/ { 
      END { printf "growth over %d posts and %d dialogs: handles %+d, GDI %+d, USER %+d, private %+d KiB (wanted: a small constant)\n",
            e["posts"] - s["posts"], e["dialogs"] - s["dialogs"], e["handles"] - s["handles"], e["gdi"] - s["gdi"],
            e["user"] - s["user"], e["private_kib"] - s["private_kib"] }' "$work/soak.out"
-
-echo
-echo "== the Java server kit: one ${big_mib} MiB upload through its example endpoint (heap capped at 64 MiB) against a bare socket-to-file sink"
-"$root/server/java/bench" "$big_mib"
