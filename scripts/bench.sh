@@ -9,7 +9,7 @@
 # Then the list view at scale: adding 1,000 and 10,000 files, rebuilding and
 # sorting 10,000 rows, against a bare list view given the same rows. Last,
 # the soak: handles, GDI and USER objects and private bytes over a thousand posts.
-# Last of all, the Java server kit storing one upload of the same size in bounded memory.
+# The Java server kit stores one upload of the same size in bounded memory (before the list view).
 # Usage: scripts/bench.sh [size in MiB, default 1024]
 # Environment: ZT_BUILD_ROOT (default build), ZT_BENCH_ARCH (win32 or win64, default win32).
 set -euo pipefail
