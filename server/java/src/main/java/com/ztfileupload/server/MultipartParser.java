@@ -41,9 +41,13 @@ final class MultipartParser {
         end = 2;
     }
 
-    /** Skips what comes before the first part. */
+    /** Skips what comes before the first part: nothing from the control, a little from others. */
     void start() throws UploadException {
-        data((b, off, len) -> { });
+        long[] skipped = {0};
+        data((b, off, len) -> {
+            skipped[0] += len;
+            if (skipped[0] > BUFFER) throw new UploadException(Reason.NOT_MULTIPART, "the body does not begin with a part");
+        });
     }
 
     /**

@@ -80,7 +80,7 @@ class HostileRequestsTest {
     }
 
     @Test
-    void aFileLongerThanItsRowOrUnlistedEndsTheRequestBeforeItReachesTheDisk() throws IOException {
+    void aFileLongerThanItsRowOrUnlistedOrNoPartAtAllEndsTheRequestEarly() throws IOException {
         byte[] manifest = text("_ZTUInfo", "Type|FileName|Size|\r\nN|a.txt|5|\r\n", StandardCharsets.UTF_8);
         Endless huge = new Endless(200L << 20);
         UploadException e = refused(new SequenceInputStream(join(manifest, fileHead("a.txt", true, StandardCharsets.UTF_8)), huge),
@@ -97,6 +97,11 @@ class HostileRequestsTest {
         assertEquals("unlisted-file", e.code());
         assertTrue(forged.read < 1 << 20);
         assertNothingLeft();
+
+        // A body that never begins a part.
+        Endless noise = new Endless(200L << 20);
+        assertEquals("not-multipart", refused(noise, new UploadOptions()).code());
+        assertTrue(noise.read < 1 << 20);
 
         // A body that breaks off inside a file: the network's failure is an incomplete upload.
         InputStream broken = new SequenceInputStream(join(manifest, fileHead("a.txt", true, StandardCharsets.UTF_8), new byte[] {'a'}),
