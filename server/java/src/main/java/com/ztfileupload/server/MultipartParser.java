@@ -25,6 +25,7 @@ final class MultipartParser {
 
     private final InputStream in;
     private final byte[] delimiter;
+    private final int[] skip = new int[256];
     private final byte[] buf = new byte[BUFFER];
     private int pos;
     private int end;
@@ -34,6 +35,8 @@ final class MultipartParser {
     MultipartParser(InputStream in, String boundary) {
         this.in = in;
         this.delimiter = ("\r\n--" + boundary).getBytes(StandardCharsets.ISO_8859_1);
+        java.util.Arrays.fill(skip, delimiter.length);
+        for (int k = 0; k < delimiter.length - 1; k++) skip[delimiter[k] & 0xff] = delimiter.length - 1 - k;
         // The first delimiter opens the body without a line end before it:
         // a CR LF put in front lets one search find every delimiter.
         buf[0] = '\r';
@@ -95,16 +98,14 @@ final class MultipartParser {
         }
     }
 
+    // Boyer-Moore-Horspool: file data rarely holds the delimiter's bytes, so
+    // most steps skip the delimiter's whole length.
     private int find() {
-        byte first = delimiter[0];
-        int last = end - delimiter.length;
-        outer:
-        for (int i = pos; i <= last; i++) {
-            if (buf[i] != first) continue;
-            for (int k = 1; k < delimiter.length; k++) {
-                if (buf[i + k] != delimiter[k]) continue outer;
-            }
-            return i;
+        int n = delimiter.length;
+        for (int i = pos; i <= end - n; i += skip[buf[i + n - 1] & 0xff]) {
+            int k = n - 1;
+            while (k >= 0 && buf[i + k] == delimiter[k]) k--;
+            if (k < 0) return i;
         }
         return -1;
     }
