@@ -1,4 +1,4 @@
-package com.ztfileupload.server.jakarta;
+package com.ztfileupload.server;
 
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
@@ -22,9 +22,7 @@ import jakarta.servlet.http.HttpServletResponse;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 
-import com.ztfileupload.server.Upload;
-import com.ztfileupload.server.UploadException;
-import com.ztfileupload.server.UploadOptions;
+import com.ztfileupload.server.jakarta.ServletUploads;
 
 /** The jakarta adapter on a container's request and response: a 949 upload read, its reply in 949. */
 class JakartaAdapterTest {
@@ -33,15 +31,9 @@ class JakartaAdapterTest {
 
     @Test
     void readsAnUploadAndAnswersInItsCodePage() throws Exception {
-        byte[] raw = Files.readAllBytes(Path.of(System.getProperty("zt.fixtures", "../fixtures"), "02-post-cp949.http"));
-        String text = new String(raw, "ISO-8859-1");
-        int end = text.indexOf("\r\n\r\n");
-        Map<String, String> headers = new HashMap<>();
-        for (String line : text.substring(0, end).split("\r\n")) {
-            int colon = line.indexOf(':');
-            if (colon > 0) headers.put(line.substring(0, colon).trim().toLowerCase(), line.substring(colon + 1).trim());
-        }
-        ByteArrayInputStream body = new ByteArrayInputStream(raw, end + 4, raw.length - end - 4);
+        FixturesTest.Request fixture = FixturesTest.Request.of(Files.readAllBytes(FixturesTest.FIXTURES.resolve("02-post-cp949.http")));
+        Map<String, String> headers = fixture.headers;
+        ByteArrayInputStream body = new ByteArrayInputStream(fixture.body);
         ServletInputStream in = new ServletInputStream() {
             public int read() { return body.read(); }
             public int read(byte[] b, int off, int len) { return body.read(b, off, len); }
