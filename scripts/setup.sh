@@ -8,6 +8,7 @@ packages=(
   mingw-w64 mingw-w64-tools g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   libwine-dev wine wine64 wine32:i386
   xvfb xauth fonts-nanum imagemagick python3 curl time
+  openjdk-17-jdk-headless junit5 libjetty9-java libservlet-api-java libjakarta-servlet-api-java
   msitools wixl gcab osslsigncode openssl
   php-cli php-mbstring phpunit nodejs composer php-symfony-http-foundation
   chromium firefox-esr

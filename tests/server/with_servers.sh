@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # with_servers.sh <win32|win64> <program> <report folder>
 # Runs the end-to-end program once against each server kit's example: the
-# PHP page under `php -S`, then the Node http example. The program finds the
+# PHP page under `php -S`, the Node http example, then the Java example on
+# Jetty. Each first gets a forged request, which must be refused with 400 and
+# store nothing. The program finds the
 # server through ZT_KIT_URL and writes its files and expected.json into
 # ZT_KIT_WORK; check_accounts.py then holds the server's records against it.
 set -uo pipefail
@@ -20,7 +22,7 @@ trap 'stop; rm -rf "$work"' EXIT
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 
 status=0
-for kit in php node; do
+for kit in php node java; do
   mkdir -p "$work/$kit/src" "$work/$kit/up"
   port=$(free_port)
   case $kit in
@@ -30,10 +32,23 @@ for kit in php node; do
     node) ZTUPLOAD_DIR="$work/$kit/up" PORT=$port node "$root/server/node/examples/http-server.js" \
            >"$work/$kit/server.log" 2>&1 &
          path=/upload ;;
+    java) ZTUPLOAD_DIR="$work/$kit/up" PORT=$port "$root/server/java/run-example" >"$work/$kit/server.log" 2>&1 &
+         path=/upload ;;
   esac
   server=$!
-  for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
+  for _ in $(seq 600); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
   echo "== $kit example on port $port"
+  python3 - "$port" "$path" "$root/server/fixtures/x-forged-row.http" "$work/$kit/up" <<'PY' || status=1
+import os, socket, sys
+port, path, fixture, up = sys.argv[1:]
+request = open(fixture, "rb").read().replace(b"POST /upload ", b"POST " + path.encode() + b" ", 1)
+with socket.create_connection(("127.0.0.1", int(port))) as s:
+    s.sendall(request)
+    reply = b"".join(iter(lambda: s.recv(65536), b""))
+left = [n for n in os.listdir(up) if not n.startswith(".")] if os.path.isdir(up) else []
+if b" 400 " not in reply.split(b"\r\n", 1)[0] or left:
+    sys.exit(f"with_servers: a forged request was not refused cleanly: {reply[:60]!r}, left {left}")
+PY
   ZT_KIT_URL="http://127.0.0.1:$port$path" ZT_KIT_WORK="Z:${work//\//\\}\\$kit\\src" \
     "$root/scripts/wine-exec" "$arch" "$program" "--gtest_output=xml:$reports/zt_server_kit_tests_$kit.xml" || status=1
   python3 "$here/check_accounts.py" "$work/$kit/src/expected.json" "$work/$kit/up" || status=1

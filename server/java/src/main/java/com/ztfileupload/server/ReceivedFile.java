@@ -1,0 +1,40 @@
+package com.ztfileupload.server;
+
+import java.nio.file.Path;
+
+/** The bytes of a file part: on disk under a name this server made, never in memory. */
+public final class ReceivedFile {
+    private final long size;
+    private final String sha256;
+    private Path path;
+    private boolean stored;
+
+    ReceivedFile(long size, String sha256, Path path) {
+        this.size = size;
+        this.sha256 = sha256;
+        this.path = path;
+    }
+
+    public long size() {
+        return size;
+    }
+
+    /** SHA-256 of the bytes, lowercase hexadecimal. */
+    public String sha256() {
+        return sha256;
+    }
+
+    /** Where the bytes are: the temporary file, or the stored one after {@link Upload#store}. */
+    public Path path() {
+        return path;
+    }
+
+    boolean stored() {
+        return stored;
+    }
+
+    void moved(Path to) {
+        path = to;
+        stored = true;
+    }
+}

@@ -1,0 +1,35 @@
+package com.ztfileupload.server;
+
+import java.nio.charset.Charset;
+import java.nio.charset.StandardCharsets;
+
+/**
+ * The control reads a reply in the encoding of its request and ignores any
+ * charset: answer in kind, as short plain text.
+ */
+public final class Reply {
+    private final Charset charset;
+    private final String label;
+
+    private Reply(Charset charset, String label) {
+        this.charset = charset;
+        this.label = label;
+    }
+
+    /** The reply's encoding for a request with this {@code Accept-Language}. */
+    public static Reply forRequest(String acceptLanguage, UploadOptions options) {
+        if (UploadReader.isUtf8(acceptLanguage)) return new Reply(StandardCharsets.UTF_8, "utf-8");
+        Charset c = options.ansiCharset();
+        return new Reply(c, c.name().equalsIgnoreCase("x-windows-949") ? "ks_c_5601-1987" : c.name());
+    }
+
+    /** The {@code Content-Type} to send. */
+    public String contentType() {
+        return "text/plain; charset=" + label;
+    }
+
+    /** The text's bytes; a character the code page lacks becomes '?'. */
+    public byte[] body(String text) {
+        return text.getBytes(charset);
+    }
+}

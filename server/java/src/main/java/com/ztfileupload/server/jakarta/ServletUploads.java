@@ -1,0 +1,61 @@
+package com.ztfileupload.server.jakarta;
+
+import java.io.IOException;
+import java.io.InputStream;
+
+import jakarta.servlet.http.HttpServletRequest;
+import jakarta.servlet.http.HttpServletResponse;
+
+import com.ztfileupload.server.Reply;
+import com.ztfileupload.server.Upload;
+import com.ztfileupload.server.UploadException;
+import com.ztfileupload.server.UploadOptions;
+import com.ztfileupload.server.UploadReader;
+
+/**
+ * The kit on a {@code jakarta.servlet} container (Servlet 5 and later: Tomcat
+ * 10, Jetty 11, Spring Boot 3). The body is read as a stream, so no
+ * multipart configuration and no other reader may touch the request first.
+ */
+public final class ServletUploads {
+    /** A refused request's rest is read and dropped up to this, so the client gets to read the answer. */
+    private static final long DRAIN_BYTES = 16L << 20;
+
+    private ServletUploads() {
+    }
+
+    public static Upload read(HttpServletRequest request, UploadOptions options) throws UploadException, IOException {
+        return UploadReader.read(request.getInputStream(), request.getContentType(),
+                request.getHeader("Accept-Language"), request.getContentLengthLong(), options);
+    }
+
+    /** Answers status with text in the request's encoding. */
+    public static void reply(HttpServletRequest request, HttpServletResponse response, int status, String text,
+                             UploadOptions options) throws IOException {
+        Reply reply = Reply.forRequest(request.getHeader("Accept-Language"), options);
+        byte[] body = reply.body(text);
+        response.setStatus(status);
+        response.setHeader("Content-Type", reply.contentType());
+        response.setHeader("X-Content-Type-Options", "nosniff");
+        response.setContentLength(body.length);
+        response.getOutputStream().write(body);
+    }
+
+    /** Answers a refusal with its status and fixed text (never the request's own text). */
+    public static void refuse(HttpServletRequest request, HttpServletResponse response, UploadException e,
+                              UploadOptions options) throws IOException {
+        if (e.status() != 413) drain(request);
+        reply(request, response, e.status(), e.publicMessage(), options);
+    }
+
+    private static void drain(HttpServletRequest request) {
+        try {
+            InputStream in = request.getInputStream();
+            byte[] b = new byte[8192];
+            long left = DRAIN_BYTES;
+            for (int n; left > 0 && (n = in.read(b)) > 0; ) left -= n;
+        } catch (IOException | IllegalStateException ignored) {
+            // The client is gone or the stream is closed: nothing to drain.
+        }
+    }
+}
