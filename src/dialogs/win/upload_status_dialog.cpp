@@ -277,6 +277,15 @@ void CZTFileUploadStatusDlg::Cancel() {
   Close();
 }
 
+void CZTFileUploadStatusDlg::OnClosedFromOutside() {
+  if (!finished_ && owner_.ResponseStatusCode() < 0) {
+    CZTTransException cancelled;
+    cancelled.Code = trans_code::Cancelled;
+    owner_.RecordTransferFailure(cancelled);
+  }
+  GiveUp();
+}
+
 void CZTFileUploadStatusDlg::Close() {
   if (allSent_ || finished_ || Ended()) return;
   GiveUp();
