@@ -264,6 +264,7 @@ TEST_F(AtlContainerTest, PostReturnsWhenThePageGoesUnderItsDialog) {
   auto get = reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
       reinterpret_cast<void*>(GetProcAddress(atl_, "AtlAxGetControl")));
   ASSERT_NE(get, nullptr);
+  int pages = 0;
   auto open = [&](com::ComPtr<IUnknown>& unknown) {
     HWND page = CreateWindowExW(0, L"AtlAxWin", L"ZTFILEUPLOAD.ZTFileUploadCtrl.1", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                                 0, 0, 500, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -271,7 +272,8 @@ TEST_F(AtlContainerTest, PostReturnsWhenThePageGoesUnderItsDialog) {
     if (page) get(page, unknown.Put());
     ControlClient control(unknown.As<IDispatch>(IID_IDispatch));
     EXPECT_EQ(control.Put(L"URL", Text(server.Url().c_str())).Hr, S_OK);
-    EXPECT_TRUE(control.Call(L"AddLocalFile", {Text(folder.MakeFile(L"a.bin", 40000).c_str())}).Bool());
+    const std::wstring name = L"page" + std::to_wstring(++pages) + L".bin";
+    EXPECT_TRUE(control.Call(L"AddLocalFile", {Text(folder.MakeFile(name, 40000).c_str())}).Bool());
     return page;
   };
 
