@@ -175,7 +175,13 @@ INT_PTR ModalDialog::HandleProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
     self = reinterpret_cast<ModalDialog*>(lp);
     SetWindowLongPtrW(window, DWLP_USER, lp);
     self->window_ = window;
-    return self->OnInitDialog() ? TRUE : FALSE;
+    try {
+      return self->OnInitDialog() ? TRUE : FALSE;
+    } catch (...) {
+      // A dialog that could not set itself up has nothing to wait for.
+      self->End(-1);
+      return TRUE;
+    }
   }
   self = reinterpret_cast<ModalDialog*>(GetWindowLongPtrW(window, DWLP_USER));
   if (!self) return FALSE;
