@@ -8,12 +8,23 @@ add_subdirectory(${ZT_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_
 
 set(ZT_TEST_TIMEOUT 600 CACHE STRING "Seconds any one test may run")
 
-# zt_add_gtest(<target> [ENVIRONMENT VAR=value ...] [LABELS ...])
+# Tests that move the mouse, type, or take the focus or the foreground share
+# one display: two of them at once steal each other's input, and a loaded
+# parallel run then fails pixel and key checks that are right. DESKTOP
+# (below) has such a test hold this lock, so they run one at a time while
+# everything else still runs beside them.
+set(ZT_DESKTOP_LOCK zt_desktop_input)
+function(zt_desktop_test test)
+  set_property(TEST ${test} APPEND PROPERTY RESOURCE_LOCK ${ZT_DESKTOP_LOCK})
+endfunction()
+
+# zt_add_gtest(<target> [DESKTOP] [ENVIRONMENT VAR=value ...] [LABELS ...])
 # Registers a gtest executable as one CTest test. The runner writes an XML
 # report; under Wine the emulator refuses a run that left no report or ran no
-# test, so a Windows test that never really started cannot pass.
+# test, so a Windows test that never really started cannot pass. DESKTOP: the
+# test uses the mouse, the keyboard, the focus or the foreground.
 function(zt_add_gtest target)
-  cmake_parse_arguments(ARG "" "" "ENVIRONMENT;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "DESKTOP" "" "ENVIRONMENT;LABELS" ${ARGN})
   set(report ${CMAKE_BINARY_DIR}/test-reports/${target}.xml)
   add_test(NAME ${target} COMMAND ${target} --gtest_output=xml:${report})
   set_tests_properties(${target} PROPERTIES TIMEOUT ${ZT_TEST_TIMEOUT})
@@ -22,6 +33,9 @@ function(zt_add_gtest target)
   endif()
   if(ARG_LABELS)
     set_tests_properties(${target} PROPERTIES LABELS "${ARG_LABELS}")
+  endif()
+  if(ARG_DESKTOP)
+    zt_desktop_test(${target})
   endif()
 endfunction()
 
@@ -33,9 +47,10 @@ endfunction()
 # program as one test instead; EACH names the program's test cases to
 # register one test each (a long program kept under the time limit, and its
 # parts run side by side); TLS has the receiver serve TLS as well
-# (with_receiver.sh); ENVIRONMENT adds variables of the test's own.
+# (with_receiver.sh); ENVIRONMENT adds variables of the test's own; DESKTOP
+# as for zt_add_gtest.
 function(zt_add_receiver_gtest target)
-  cmake_parse_arguments(ARG "WHOLE;TLS" "" "LABELS;EACH;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(ARG "WHOLE;TLS;DESKTOP" "" "LABELS;EACH;ENVIRONMENT" ${ARGN})
   set(tls "")
   if(ARG_TLS)
     set(tls ";ZT_RECEIVER_TLS=1;ZT_TRUST_TOOL=$<TARGET_FILE:trust_authority>")
@@ -69,5 +84,8 @@ function(zt_add_receiver_gtest target)
               --gtest_filter=${filter} --gtest_output=xml:${CMAKE_BINARY_DIR}/test-reports/${target}_${kind}.xml)
     set_tests_properties(${target}_${kind} PROPERTIES TIMEOUT ${ZT_TEST_TIMEOUT}
       ENVIRONMENT "LANG=ko_KR.UTF-8;LC_ALL=ko_KR.UTF-8${tls}" LABELS "${labels}")
+    if(ARG_DESKTOP)
+      zt_desktop_test(${target}_${kind})
+    endif()
   endforeach()
 endfunction()

@@ -18,6 +18,7 @@ bool CZTFileUploadCtrl::RunPostDialog(bool async) {
   }
   responseStatusCode_ = -1;
   responseText_.clear();
+  ModalScope modal(*this);
   CZTFileUploadStatusDlg dialog(*this, async);
   dialog.Run(ControlWindow());
   return true;
@@ -25,6 +26,7 @@ bool CZTFileUploadCtrl::RunPostDialog(bool async) {
 
 void CZTFileUploadCtrl::RunMultiPostDialog() {
   if (Busy()) return RecordError(control_error::Busy);
+  ModalScope modal(*this);
   CZTMultiFileUploadStatusDlg dialog(*this);
   dialog.Run(ControlWindow());
 }

@@ -23,7 +23,11 @@ bool CZTFileUploadCtrl::FinishShellAdd(const Outcome& outcome) {
 
 bool CZTFileUploadCtrl::OpenFileCommand() {
   com::ComPtr<IUnknown> keepAlive(Identity());  // a page's handler may let go of the control
-  const std::vector<std::u16string> paths = view::ChooseFiles(DialogOwner());
+  std::vector<std::u16string> paths;
+  {
+    ModalScope modal(*this);
+    paths = view::ChooseFiles(DialogOwner());
+  }
   if (paths.empty()) return true;
   ClearError();
   return FinishShellAdd(AddLocalFiles(model_, fileSystem_, paths, LocalAddOptions(), this));
@@ -31,7 +35,11 @@ bool CZTFileUploadCtrl::OpenFileCommand() {
 
 bool CZTFileUploadCtrl::OpenFolderCommand() {
   com::ComPtr<IUnknown> keepAlive(Identity());
-  const std::u16string folder = view::ChooseFolder(DialogOwner());
+  std::u16string folder;
+  {
+    ModalScope modal(*this);
+    folder = view::ChooseFolder(DialogOwner());
+  }
   if (folder.empty()) return true;
   // The next browse, in any control of this process, starts here.
   SetCurrentDirectoryW(AsWide(folder));

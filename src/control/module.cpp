@@ -1,5 +1,6 @@
 // The in-process server: its entry points, its two class factories and
 // what self-registration writes.
+#include "platform/boundary.h"
 #include <windows.h>
 #include <comcat.h>
 #include <olectl.h>
@@ -106,11 +107,13 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
 }
 
 STDAPI DllRegisterServer() {
-  zt::ComScope com;
-  const std::wstring path = zt::com::ModulePath();
-  if (path.empty() || FAILED(zt::com::RegisterModuleTypeLib(path))) return SELFREG_E_TYPELIB;
-  if (FAILED(zt::RegisterControlClass(path)) || FAILED(zt::RegisterPropPageClass(path))) return SELFREG_E_CLASS;
-  return S_OK;
+  return zt::win::ComBoundary([]() -> HRESULT {
+    zt::ComScope com;
+    const std::wstring path = zt::com::ModulePath();
+    if (path.empty() || FAILED(zt::com::RegisterModuleTypeLib(path))) return SELFREG_E_TYPELIB;
+    if (FAILED(zt::RegisterControlClass(path)) || FAILED(zt::RegisterPropPageClass(path))) return SELFREG_E_CLASS;
+    return S_OK;
+  });
 }
 
 // Called by a cabinet's .inf, whose registry lines cannot depend on what the
@@ -120,14 +123,16 @@ STDAPI DllInstall(BOOL install, LPCWSTR argument) {
 }
 
 STDAPI DllUnregisterServer() {
-  zt::ComScope com;
-  const HRESULT typeLib =
-      zt::com::UnregisterModuleTypeLib(zt::LIBID_ZTFILEUPLOADLib, zt::kTypeLibMajor, zt::kTypeLibMinor);
-  // The class keys go even when the type library was already gone: stopping
-  // there would leave keys that no later unregistration could remove.
-  HRESULT control = zt::com::UnregisterClassKeys(zt::CLSID_ZTFileUpload, zt::kControlProgId);
-  HRESULT page = zt::com::UnregisterClassKeys(zt::CLSID_ZTFileUploadPropPage, zt::kPropPageProgId);
-  if (FAILED(typeLib)) return SELFREG_E_TYPELIB;
-  if (FAILED(control) || FAILED(page)) return SELFREG_E_CLASS;
-  return S_OK;
+  return zt::win::ComBoundary([]() -> HRESULT {
+    zt::ComScope com;
+    const HRESULT typeLib =
+        zt::com::UnregisterModuleTypeLib(zt::LIBID_ZTFILEUPLOADLib, zt::kTypeLibMajor, zt::kTypeLibMinor);
+    // The class keys go even when the type library was already gone: stopping
+    // there would leave keys that no later unregistration could remove.
+    HRESULT control = zt::com::UnregisterClassKeys(zt::CLSID_ZTFileUpload, zt::kControlProgId);
+    HRESULT page = zt::com::UnregisterClassKeys(zt::CLSID_ZTFileUploadPropPage, zt::kPropPageProgId);
+    if (FAILED(typeLib)) return SELFREG_E_TYPELIB;
+    if (FAILED(control) || FAILED(page)) return SELFREG_E_CLASS;
+    return S_OK;
+  });
 }

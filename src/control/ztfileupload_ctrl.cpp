@@ -1,4 +1,5 @@
 #include "control/ztfileupload_ctrl.h"
+#include "platform/boundary.h"
 
 #include <oleauto.h>
 
@@ -112,58 +113,72 @@ HRESULT CZTFileUploadCtrl::LoadTypeLib(ITypeLib** out) const {
 }
 
 STDMETHODIMP CZTFileUploadCtrl::GetTypeInfoCount(UINT* count) {
-  if (!count) return E_POINTER;
-  *count = 1;
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!count) return E_POINTER;
+    *count = 1;
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CZTFileUploadCtrl::GetTypeInfo(UINT index, LCID, ITypeInfo** out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  if (index != 0) return DISP_E_BADINDEX;
-  com::ComPtr<ITypeLib> lib;
-  HRESULT hr = LoadTypeLib(lib.Put());
-  if (FAILED(hr)) return hr;
-  return lib->GetTypeInfoOfGuid(DIID__DZTFileUpload, out);
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    com::ComPtr<ITypeLib> lib;
+    HRESULT hr = LoadTypeLib(lib.Put());
+    if (FAILED(hr)) return hr;
+    return lib->GetTypeInfoOfGuid(DIID__DZTFileUpload, out);
+  });
 }
 
 STDMETHODIMP CZTFileUploadCtrl::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-  if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-  return ControlMemberTable().GetIDsOfNames(names, count, ids);
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    return ControlMemberTable().GetIDsOfNames(names, count, ids);
+  });
 }
 
 STDMETHODIMP CZTFileUploadCtrl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                        EXCEPINFO* info, UINT* argErr) {
-  if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-  // An event sink may drop the last reference to the control while a
-  // member runs; the call keeps it alive until it returns.
-  com::ComPtr<IUnknown> keepAlive(Identity());
-  // A page the site lock refused reaches no member, whatever the container
-  // made of IObjectSafety.
-  if (PageRefused()) return E_ACCESSDENIED;
-  HRESULT hr = ControlMemberTable().Invoke(*this, id, flags, params, result, info, argErr);
-  // Containers refresh their property browsers and save state on this.
-  if (SUCCEEDED(hr) && (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF))) propertyNotify_->NotifyChanged(id);
-  return hr;
+  return win::ComBoundary([&]() -> HRESULT {
+    CheckThread();
+    if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    // An event sink, or a container closing the page under a dialog, may drop
+    // the last reference to the control while a member runs; the call keeps
+    // it alive until it returns.
+    com::ComPtr<IUnknown> keepAlive(Identity());
+    // A page the site lock refused reaches no member, whatever the container
+    // made of IObjectSafety.
+    if (PageRefused()) return E_ACCESSDENIED;
+    HRESULT hr = ControlMemberTable().Invoke(*this, id, flags, params, result, info, argErr);
+    // Containers refresh their property browsers and save state on this.
+    if (SUCCEEDED(hr) && (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF))) propertyNotify_->NotifyChanged(id);
+    return hr;
+  });
 }
 
 STDMETHODIMP CZTFileUploadCtrl::GetClassInfo(ITypeInfo** out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  com::ComPtr<ITypeLib> lib;
-  HRESULT hr = LoadTypeLib(lib.Put());
-  if (FAILED(hr)) return hr;
-  return lib->GetTypeInfoOfGuid(CLSID_ZTFileUpload, out);
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    com::ComPtr<ITypeLib> lib;
+    HRESULT hr = LoadTypeLib(lib.Put());
+    if (FAILED(hr)) return hr;
+    return lib->GetTypeInfoOfGuid(CLSID_ZTFileUpload, out);
+  });
 }
 
 STDMETHODIMP CZTFileUploadCtrl::GetGUID(DWORD kind, GUID* out) {
-  if (!out) return E_POINTER;
-  if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
-    *out = GUID_NULL;
-    return E_INVALIDARG;
-  }
-  *out = DIID__DZTFileUploadEvents;
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!out) return E_POINTER;
+    if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
+      *out = GUID_NULL;
+      return E_INVALIDARG;
+    }
+    *out = DIID__DZTFileUploadEvents;
+    return S_OK;
+  });
 }
 
 void CZTFileUploadCtrl::Record(std::u16string_view code, std::u16string description) {

@@ -1,4 +1,5 @@
 #include "platform/modal_dialog.h"
+#include "platform/boundary.h"
 
 #include <commctrl.h>
 
@@ -56,6 +57,16 @@ std::vector<DWORD> HiddenTemplate(HINSTANCE module, int templateId) {
   return copy;
 }
 
+// The innermost dialog running on this thread; each links to the one it runs within.
+thread_local ModalDialog* innermost = nullptr;
+
+bool IsWithin(HWND window, HWND ancestor) {
+  for (HWND w = window; w; w = GetParent(w)) {
+    if (w == ancestor) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 ModalDialog::~ModalDialog() {
@@ -63,8 +74,10 @@ ModalDialog::~ModalDialog() {
 }
 
 INT_PTR ModalDialog::Run(HINSTANCE module, int templateId, HWND owner) {
+  CheckThread();
   ended_ = false;
   result_ = -1;
+  anchor_ = owner;
   // A modal dialog disables the whole window it belongs to, not one child of it.
   if (owner) owner = GetAncestor(owner, GA_ROOT);
   INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
@@ -82,6 +95,8 @@ INT_PTR ModalDialog::Run(HINSTANCE module, int templateId, HWND owner) {
   if (!window) return -1;
   const bool disableOwner = owner && IsWindowEnabled(owner);
   if (disableOwner) EnableWindow(owner, FALSE);
+  outer_ = innermost;
+  innermost = this;
   // Shown as the system's own modal loop shows a dialog, whatever its
   // template says; one that stays hidden never flashes up, not even while it
   // is made, and one that ended while it was made is never seen.
@@ -100,11 +115,16 @@ INT_PTR ModalDialog::Run(HINSTANCE module, int templateId, HWND owner) {
       DispatchMessageW(&msg);
     }
   }
-  if (disableOwner) EnableWindow(owner, TRUE);
+  // Dialogs end innermost first, as their loops nest.
+  innermost = outer_;
+  outer_ = nullptr;
+  // The owner may have gone with the page meanwhile.
+  if (disableOwner && IsWindow(owner)) EnableWindow(owner, TRUE);
   // Activation goes back to the owner before the dialog disappears.
-  if (owner && GetActiveWindow() == window_) SetActiveWindow(owner);
-  DestroyWindow(window_);
+  if (window_ && owner && GetActiveWindow() == window_) SetActiveWindow(owner);
+  if (window_) DestroyWindow(window_);
   window_ = nullptr;
+  anchor_ = nullptr;
   return result_;
 }
 
@@ -119,7 +139,24 @@ void ModalDialog::SetIcons(HINSTANCE module, int iconId) {
   SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
 }
 
+void ModalDialog::CloseFromOutside() {
+  if (ended_) return;
+  OnClosedFromOutside();
+  End(-1);
+  result_ = -1;
+  // Its window may be going: wake the loop through the thread instead.
+  PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
+}
+
+void ModalDialog::EndAllOver(HWND anchor) {
+  if (!anchor) return;
+  for (ModalDialog* d = innermost; d; d = d->outer_) {
+    if (d->anchor_ && IsWithin(d->anchor_, anchor)) d->CloseFromOutside();
+  }
+}
+
 void ModalDialog::End(INT_PTR result) {
+  CheckThread();
   if (ended_) return;
   ended_ = true;
   result_ = result;
@@ -128,18 +165,34 @@ void ModalDialog::End(INT_PTR result) {
 }
 
 INT_PTR CALLBACK ModalDialog::Proc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
+  // A message whose handling threw is left to the dialog manager.
+  return win::WindowBoundary([&] { return HandleProc(window, msg, wp, lp); }, [] { return INT_PTR{FALSE}; });
+}
+
+INT_PTR ModalDialog::HandleProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
   ModalDialog* self;
   if (msg == WM_INITDIALOG) {
     self = reinterpret_cast<ModalDialog*>(lp);
     SetWindowLongPtrW(window, DWLP_USER, lp);
     self->window_ = window;
-    return self->OnInitDialog() ? TRUE : FALSE;
+    try {
+      return self->OnInitDialog() ? TRUE : FALSE;
+    } catch (...) {
+      // A dialog that could not set itself up has nothing to wait for.
+      self->End(-1);
+      return TRUE;
+    }
   }
   self = reinterpret_cast<ModalDialog*>(GetWindowLongPtrW(window, DWLP_USER));
   if (!self) return FALSE;
   LRESULT result = 0;
   bool handled = ReflectToChild(msg, wp, lp, &result) || self->OnMessage(msg, wp, lp, &result);
-  if (msg == WM_NCDESTROY) self->window_ = nullptr;
+  if (msg == WM_NCDESTROY) {
+    // Destroyed under a running loop (its owner went, as when a container
+    // destroys the page's window): the loop must not go on without a window.
+    if (!self->ended_) self->CloseFromOutside();
+    self->window_ = nullptr;
+  }
   if (!handled) return FALSE;
   if (ReturnsDirectly(msg)) return static_cast<INT_PTR>(result);
   SetWindowLongPtrW(window, DWLP_MSGRESULT, result);

@@ -6,11 +6,12 @@
 // requests to the child they concern (see window_subclass.h).
 #include <windows.h>
 
+#include "platform/thread_bound.h"
 #include "platform/unique_handle.h"
 
 namespace zt::win {
 
-class ModalDialog {
+class ModalDialog : private ThreadBound {
 public:
   ModalDialog() = default;
   virtual ~ModalDialog();
@@ -30,6 +31,11 @@ public:
   // Icon id of module as the window's big and small icon, owned by the dialog.
   void SetIcons(HINSTANCE module, int iconId);
 
+  // Ends every dialog of this thread run over anchor or a window inside it:
+  // the control that owns them is going away (its window destroyed, closed,
+  // or let go by its container). Each hears OnClosedFromOutside first.
+  static void EndAllOver(HWND anchor);
+
 protected:
   // WM_INITDIALOG: the return value tells whether the default focus is set.
   virtual bool OnInitDialog() { return true; }
@@ -39,15 +45,26 @@ protected:
   // False keeps the window hidden for its whole life, whatever its template
   // says; true shows it when the modal loop starts.
   virtual bool Visible() const { return true; }
+  // The dialog is being ended, or its window was destroyed, by its owner's
+  // going away rather than by the user: stop what it runs. The loop then
+  // ends with -1.
+  virtual void OnClosedFromOutside() {}
 
 private:
+  void CloseFromOutside();
+
   static INT_PTR CALLBACK Proc(HWND window, UINT msg, WPARAM wp, LPARAM lp);
+  static INT_PTR HandleProc(HWND window, UINT msg, WPARAM wp, LPARAM lp);
 
   HWND window_ = nullptr;
   UniqueHicon bigIcon_;
   UniqueHicon smallIcon_;
   bool ended_ = false;
   INT_PTR result_ = -1;
+  // The window the caller ran the dialog over (before its root is taken).
+  HWND anchor_ = nullptr;
+  // The dialogs running on this thread, innermost last.
+  ModalDialog* outer_ = nullptr;
 };
 
 }  // namespace zt::win

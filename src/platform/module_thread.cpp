@@ -18,7 +18,13 @@ DWORD WINAPI ModuleThreadMain(void* param) {
   {
     std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(param));
     module = start->Module;
-    start->Body();
+    // Nothing may leave a thread's body: an exception there ends the whole
+    // process, the page's browser with it. A body reports its own failures;
+    // what escapes it anyway is dropped here.
+    try {
+      start->Body();
+    } catch (...) {
+    }
     // Whatever the body held (the last reference to its state, say) is
     // destroyed here, while the module is still held.
   }

@@ -1,6 +1,7 @@
 // OleControl: identity of the embedding interfaces, IOleObject, IOleControl,
 // ISpecifyPropertyPages and IObjectSafety.
 #include "platform/ole_control.h"
+#include "platform/boundary.h"
 
 #include <olectl.h>
 
@@ -35,9 +36,11 @@ void* OleControl::QueryOleInterface(REFIID iid) {
 }
 
 STDMETHODIMP OleControl::SetClientSite(IOleClientSite* site) {
-  client_site_ = com::ComPtr<IOleClientSite>(site);
-  if (site) JudgeSite();
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    client_site_ = com::ComPtr<IOleClientSite>(site);
+    if (site) JudgeSite();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP OleControl::GetClientSite(IOleClientSite** site) {
@@ -48,145 +51,177 @@ STDMETHODIMP OleControl::GetClientSite(IOleClientSite** site) {
 }
 
 STDMETHODIMP OleControl::Close(DWORD save_option) {
-  bool save = save_option == OLECLOSE_SAVEIFDIRTY ||
-              (save_option == OLECLOSE_PROMPTSAVE && IsModified());
-  if (save && IsModified() && client_site_) client_site_->SaveObject();
-  InPlaceDeactivate();
-  if (advise_holder_) advise_holder_->SendOnClose();
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    bool save = save_option == OLECLOSE_SAVEIFDIRTY ||
+                (save_option == OLECLOSE_PROMPTSAVE && IsModified());
+    if (save && IsModified() && client_site_) client_site_->SaveObject();
+    InPlaceDeactivate();
+    if (advise_holder_) advise_holder_->SendOnClose();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP OleControl::GetMoniker(DWORD, DWORD, IMoniker** out) {
-  if (out) *out = nullptr;
-  return E_NOTIMPL;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+  });
 }
 
 STDMETHODIMP OleControl::GetClipboardData(DWORD, IDataObject** out) {
-  if (out) *out = nullptr;
-  return E_NOTIMPL;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+  });
 }
 
 STDMETHODIMP OleControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT rect) {
-  if (rect) pos_ = *rect;
-  switch (verb) {
-    case OLEIVERB_PRIMARY:
-    case OLEIVERB_SHOW:
-    case OLEIVERB_INPLACEACTIVATE:
-      return ActivateInPlace(false, site);
-    case OLEIVERB_UIACTIVATE:
-      return ActivateInPlace(true, site);
-    case OLEIVERB_HIDE:
-      if (window_) ShowWindow(window_, SW_HIDE);
-      return S_OK;
-    case OLEIVERB_PROPERTIES:
-      return ShowPropertyPages(parent);
-    case OLEIVERB_OPEN:
-    case OLEIVERB_DISCARDUNDOSTATE:
-      return E_NOTIMPL;
-    default:
-      // Unknown positive verbs do the primary one, as OLE asks.
-      if (verb > 0) {
-        HRESULT hr = ActivateInPlace(false, site);
-        return FAILED(hr) ? hr : OLEOBJ_S_INVALIDVERB;
-      }
-      return E_NOTIMPL;
-  }
+  return win::ComBoundary([&]() -> HRESULT {
+    if (rect) pos_ = *rect;
+    switch (verb) {
+      case OLEIVERB_PRIMARY:
+      case OLEIVERB_SHOW:
+      case OLEIVERB_INPLACEACTIVATE:
+        return ActivateInPlace(false, site);
+      case OLEIVERB_UIACTIVATE:
+        return ActivateInPlace(true, site);
+      case OLEIVERB_HIDE:
+        if (window_) ShowWindow(window_, SW_HIDE);
+        return S_OK;
+      case OLEIVERB_PROPERTIES:
+        return ShowPropertyPages(parent);
+      case OLEIVERB_OPEN:
+      case OLEIVERB_DISCARDUNDOSTATE:
+        return E_NOTIMPL;
+      default:
+        // Unknown positive verbs do the primary one, as OLE asks.
+        if (verb > 0) {
+          HRESULT hr = ActivateInPlace(false, site);
+          return FAILED(hr) ? hr : OLEOBJ_S_INVALIDVERB;
+        }
+        return E_NOTIMPL;
+    }
+  });
 }
 
 STDMETHODIMP OleControl::EnumVerbs(IEnumOLEVERB** out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  return OLE_S_USEREG;  // the registered verbs
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    return OLE_S_USEREG;  // the registered verbs
+  });
 }
 
 STDMETHODIMP OleControl::GetUserClassID(CLSID* clsid) {
-  if (!clsid) return E_POINTER;
-  *clsid = ControlClassId();
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!clsid) return E_POINTER;
+    *clsid = ControlClassId();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP OleControl::GetUserType(DWORD, LPOLESTR* out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  return OLE_S_USEREG;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    return OLE_S_USEREG;
+  });
 }
 
 STDMETHODIMP OleControl::SetExtent(DWORD aspect, SIZEL* size) {
-  if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
-  if (!size) return E_INVALIDARG;
-  if (size->cx < 0 || size->cy < 0) return E_INVALIDARG;
-  if (size->cx != extent_.cx || size->cy != extent_.cy) {
-    extent_ = *size;
-    SetModified(true);
-    NotifyViewChange();
-  }
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+    if (!size) return E_INVALIDARG;
+    if (size->cx < 0 || size->cy < 0) return E_INVALIDARG;
+    if (size->cx != extent_.cx || size->cy != extent_.cy) {
+      extent_ = *size;
+      SetModified(true);
+      NotifyViewChange();
+    }
+    return S_OK;
+  });
 }
 
 STDMETHODIMP OleControl::GetExtent(DWORD aspect, SIZEL* size) {
-  if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
-  if (!size) return E_POINTER;
-  *size = extent_;
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+    if (!size) return E_POINTER;
+    *size = extent_;
+    return S_OK;
+  });
 }
 
 STDMETHODIMP OleControl::Advise(IAdviseSink* sink, DWORD* cookie) {
-  if (!cookie) return E_POINTER;
-  *cookie = 0;
-  if (!advise_holder_) {
-    HRESULT hr = CreateOleAdviseHolder(advise_holder_.Put());
-    if (FAILED(hr)) return hr;
-  }
-  return advise_holder_->Advise(sink, cookie);
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!cookie) return E_POINTER;
+    *cookie = 0;
+    if (!advise_holder_) {
+      HRESULT hr = CreateOleAdviseHolder(advise_holder_.Put());
+      if (FAILED(hr)) return hr;
+    }
+    return advise_holder_->Advise(sink, cookie);
+  });
 }
 
 STDMETHODIMP OleControl::Unadvise(DWORD cookie) {
-  if (!advise_holder_) return OLE_E_NOCONNECTION;
-  return advise_holder_->Unadvise(cookie);
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!advise_holder_) return OLE_E_NOCONNECTION;
+    return advise_holder_->Unadvise(cookie);
+  });
 }
 
 STDMETHODIMP OleControl::EnumAdvise(IEnumSTATDATA** out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  if (!advise_holder_) return S_OK;
-  return advise_holder_->EnumAdvise(out);
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!advise_holder_) return S_OK;
+    return advise_holder_->EnumAdvise(out);
+  });
 }
 
 STDMETHODIMP OleControl::GetMiscStatus(DWORD aspect, DWORD* status) {
-  if (!status) return E_POINTER;
-  *status = aspect == DVASPECT_CONTENT ? kMiscStatus : 0;
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!status) return E_POINTER;
+    *status = aspect == DVASPECT_CONTENT ? kMiscStatus : 0;
+    return S_OK;
+  });
 }
 
 STDMETHODIMP OleControl::GetControlInfo(CONTROLINFO* info) {
-  if (!info) return E_POINTER;
-  info->cb = sizeof *info;
-  info->hAccel = nullptr;
-  info->cAccel = 0;
-  info->dwFlags = 0;
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!info) return E_POINTER;
+    info->cb = sizeof *info;
+    info->hAccel = nullptr;
+    info->cAccel = 0;
+    info->dwFlags = 0;
+    return S_OK;
+  });
 }
 
 STDMETHODIMP OleControl::FreezeEvents(BOOL freeze) {
-  if (freeze) {
-    ++freeze_count_;
-  } else if (freeze_count_ > 0) {
-    --freeze_count_;
-  }
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (freeze) {
+      ++freeze_count_;
+    } else if (freeze_count_ > 0) {
+      --freeze_count_;
+    }
+    return S_OK;
+  });
 }
 
 STDMETHODIMP OleControl::GetPages(CAUUID* pages) {
-  if (!pages) return E_POINTER;
-  std::vector<CLSID> ids = PropertyPageIds();
-  pages->cElems = 0;
-  pages->pElems = nullptr;
-  if (ids.empty()) return S_OK;
-  pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(ids.size() * sizeof(GUID)));
-  if (!pages->pElems) return E_OUTOFMEMORY;
-  for (size_t i = 0; i < ids.size(); ++i) pages->pElems[i] = ids[i];
-  pages->cElems = static_cast<ULONG>(ids.size());
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!pages) return E_POINTER;
+    std::vector<CLSID> ids = PropertyPageIds();
+    pages->cElems = 0;
+    pages->pElems = nullptr;
+    if (ids.empty()) return S_OK;
+    pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(ids.size() * sizeof(GUID)));
+    if (!pages->pElems) return E_OUTOFMEMORY;
+    for (size_t i = 0; i < ids.size(); ++i) pages->pElems[i] = ids[i];
+    pages->cElems = static_cast<ULONG>(ids.size());
+    return S_OK;
+  });
 }
 
 HRESULT OleControl::ShowPropertyPages(HWND parent) {
@@ -197,6 +232,7 @@ HRESULT OleControl::ShowPropertyPages(HWND parent) {
     if (control_site->ShowPropertyFrame() == S_OK) return S_OK;
   }
   IUnknown* self = static_cast<IOleObject*>(this);
+  ModalScope modal(*this);
   return OleCreatePropertyFrame(parent, 0, 0, nullptr, 1, &self, static_cast<ULONG>(ids.size()), ids.data(),
                                 GetUserDefaultLCID(), 0, nullptr);
 }
@@ -207,28 +243,32 @@ bool OleControl::SupportsInterface(REFIID iid) {
 }
 
 STDMETHODIMP OleControl::GetInterfaceSafetyOptions(REFIID iid, DWORD* supported, DWORD* enabled) {
-  if (!supported || !enabled) return E_POINTER;
-  *supported = *enabled = 0;
-  if (!SupportsInterface(iid)) return E_NOINTERFACE;
-  // Scripting goes through the dispatch interface, initialising through the
-  // persistence interfaces; the control is safe for both, on pages it allows.
-  if (!JudgeSite()) return S_OK;
-  *supported = kSafetyOptions;
-  *enabled = safety_enabled_ & kSafetyOptions;
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!supported || !enabled) return E_POINTER;
+    *supported = *enabled = 0;
+    if (!SupportsInterface(iid)) return E_NOINTERFACE;
+    // Scripting goes through the dispatch interface, initialising through the
+    // persistence interfaces; the control is safe for both, on pages it allows.
+    if (!JudgeSite()) return S_OK;
+    *supported = kSafetyOptions;
+    *enabled = safety_enabled_ & kSafetyOptions;
+    return S_OK;
+  });
 }
 
 STDMETHODIMP OleControl::SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled) {
-  if (!SupportsInterface(iid)) return E_NOINTERFACE;
-  if (mask & ~kSafetyOptions) return E_FAIL;  // an option the control does not offer
-  // A page the control does not allow gets no safety: the browser then
-  // neither initialises the control from the page nor lets its script in.
-  if ((enabled & mask) != 0 && !JudgeSite()) {
-    safety_enabled_ &= ~mask;
-    return E_FAIL;
-  }
-  safety_enabled_ = (safety_enabled_ & ~mask) | (enabled & mask);
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!SupportsInterface(iid)) return E_NOINTERFACE;
+    if (mask & ~kSafetyOptions) return E_FAIL;  // an option the control does not offer
+    // A page the control does not allow gets no safety: the browser then
+    // neither initialises the control from the page nor lets its script in.
+    if ((enabled & mask) != 0 && !JudgeSite()) {
+      safety_enabled_ &= ~mask;
+      return E_FAIL;
+    }
+    safety_enabled_ = (safety_enabled_ & ~mask) | (enabled & mask);
+    return S_OK;
+  });
 }
 
 }  // namespace zt::ole

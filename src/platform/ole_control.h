@@ -23,6 +23,8 @@
 #include "platform/bstr.h"
 #include "platform/com_ptr.h"
 #include "platform/persist_exchange.h"
+#include "platform/thread_bound.h"
+#include "platform/window_hook.h"
 
 namespace zt::ole {
 
@@ -36,7 +38,8 @@ class OleControl : public IOleObject,
                    public IPersistStorage,
                    public ISpecifyPropertyPages,
                    public IObjectSafety,
-                   public IObjectWithSite {
+                   public IObjectWithSite,
+                   protected win::ThreadBound {
  public:
   using Interface = IOleObject;
 
@@ -89,7 +92,9 @@ class OleControl : public IOleObject,
   STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
   STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
   STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
-  STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+  // The container shows a modal window of its own: the control takes no
+  // input (so opens no menu or dialog of its own) until it is told again.
+  STDMETHODIMP EnableModeless(BOOL enable) override;
 
   // IOleControl
   STDMETHODIMP GetControlInfo(CONTROLINFO* info) override;
@@ -137,6 +142,30 @@ class OleControl : public IOleObject,
   // IObjectWithSite: the site of an object a script made (ole_site.cpp).
   STDMETHODIMP SetSite(IUnknown* site) override;
   STDMETHODIMP GetSite(REFIID iid, void** out) override;
+
+  // Held around every modal window the control shows (its dialogs, message
+  // boxes, the shell's pickers, the property frame). The container hears of
+  // it as an in-place object's container should (its frame's
+  // EnableModeless(FALSE)), and its top window is disabled, so that it does
+  // not navigate, close or call into the page meanwhile; both are undone at
+  // the end, on the frame that was told even if the control has since been
+  // deactivated.
+  class ModalScope {
+   public:
+    explicit ModalScope(OleControl& control);
+    ~ModalScope();
+    ModalScope(const ModalScope&) = delete;
+    ModalScope& operator=(const ModalScope&) = delete;
+
+   private:
+    OleControl& control_;
+    com::ComPtr<IOleInPlaceFrame> frame_;
+    HWND top_ = nullptr;  // disabled by this scope
+  };
+  // How many modal windows of the control are up.
+  int ModalDepth() const { return modal_depth_; }
+  // Whether the container has asked for no modeless UI (EnableModeless).
+  bool ModelessDisabled() const { return modeless_off_ > 0; }
 
   // Whether the page the control is on has been refused by the site lock;
   // judged now if no page was judged yet. Once refused, always refused: no
@@ -192,8 +221,20 @@ class OleControl : public IOleObject,
   HRESULT LoadStream(IStream* stream);
   HRESULT SaveStream(IStream* stream);
   bool SupportsInterface(REFIID iid);
-  static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+
+  // The hook on the control's window: its messages go to HandleMessage.
+  class WindowHook final : public win::WindowHook {
+   public:
+    explicit WindowHook(OleControl& control) : control_(control) {}
+    LRESULT Previous(UINT msg, WPARAM wp, LPARAM lp) { return CallPrevious(msg, wp, lp); }
+
+   private:
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override { return control_.HandleMessage(msg, wp, lp); }
+    void OnFinalMessage(HWND) override { control_.OnWindowGone(); }
+    OleControl& control_;
+  };
+  void OnWindowGone();
 
   // Asks SafeInContainer of the page as it is known now; a refusal sticks.
   bool JudgeSite();
@@ -213,10 +254,13 @@ class OleControl : public IOleObject,
   bool in_place_active_ = false;
   bool ui_active_ = false;
   HWND window_ = nullptr;
-  WNDPROC static_proc_ = nullptr;
+  WindowHook hook_{*this};
   RECT pos_ = {};
   LONG freeze_count_ = 0;
   DWORD safety_enabled_ = 0;
+  int modal_depth_ = 0;
+  int modeless_off_ = 0;
+  bool disabled_for_container_ = false;  // our window, by EnableModeless(FALSE)
 };
 
 }  // namespace zt::ole

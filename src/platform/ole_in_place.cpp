@@ -1,6 +1,9 @@
 // OleControl: in-place activation, the control's window and keyboard
 // routing (IOleInPlaceObject, IOleInPlaceActiveObject).
 #include "platform/ole_control.h"
+#include "platform/boundary.h"
+
+#include "platform/modal_dialog.h"
 
 namespace zt::ole {
 namespace {
@@ -64,37 +67,75 @@ HRESULT OleControl::ActivateInPlace(bool ui_activate, IOleClientSite* site) {
 }
 
 STDMETHODIMP OleControl::UIDeactivate() {
-  if (!ui_active_) return S_OK;
-  ui_active_ = false;
-  if (frame_) frame_->SetActiveObject(nullptr, nullptr);
-  if (doc_window_) doc_window_->SetActiveObject(nullptr, nullptr);
-  if (auto control_site = client_site_.As<IOleControlSite>(IID_IOleControlSite)) control_site->OnFocus(FALSE);
-  if (in_place_site_) in_place_site_->OnUIDeactivate(FALSE);
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!ui_active_) return S_OK;
+    ui_active_ = false;
+    if (frame_) frame_->SetActiveObject(nullptr, nullptr);
+    if (doc_window_) doc_window_->SetActiveObject(nullptr, nullptr);
+    if (auto control_site = client_site_.As<IOleControlSite>(IID_IOleControlSite)) control_site->OnFocus(FALSE);
+    if (in_place_site_) in_place_site_->OnUIDeactivate(FALSE);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP OleControl::InPlaceDeactivate() {
-  if (!in_place_active_) return S_OK;
-  UIDeactivate();
-  in_place_active_ = false;
-  DestroyControlWindow();
-  com::ComPtr<IOleInPlaceSite> site = in_place_site_;
-  in_place_site_.Reset();
-  frame_.Reset();
-  doc_window_.Reset();
-  if (site) site->OnInPlaceDeactivate();
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!in_place_active_) return S_OK;
+    UIDeactivate();
+    in_place_active_ = false;
+    DestroyControlWindow();
+    com::ComPtr<IOleInPlaceSite> site = in_place_site_;
+    in_place_site_.Reset();
+    frame_.Reset();
+    doc_window_.Reset();
+    if (site) site->OnInPlaceDeactivate();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP OleControl::SetObjectRects(LPCRECT pos, LPCRECT) {
-  if (!pos) return E_POINTER;
-  pos_ = *pos;
-  if (window_) {
-    // The move sends WM_SIZE, which tells the control its new size.
-    SetWindowPos(window_, nullptr, pos->left, pos->top, pos->right - pos->left, pos->bottom - pos->top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!pos) return E_POINTER;
+    pos_ = *pos;
+    if (window_) {
+      // The move sends WM_SIZE, which tells the control its new size.
+      SetWindowPos(window_, nullptr, pos->left, pos->top, pos->right - pos->left, pos->bottom - pos->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return S_OK;
+  });
+}
+
+OleControl::ModalScope::ModalScope(OleControl& control) : control_(control), frame_(control.frame_) {
+  ++control_.modal_depth_;
+  if (frame_) frame_->EnableModeless(FALSE);
+  HWND top = control_.window_ ? GetAncestor(control_.window_, GA_ROOT) : nullptr;
+  if (top && IsWindowEnabled(top)) {
+    EnableWindow(top, FALSE);
+    top_ = top;
   }
-  return S_OK;
+}
+
+OleControl::ModalScope::~ModalScope() {
+  // The page's window may have gone meanwhile.
+  if (top_ && IsWindow(top_)) EnableWindow(top_, TRUE);
+  if (frame_) frame_->EnableModeless(TRUE);
+  --control_.modal_depth_;
+}
+
+STDMETHODIMP OleControl::EnableModeless(BOOL enable) {
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!enable) {
+      if (modeless_off_++ == 0 && window_ && IsWindowEnabled(window_)) {
+        EnableWindow(window_, FALSE);
+        disabled_for_container_ = true;
+      }
+    } else if (modeless_off_ > 0 && --modeless_off_ == 0 && disabled_for_container_) {
+      disabled_for_container_ = false;
+      if (window_) EnableWindow(window_, TRUE);
+    }
+    return S_OK;
+  });
 }
 
 STDMETHODIMP OleControl::GetWindow(HWND* out) {
@@ -104,16 +145,18 @@ STDMETHODIMP OleControl::GetWindow(HWND* out) {
 }
 
 STDMETHODIMP OleControl::TranslateAccelerator(LPMSG msg) {
-  if (!msg || !window_) return S_FALSE;
-  // Keys meant for the control (its window or the list inside it) go
-  // straight to it, so a container's own navigation does not swallow the
-  // arrows, Tab, Enter or Delete.
-  if (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST && IsWithin(msg->hwnd, window_)) {
-    TranslateMessage(msg);
-    DispatchMessageW(msg);
-    return S_OK;
-  }
-  return S_FALSE;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!msg || !window_) return S_FALSE;
+    // Keys meant for the control (its window or the list inside it) go
+    // straight to it, so a container's own navigation does not swallow the
+    // arrows, Tab, Enter or Delete.
+    if (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST && IsWithin(msg->hwnd, window_)) {
+      TranslateMessage(msg);
+      DispatchMessageW(msg);
+      return S_OK;
+    }
+    return S_FALSE;
+  });
 }
 
 bool OleControl::CreateControlWindow(HWND parent, const RECT& pos) {
@@ -126,12 +169,10 @@ bool OleControl::CreateControlWindow(HWND parent, const RECT& pos) {
                            pos.left, pos.top, pos.right - pos.left, pos.bottom - pos.top, parent, nullptr,
                            nullptr, nullptr);
   if (!w) return false;
-  // The control is found from its window through the window's user slot:
-  // a window property would cost a trip to the Wine server per message,
-  // and the list inside sends one notification per row it inserts.
-  SetWindowLongPtrW(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  static_proc_ = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&OleControl::WindowProc)));
+  if (!hook_.Hook(w)) {
+    DestroyWindow(w);
+    return false;
+  }
   window_ = w;
   if (!OnWindowCreated(w)) {
     DestroyControlWindow();
@@ -145,24 +186,23 @@ bool OleControl::CreateControlWindow(HWND parent, const RECT& pos) {
 void OleControl::DestroyControlWindow() {
   if (!window_) return;
   HWND w = window_;
+  win::ModalDialog::EndAllOver(w);
   OnWindowDestroying(w);
   DestroyWindow(w);  // WM_NCDESTROY clears window_
   window_ = nullptr;
 }
 
-LRESULT CALLBACK OleControl::WindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
-  auto* self = reinterpret_cast<OleControl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(window, msg, wp, lp);
-  return self->HandleMessage(msg, wp, lp);
-}
-
 LRESULT OleControl::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  CheckThread();
   HWND w = window_;
   LRESULT result = 0;
-  if (msg != WM_NCDESTROY && OnWindowMessage(w, msg, wp, lp, &result)) return result;
+  // The page or the container is taking the control away: dialogs run over
+  // it end, so that the calls that run them return.
+  if (msg == WM_DESTROY) win::ModalDialog::EndAllOver(w);
+  if (OnWindowMessage(w, msg, wp, lp, &result)) return result;
   switch (msg) {
     case WM_SIZE: {
-      result = CallWindowProcW(static_proc_, w, msg, wp, lp);
+      result = hook_.Previous(msg, wp, lp);
       OnWindowResized(w, LOWORD(lp), HIWORD(lp));
       return result;
     }
@@ -171,17 +211,15 @@ LRESULT OleControl::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       // A click or the focus inside the control makes it the active object.
       if (!ui_active_ && in_place_active_) ActivateInPlace(true, nullptr);
       break;
-    case WM_NCDESTROY: {
-      WNDPROC proc = static_proc_;
-      SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
-      SetWindowLongPtrW(w, GWLP_USERDATA, 0);
-      window_ = nullptr;
-      return CallWindowProcW(proc, w, msg, wp, lp);
-    }
     default:
       break;
   }
-  return CallWindowProcW(static_proc_, w, msg, wp, lp);
+  return hook_.Previous(msg, wp, lp);
+}
+
+void OleControl::OnWindowGone() {
+  window_ = nullptr;
+  disabled_for_container_ = false;
 }
 
 }  // namespace zt::ole

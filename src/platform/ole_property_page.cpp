@@ -1,4 +1,5 @@
 #include "platform/ole_property_page.h"
+#include "platform/boundary.h"
 
 namespace zt::ole {
 namespace {
@@ -27,76 +28,92 @@ HWND PropertyPageImpl::CreatePageDialog(HWND parent) {
 }
 
 STDMETHODIMP PropertyPageImpl::SetPageSite(IPropertyPageSite* site) {
-  site_ = com::ComPtr<IPropertyPageSite>(site);
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    site_ = com::ComPtr<IPropertyPageSite>(site);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP PropertyPageImpl::Activate(HWND parent, LPCRECT rect, BOOL) {
-  if (!rect) return E_POINTER;
-  if (dialog_) return E_UNEXPECTED;  // already active
-  dialog_ = CreatePageDialog(parent);
-  if (!dialog_) return HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_RESOURCE_NAME_NOT_FOUND);
-  MoveWindow(dialog_, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, TRUE);
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!rect) return E_POINTER;
+    if (dialog_) return E_UNEXPECTED;  // already active
+    dialog_ = CreatePageDialog(parent);
+    if (!dialog_) return HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_RESOURCE_NAME_NOT_FOUND);
+    MoveWindow(dialog_, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, TRUE);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP PropertyPageImpl::Deactivate() {
-  if (!dialog_) return E_UNEXPECTED;
-  DestroyWindow(dialog_);
-  dialog_ = nullptr;
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!dialog_) return E_UNEXPECTED;
+    DestroyWindow(dialog_);
+    dialog_ = nullptr;
+    return S_OK;
+  });
 }
 
 STDMETHODIMP PropertyPageImpl::GetPageInfo(PROPPAGEINFO* out) {
-  if (!out) return E_POINTER;
-  PropertyPageInfo info = PageInfo();
-  // The page's size is its dialog's, in this display's pixels: measured
-  // on a hidden copy under the desktop.
-  HWND probe = CreatePageDialog(GetDesktopWindow());
-  if (!probe) return E_FAIL;
-  RECT r;
-  GetWindowRect(probe, &r);
-  DestroyWindow(probe);
-  out->cb = sizeof *out;
-  out->size.cx = r.right - r.left;
-  out->size.cy = r.bottom - r.top;
-  out->pszTitle = TaskText(info.title);
-  out->pszDocString = TaskText(info.doc_string);
-  out->pszHelpFile = TaskText(info.help_file);
-  out->dwHelpContext = info.help_context;
-  if (!out->pszTitle || !out->pszDocString || !out->pszHelpFile) {
-    CoTaskMemFree(out->pszTitle);
-    CoTaskMemFree(out->pszDocString);
-    CoTaskMemFree(out->pszHelpFile);
-    out->pszTitle = out->pszDocString = out->pszHelpFile = nullptr;
-    return E_OUTOFMEMORY;
-  }
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!out) return E_POINTER;
+    PropertyPageInfo info = PageInfo();
+    // The page's size is its dialog's, in this display's pixels: measured
+    // on a hidden copy under the desktop.
+    HWND probe = CreatePageDialog(GetDesktopWindow());
+    if (!probe) return E_FAIL;
+    RECT r;
+    GetWindowRect(probe, &r);
+    DestroyWindow(probe);
+    out->cb = sizeof *out;
+    out->size.cx = r.right - r.left;
+    out->size.cy = r.bottom - r.top;
+    out->pszTitle = TaskText(info.title);
+    out->pszDocString = TaskText(info.doc_string);
+    out->pszHelpFile = TaskText(info.help_file);
+    out->dwHelpContext = info.help_context;
+    if (!out->pszTitle || !out->pszDocString || !out->pszHelpFile) {
+      CoTaskMemFree(out->pszTitle);
+      CoTaskMemFree(out->pszDocString);
+      CoTaskMemFree(out->pszHelpFile);
+      out->pszTitle = out->pszDocString = out->pszHelpFile = nullptr;
+      return E_OUTOFMEMORY;
+    }
+    return S_OK;
+  });
 }
 
 STDMETHODIMP PropertyPageImpl::SetObjects(ULONG count, IUnknown** objects) {
-  if (count > 0 && !objects) return E_POINTER;
-  objects_.clear();
-  for (ULONG i = 0; i < count; ++i) objects_.emplace_back(objects[i]);
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (count > 0 && !objects) return E_POINTER;
+    objects_.clear();
+    for (ULONG i = 0; i < count; ++i) objects_.emplace_back(objects[i]);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP PropertyPageImpl::Show(UINT cmd) {
-  if (!dialog_) return E_UNEXPECTED;
-  ShowWindow(dialog_, cmd);
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!dialog_) return E_UNEXPECTED;
+    ShowWindow(dialog_, cmd);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP PropertyPageImpl::Move(LPCRECT rect) {
-  if (!rect) return E_POINTER;
-  if (!dialog_) return E_UNEXPECTED;
-  MoveWindow(dialog_, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, TRUE);
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!rect) return E_POINTER;
+    if (!dialog_) return E_UNEXPECTED;
+    MoveWindow(dialog_, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, TRUE);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP PropertyPageImpl::TranslateAccelerator(MSG* msg) {
-  if (!msg) return E_POINTER;
-  return dialog_ && IsDialogMessageW(dialog_, msg) ? S_OK : S_FALSE;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!msg) return E_POINTER;
+    return dialog_ && IsDialogMessageW(dialog_, msg) ? S_OK : S_FALSE;
+  });
 }
 
 }  // namespace zt::ole

@@ -2,6 +2,7 @@
 // whichever site a container or a script engine gave, and the judgement of
 // the site lock as each site becomes known.
 #include <windows.h>
+#include "platform/boundary.h"
 #include <docobj.h>
 #include <exdisp.h>
 #include <mshtml.h>
@@ -69,9 +70,11 @@ std::wstring UrlOfServices(IUnknown* site) {
 }  // namespace
 
 STDMETHODIMP OleControl::SetSite(IUnknown* site) {
-  object_site_ = com::ComPtr<IUnknown>(site);
-  if (site) JudgeSite();
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    object_site_ = com::ComPtr<IUnknown>(site);
+    if (site) JudgeSite();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP OleControl::GetSite(REFIID iid, void** out) {

@@ -1,6 +1,7 @@
 // OleControl: the control's image for a container that draws it itself
 // (IViewObject2), and the view change notification.
 #include "platform/ole_control.h"
+#include "platform/boundary.h"
 
 namespace zt::ole {
 
@@ -49,11 +50,13 @@ STDMETHODIMP OleControl::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, L
 }
 
 STDMETHODIMP OleControl::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) {
-  view_aspects_ = aspects;
-  view_flags_ = flags;
-  view_sink_ = com::ComPtr<IAdviseSink>(sink);
-  if (sink && (flags & ADVF_PRIMEFIRST)) NotifyViewChange();
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    view_aspects_ = aspects;
+    view_flags_ = flags;
+    view_sink_ = com::ComPtr<IAdviseSink>(sink);
+    if (sink && (flags & ADVF_PRIMEFIRST)) NotifyViewChange();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP OleControl::GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) {
@@ -67,7 +70,9 @@ STDMETHODIMP OleControl::GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** s
 }
 
 STDMETHODIMP OleControl::GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*, LPSIZEL size) {
-  return GetExtent(aspect, size);
+  return win::ComBoundary([&]() -> HRESULT {
+    return GetExtent(aspect, size);
+  });
 }
 
 }  // namespace zt::ole

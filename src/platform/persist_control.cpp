@@ -1,6 +1,7 @@
 // OleControl: the three persistence interfaces over one exchange. The saved
 // state is the version 1.0, the extent, then the control's properties.
 #include "platform/ole_control.h"
+#include "platform/boundary.h"
 
 #include "platform/persist_exchange.h"
 
@@ -37,9 +38,11 @@ STDMETHODIMP OleControl::GetClassID(CLSID* clsid) {
 STDMETHODIMP OleControl::IsDirty() { return IsModified() ? S_OK : S_FALSE; }
 
 STDMETHODIMP OleControl::InitNew() {
-  InitNewProperties();
-  SetModified(false);
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    InitNewProperties();
+    SetModified(false);
+    return S_OK;
+  });
 }
 
 HRESULT OleControl::LoadFrom(PropertyExchange& px) {
@@ -69,60 +72,76 @@ HRESULT OleControl::SaveStream(IStream* stream) {
   return SaveTo(px);
 }
 
-STDMETHODIMP OleControl::Load(LPSTREAM stream) { return LoadStream(stream); }
+STDMETHODIMP OleControl::Load(LPSTREAM stream) {
+  return win::ComBoundary([&]() -> HRESULT { return LoadStream(stream); });
+}
 
 STDMETHODIMP OleControl::Save(LPSTREAM stream, BOOL clear_dirty) {
-  HRESULT hr = SaveStream(stream);
-  if (SUCCEEDED(hr) && clear_dirty) SetModified(false);
-  return hr;
+  return win::ComBoundary([&]() -> HRESULT {
+    HRESULT hr = SaveStream(stream);
+    if (SUCCEEDED(hr) && clear_dirty) SetModified(false);
+    return hr;
+  });
 }
 
 STDMETHODIMP OleControl::GetSizeMax(ULARGE_INTEGER* size) {
-  if (!size) return E_POINTER;
-  SizeExchange px;
-  HRESULT hr = ExchangeBase(px, extent_);
-  if (SUCCEEDED(hr)) hr = ExchangeProperties(px);
-  if (FAILED(hr)) return hr;
-  size->QuadPart = px.Size();
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!size) return E_POINTER;
+    SizeExchange px;
+    HRESULT hr = ExchangeBase(px, extent_);
+    if (SUCCEEDED(hr)) hr = ExchangeProperties(px);
+    if (FAILED(hr)) return hr;
+    size->QuadPart = px.Size();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP OleControl::Load(IPropertyBag* bag, IErrorLog* log) {
-  if (!bag) return E_POINTER;
-  // Absent names take their load defaults inside the exchange.
-  BagExchange px(bag, log, true);
-  return LoadFrom(px);
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!bag) return E_POINTER;
+    // Absent names take their load defaults inside the exchange.
+    BagExchange px(bag, log, true);
+    return LoadFrom(px);
+  });
 }
 
 STDMETHODIMP OleControl::Save(IPropertyBag* bag, BOOL clear_dirty, BOOL) {
-  if (!bag) return E_POINTER;
-  BagExchange px(bag, nullptr, false);
-  HRESULT hr = SaveTo(px);
-  if (SUCCEEDED(hr) && clear_dirty) SetModified(false);
-  return hr;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!bag) return E_POINTER;
+    BagExchange px(bag, nullptr, false);
+    HRESULT hr = SaveTo(px);
+    if (SUCCEEDED(hr) && clear_dirty) SetModified(false);
+    return hr;
+  });
 }
 
 STDMETHODIMP OleControl::InitNew(IStorage* storage) {
-  if (!storage) return E_POINTER;
-  return InitNew();
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!storage) return E_POINTER;
+    return InitNew();
+  });
 }
 
 STDMETHODIMP OleControl::Load(IStorage* storage) {
-  if (!storage) return E_POINTER;
-  com::ComPtr<IStream> stream;
-  HRESULT hr = storage->OpenStream(kContentsStream, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Put());
-  return FAILED(hr) ? hr : LoadStream(stream.Get());
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!storage) return E_POINTER;
+    com::ComPtr<IStream> stream;
+    HRESULT hr = storage->OpenStream(kContentsStream, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.Put());
+    return FAILED(hr) ? hr : LoadStream(stream.Get());
+  });
 }
 
 STDMETHODIMP OleControl::Save(IStorage* storage, BOOL) {
-  if (!storage) return E_POINTER;
-  com::ComPtr<IStream> stream;
-  HRESULT hr = storage->CreateStream(kContentsStream, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
-                                     stream.Put());
-  if (FAILED(hr)) return hr;
-  hr = SaveStream(stream.Get());
-  if (SUCCEEDED(hr)) SetModified(false);  // a storage save always clears the flag
-  return hr;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!storage) return E_POINTER;
+    com::ComPtr<IStream> stream;
+    HRESULT hr = storage->CreateStream(kContentsStream, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
+                                       stream.Put());
+    if (FAILED(hr)) return hr;
+    hr = SaveStream(stream.Get());
+    if (SUCCEEDED(hr)) SetModified(false);  // a storage save always clears the flag
+    return hr;
+  });
 }
 
 }  // namespace zt::ole

@@ -33,10 +33,15 @@ public:
   Handle Get() const { return handle_; }
   explicit operator bool() const { return handle_ != Traits::Invalid(); }
 
-  // Closes what is held and takes `handle` instead.
+  // Closes what is held and takes `handle` instead. The thread's last error
+  // survives the close: an owner going out of scope between a failed call and
+  // the code that reads why must not overwrite the reason.
   void Reset(Handle handle = Traits::Invalid()) {
     Handle old = std::exchange(handle_, handle);
-    if (old != Traits::Invalid()) Traits::Close(old);
+    if (old == Traits::Invalid()) return;
+    const DWORD error = GetLastError();
+    Traits::Close(old);
+    SetLastError(error);
   }
   // Gives the handle up without closing it.
   [[nodiscard]] Handle Release() { return std::exchange(handle_, Traits::Invalid()); }

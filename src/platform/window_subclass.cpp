@@ -1,4 +1,5 @@
 #include "platform/window_subclass.h"
+#include "platform/boundary.h"
 
 #include <commctrl.h>
 
@@ -55,9 +56,13 @@ LRESULT CALLBACK SubclassedWindow::Proc(HWND window, UINT msg, WPARAM wp, LPARAM
     self->Detach();
     return DefSubclassProc(window, msg, wp, lp);
   }
-  LRESULT result = 0;
-  if (self->OnMessage(msg, wp, lp, &result)) return result;
-  return DefSubclassProc(window, msg, wp, lp);
+  return WindowBoundary(
+      [&] {
+        LRESULT result = 0;
+        if (self->OnMessage(msg, wp, lp, &result)) return result;
+        return DefSubclassProc(window, msg, wp, lp);
+      },
+      [&] { return DefSubclassProc(window, msg, wp, lp); });
 }
 
 }  // namespace zt::win

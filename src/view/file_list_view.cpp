@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/dpi.h"
 #include "platform/high_contrast.h"
@@ -106,7 +107,7 @@ CZTFileUploadListCtrl::~CZTFileUploadListCtrl() {
   header_.Detach();
   if (window_) {
     HWND window = window_;
-    Unsubclass(window);
+    hook_.Unhook();
     DestroyWindow(window);  // the list view destroys its image lists with it
   }
 }
@@ -116,12 +117,10 @@ bool CZTFileUploadListCtrl::MakeWindow(HWND parent, const RECT& client, std::uin
   window_ = CreateWindowExW(0, WC_LISTVIEWW, nullptr, style, client.left, client.top, width, height, parent,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListViewId)), com::ModuleInstance(), nullptr);
   if (!window_) return false;
-  // Subclassed through the window's own slots: a window property (what
-  // SetWindowSubclass uses) costs a trip to the Wine server on every
-  // message, and a sort sends thousands.
-  SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  listProc_ = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CZTFileUploadListCtrl::WindowProc)));
+  if (!hook_.Hook(window_)) {
+    DestroyWindow(std::exchange(window_, nullptr));
+    return false;
+  }
   // Hidden while it is filled.
   SetWindowPos(window_, HWND_TOP, 0, 0, width, height, SWP_HIDEWINDOW);
   return true;
@@ -313,30 +312,13 @@ bool CZTFileUploadListCtrl::HandleNotify(const NMHDR& header, LRESULT* result) {
   return true;
 }
 
-void CZTFileUploadListCtrl::Unsubclass(HWND window) {
-  SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(listProc_));
-  SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-  window_ = nullptr;
-}
-
-LRESULT CZTFileUploadListCtrl::CallListProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
-  return CallWindowProcW(listProc_, window, msg, wp, lp);
-}
-
-LRESULT CALLBACK CZTFileUploadListCtrl::WindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
-  auto* self = reinterpret_cast<CZTFileUploadListCtrl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(window, msg, wp, lp);
-  if (msg == WM_NCDESTROY) {
-    const WNDPROC listProc = self->listProc_;
-    self->Unsubclass(window);
-    return CallWindowProcW(listProc, window, msg, wp, lp);
-  }
+LRESULT CZTFileUploadListCtrl::HookedMessage(UINT msg, WPARAM wp, LPARAM lp) {
   LRESULT result;
   {
-    Handling handling(self->busy_);
-    result = self->Orphaned() ? self->CallListProc(window, msg, wp, lp) : self->OnMessage(msg, wp, lp);
+    Handling handling(busy_);
+    result = Orphaned() ? hook_.Previous(msg, wp, lp) : OnMessage(msg, wp, lp);
   }
-  if (!self->Busy() && self->Orphaned()) delete self;
+  if (!Busy() && Orphaned()) delete this;
   return result;
 }
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "model/file_model.h"
+#include "platform/window_hook.h"
 #include "platform/unique_handle.h"
 #include "view/list_view_owner.h"
 #include "view/row_icons.h"
@@ -85,9 +86,19 @@ private:
   void ReapplySort(const ViewSettings& settings);
   void ApplyColours(const ViewSettings& settings);
 
-  static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT CallListProc(HWND window, UINT msg, WPARAM wp, LPARAM lp);
-  void Unsubclass(HWND window);
+  // The list view's messages reach the view through this hook.
+  class ListHook final : public win::WindowHook {
+   public:
+    explicit ListHook(CZTFileUploadListCtrl& view) : view_(view) {}
+    LRESULT Previous(UINT msg, WPARAM wp, LPARAM lp) { return CallPrevious(msg, wp, lp); }
+
+   private:
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override { return view_.HookedMessage(msg, wp, lp); }
+    void OnFinalMessage(HWND) override { view_.window_ = nullptr; }
+    CZTFileUploadListCtrl& view_;
+  };
+  LRESULT HookedMessage(UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT CallListProc(HWND, UINT msg, WPARAM wp, LPARAM lp) { return hook_.Previous(msg, wp, lp); }
   LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
   void ShowContextMenu(POINT clientPoint);
   // The keyboard alone: the menu key and Shift+F10, Insert, Enter, Ctrl+A.
@@ -107,7 +118,7 @@ private:
 
   ListViewOwner* owner_;  // null once retired
   HWND window_ = nullptr;
-  WNDPROC listProc_ = nullptr;  // the list view's own window procedure
+  ListHook hook_{*this};
   int busy_ = 0;
   bool redrawHeld_ = false;
   int columns_ = 0;

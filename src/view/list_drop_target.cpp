@@ -1,4 +1,5 @@
 #include "view/list_drop_target.h"
+#include "platform/boundary.h"
 
 #include <shellapi.h>
 
@@ -70,42 +71,50 @@ DWORD COleListBoxDropTarget::Answer(DWORD allowed) const {
 }
 
 STDMETHODIMP COleListBoxDropTarget::DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) {
-  if (!effect) return E_INVALIDARG;
-  carriesFiles_ = OffersFiles(data);
-  *effect = Answer(*effect);
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!effect) return E_INVALIDARG;
+    carriesFiles_ = OffersFiles(data);
+    *effect = Answer(*effect);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP COleListBoxDropTarget::DragOver(DWORD, POINTL, DWORD* effect) {
-  if (!effect) return E_INVALIDARG;
-  *effect = Answer(*effect);
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!effect) return E_INVALIDARG;
+    *effect = Answer(*effect);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP COleListBoxDropTarget::DragLeave() {
-  carriesFiles_ = false;
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    carriesFiles_ = false;
+    return S_OK;
+  });
 }
 
 STDMETHODIMP COleListBoxDropTarget::Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) {
-  if (!effect) return E_INVALIDARG;
-  carriesFiles_ = false;
-  const DWORD allowed = *effect;
-  *effect = DROPEFFECT_NONE;
-  if (!view_) return S_OK;
-  view_->SetPendingDrop({});
-  if (!(allowed & DROPEFFECT_COPY)) return S_OK;
-  std::vector<std::u16string> paths = ReadFileList(data);
-  if (paths.empty()) return S_OK;
-  *effect = DROPEFFECT_COPY;
-  // Enabling the window again makes its enable handler add the paths (and
-  // report a failure) before the drop returns. The view may be replaced
-  // from inside that handler: it is not touched after.
-  HWND window = window_;
-  view_->SetPendingDrop(std::move(paths));
-  EnableWindow(window, FALSE);
-  EnableWindow(window, TRUE);
-  return S_OK;
+  return win::ComBoundary([&]() -> HRESULT {
+    if (!effect) return E_INVALIDARG;
+    carriesFiles_ = false;
+    const DWORD allowed = *effect;
+    *effect = DROPEFFECT_NONE;
+    if (!view_) return S_OK;
+    view_->SetPendingDrop({});
+    if (!(allowed & DROPEFFECT_COPY)) return S_OK;
+    std::vector<std::u16string> paths = ReadFileList(data);
+    if (paths.empty()) return S_OK;
+    *effect = DROPEFFECT_COPY;
+    // Enabling the window again makes its enable handler add the paths (and
+    // report a failure) before the drop returns. The view may be replaced
+    // from inside that handler: it is not touched after.
+    HWND window = window_;
+    view_->SetPendingDrop(std::move(paths));
+    EnableWindow(window, FALSE);
+    EnableWindow(window, TRUE);
+    return S_OK;
+  });
 }
 
 }  // namespace zt::view

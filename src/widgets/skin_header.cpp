@@ -88,61 +88,37 @@ private:
 
 CZTSkinHeaderCtrl::~CZTSkinHeaderCtrl() { Detach(); }
 
-// Subclassed through the header's own slots (its user data and window
-// procedure): SetWindowSubclass keeps its data in a window property, and
-// under Wine every property look-up is a trip to the server, on every
-// message the list sends its header (several for each row it inserts).
 bool CZTSkinHeaderCtrl::Attach(HWND header) {
   Detach();
-  if (!IsWindow(header) || GetWindowLongPtrW(header, GWLP_USERDATA) != 0) return false;
-  SetWindowLongPtrW(header, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  header_proc_ = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(header, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CZTSkinHeaderCtrl::WindowProc)));
-  if (!header_proc_) {
-    SetWindowLongPtrW(header, GWLP_USERDATA, 0);
-    return false;
-  }
-  header_ = header;
-  InvalidateRect(header_, nullptr, TRUE);
+  if (!IsWindow(header) || !Hook(header)) return false;
+  InvalidateRect(header, nullptr, TRUE);
   return true;
 }
 
-void CZTSkinHeaderCtrl::Unhook(HWND header) {
-  SetWindowLongPtrW(header, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(header_proc_));
-  SetWindowLongPtrW(header, GWLP_USERDATA, 0);
-  header_ = nullptr;
-}
-
 void CZTSkinHeaderCtrl::Detach() {
-  if (!header_) return;
-  HWND header = header_;
-  Unhook(header);
+  HWND header = Window();
+  if (!header) return;
+  Unhook();
   if (IsWindow(header)) InvalidateRect(header, nullptr, TRUE);
 }
 
-LRESULT CALLBACK CZTSkinHeaderCtrl::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  auto* skin = reinterpret_cast<CZTSkinHeaderCtrl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (!skin) return DefWindowProcW(window, message, wparam, lparam);
-  const WNDPROC header_proc = skin->header_proc_;
+LRESULT CZTSkinHeaderCtrl::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_PAINT:
-      skin->Paint();
+      Paint();
       return 0;
     case WM_ERASEBKGND:
       return 0;  // the paint covers the whole client area
-    case WM_NCDESTROY:
-      skin->Unhook(window);
-      break;
   }
-  return CallWindowProcW(header_proc, window, message, wparam, lparam);
+  return CallPrevious(message, wparam, lparam);
 }
 
 void CZTSkinHeaderCtrl::Paint() {
-  win::PaintDc paint(header_);
+  win::PaintDc paint(Window());
   RECT client{};
-  GetClientRect(header_, &client);
+  GetClientRect(Window(), &client);
   CMemDC dc(paint.Get(), &client);
-  const int dpi = win::WindowDpi(header_);
+  const int dpi = win::WindowDpi(Window());
   const Skin skin(paint.Get(), dpi);
   const int edge = skin.Edge();
   // High contrast: the system's face, edges and text instead of the skin.
@@ -158,7 +134,7 @@ void CZTSkinHeaderCtrl::Paint() {
   lstrcpynW(logfont.lfFaceName, L"\uAD74\uB9BC", LF_FACESIZE);  // Gulim
   const win::UniqueHfont font(CreateFontIndirectW(&logfont));
 
-  const int count = static_cast<int>(SendMessageW(header_, HDM_GETITEMCOUNT, 0, 0));
+  const int count = static_cast<int>(SendMessageW(Window(), HDM_GETITEMCOUNT, 0, 0));
   for (int i = 0; i < count; ++i) {
     wchar_t text[256] = {};
     HDITEMW item{};
@@ -166,8 +142,8 @@ void CZTSkinHeaderCtrl::Paint() {
     item.pszText = text;
     item.cchTextMax = 255;
     RECT r{};
-    if (!SendMessageW(header_, HDM_GETITEMW, i, reinterpret_cast<LPARAM>(&item)) ||
-        !SendMessageW(header_, HDM_GETITEMRECT, i, reinterpret_cast<LPARAM>(&r)))
+    if (!SendMessageW(Window(), HDM_GETITEMW, i, reinterpret_cast<LPARAM>(&item)) ||
+        !SendMessageW(Window(), HDM_GETITEMRECT, i, reinterpret_cast<LPARAM>(&r)))
       continue;
 
     if (system) {
@@ -188,7 +164,7 @@ void CZTSkinHeaderCtrl::Paint() {
     draw.CtlType = ODT_HEADER;
     draw.itemID = static_cast<UINT>(i);
     draw.itemAction = ODA_DRAWENTIRE;
-    draw.hwndItem = header_;
+    draw.hwndItem = Window();
     draw.hDC = paint.Get();
     draw.rcItem = r;
     DrawItem(draw);
@@ -196,7 +172,7 @@ void CZTSkinHeaderCtrl::Paint() {
     // Read again: DrawItem may have changed the text.
     item.mask = HDI_TEXT;
     text[0] = L'\0';
-    SendMessageW(header_, HDM_GETITEMW, i, reinterpret_cast<LPARAM>(&item));
+    SendMessageW(Window(), HDM_GETITEMW, i, reinterpret_cast<LPARAM>(&item));
     win::SelectGuard select(dc.Get(), font.Get());
     const int mode = SetBkMode(dc.Get(), TRANSPARENT);
     const COLORREF colour = system ? SetTextColor(dc.Get(), GetSysColor(COLOR_BTNTEXT)) : CLR_INVALID;

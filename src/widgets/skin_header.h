@@ -6,12 +6,14 @@
 // behaviour (clicks, tracking, drag order) and only its painting changes.
 #include <windows.h>
 
+#include "platform/window_hook.h"
+
 namespace zt::widgets {
 
-class CZTSkinHeaderCtrl {
+class CZTSkinHeaderCtrl : private win::WindowHook {
 public:
   CZTSkinHeaderCtrl() = default;
-  ~CZTSkinHeaderCtrl();  // detaches
+  ~CZTSkinHeaderCtrl() override;  // detaches
   CZTSkinHeaderCtrl(const CZTSkinHeaderCtrl&) = delete;
   CZTSkinHeaderCtrl& operator=(const CZTSkinHeaderCtrl&) = delete;
 
@@ -22,7 +24,7 @@ public:
   // Restores the header's own painting. Also happens by itself when the
   // header is destroyed.
   void Detach();
-  HWND Header() const { return header_; }
+  HWND Header() const { return Window(); }
 
 protected:
   // Called for every item after its skin is drawn and before its text; a
@@ -30,12 +32,8 @@ protected:
   virtual void DrawItem(const DRAWITEMSTRUCT& item) {}
 
 private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-  void Unhook(HWND header);
+  LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
   void Paint();
-
-  HWND header_ = nullptr;
-  WNDPROC header_proc_ = nullptr;  // the header's own window procedure
 };
 
 }  // namespace zt::widgets

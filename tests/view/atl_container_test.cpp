@@ -3,12 +3,16 @@
 // registered ProgID. The list view must show, click and rebuild there too.
 #include <gtest/gtest.h>
 
+#include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
 #include <objsafe.h>
 
+#include <functional>
+
 #include "control_client.h"
 #include "control_site.h"
+#include "embedded_control.h"
 #include "event_sink.h"
 #include "view_window.h"
 
@@ -174,6 +178,177 @@ TEST_F(AtlContainerTest, TheSiteLockHoldsWhateverTheContainerAndTheOrderOfCalls)
   ASSERT_EQ(withSite(unreadable, siteOn(L"https://upload.example.com/").Get()), S_OK);
   EXPECT_EQ(unreadable.Get(L"Port").Hr, E_ACCESSDENIED);
   withSite(unreadable, nullptr);
+}
+
+
+// A server that takes the connection and the request and never answers:
+// the post's dialog stays up, waiting for the reply, as long as a test needs.
+class SilentServer {
+public:
+  SilentServer() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in at = {};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener_, reinterpret_cast<sockaddr*>(&at), sizeof at);
+    listen(listener_, 4);
+    int size = sizeof at;
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&at), &size);
+    port_ = ntohs(at.sin_port);
+  }
+  ~SilentServer() {
+    closesocket(listener_);
+    WSACleanup();
+  }
+  std::wstring Url() const { return L"http://127.0.0.1:" + std::to_wstring(port_) + L"/recv"; }
+
+private:
+  SOCKET listener_ = INVALID_SOCKET;
+  int port_ = 0;
+};
+
+// Plays the page while Post(true)'s dialog runs on this thread: a timer of
+// the thread, which the dialog's own loop serves, waits until the status
+// dialog is visible and enabled, notes what the container looks like then
+// and does what the page does to it (close it, destroy its window).
+struct UnderTheDialog {
+  HWND Page = nullptr;
+  std::function<void()> Act;
+  bool Acted = false, PageEnabled = true;
+  HWND Dialog = nullptr;
+  std::function<void()> Look;  // what the container shows while it is up
+
+  static UnderTheDialog* current;
+  static BOOL CALLBACK FindDialog(HWND window, LPARAM) {
+    wchar_t cls[16] = {};
+    GetClassNameW(window, cls, 16);
+    if (std::wstring(cls) == L"#32770" && IsWindowVisible(window) && IsWindowEnabled(window)) {
+      current->Dialog = window;
+      return FALSE;
+    }
+    return TRUE;
+  }
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    UnderTheDialog& self = *current;
+    if (self.Acted) return;
+    EnumThreadWindows(GetCurrentThreadId(), &FindDialog, 0);
+    if (!self.Dialog) return;
+    self.Acted = true;
+    self.PageEnabled = IsWindowEnabled(self.Page) != FALSE;
+    if (self.Look) self.Look();
+    self.Act();
+  }
+  // Post(true) by the control's run-time number, with this person beside it.
+  CallResult Post(IDispatch* control) {
+    current = this;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, &Tick);
+    ControlClient client{com::ComPtr<IDispatch>(control)};
+    CallResult r = client.Invoke(47, DISPATCH_METHOD, {Bool(true)});
+    KillTimer(nullptr, timer);
+    current = nullptr;
+    return r;
+  }
+};
+UnderTheDialog* UnderTheDialog::current = nullptr;
+
+const wchar_t kCancelled[] = L"\uC804\uC1A1\uC774 \uCDE8\uC18C\uB418\uC5C8\uC2B5\uB2C8\uB2E4.";
+
+// A container that closes the page while Post's dialog is up: the dialog
+// ends with the page, the call returns as cancelled, nothing outlives it,
+// and the next control of the process posts as the first would have.
+TEST_F(AtlContainerTest, PostReturnsWhenThePageGoesUnderItsDialog) {
+  SilentServer server;
+  TempFolder folder;
+  auto get = reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
+      reinterpret_cast<void*>(GetProcAddress(atl_, "AtlAxGetControl")));
+  ASSERT_NE(get, nullptr);
+  int pages = 0;
+  auto open = [&](com::ComPtr<IUnknown>& unknown) {
+    HWND page = CreateWindowExW(0, L"AtlAxWin", L"ZTFILEUPLOAD.ZTFileUploadCtrl.1", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                0, 0, 500, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    Pump();
+    if (page) get(page, unknown.Put());
+    ControlClient control(unknown.As<IDispatch>(IID_IDispatch));
+    EXPECT_EQ(control.Put(L"URL", Text(server.Url().c_str())).Hr, S_OK);
+    const std::wstring name = L"page" + std::to_wstring(++pages) + L".bin";
+    EXPECT_TRUE(control.Call(L"AddLocalFile", {Text(folder.MakeFile(name, 40000).c_str())}).Bool());
+    return page;
+  };
+
+  // The page's window is destroyed.
+  com::ComPtr<IUnknown> first;
+  HWND page = open(first);
+  ASSERT_TRUE(first);
+  UnderTheDialog destroy;
+  destroy.Page = page;
+  destroy.Act = [&] { DestroyWindow(page); };
+  CallResult r = destroy.Post(com::ComPtr<IUnknown>(first).As<IDispatch>(IID_IDispatch).Get());
+  ASSERT_TRUE(destroy.Acted);
+  EXPECT_FALSE(destroy.PageEnabled) << "the page waits for the dialog";
+  EXPECT_EQ(r.Hr, S_OK);
+  EXPECT_EQ(r.Text(), L"");
+  EXPECT_FALSE(IsWindow(page));
+  EXPECT_FALSE(IsWindow(destroy.Dialog));
+  ControlClient firstClient(first.As<IDispatch>(IID_IDispatch));
+  EXPECT_EQ(firstClient.GetText(L"ErrorDescription"), kCancelled);
+  EXPECT_EQ(firstClient.GetLong(L"FileCount"), 1) << "the control answers after its page went";
+
+  // The next control: the container closes it (IOleObject::Close) under the dialog.
+  com::ComPtr<IUnknown> second;
+  window_ = open(second);
+  ASSERT_TRUE(second);
+  UnderTheDialog close;
+  close.Page = window_;
+  close.Act = [&] { second.As<IOleObject>(IID_IOleObject)->Close(OLECLOSE_NOSAVE); };
+  r = close.Post(com::ComPtr<IUnknown>(second).As<IDispatch>(IID_IDispatch).Get());
+  ASSERT_TRUE(close.Acted);
+  EXPECT_FALSE(close.PageEnabled);
+  EXPECT_EQ(r.Hr, S_OK);
+  EXPECT_FALSE(IsWindow(close.Dialog));
+  EXPECT_TRUE(IsWindowEnabled(window_)) << "the page is given back";
+  ControlClient secondClient(second.As<IDispatch>(IID_IDispatch));
+  EXPECT_EQ(secondClient.GetText(L"ErrorDescription"), kCancelled);
+  // Nothing of the given-up post goes on: another one may start.
+  EXPECT_NE(secondClient.GetText(L"ErrorCode"), L"E01008");
+}
+
+// Our own container: its frame hears EnableModeless around the dialog, and a
+// container that lets go of the control altogether under the dialog (in-place
+// deactivation, Close, every reference but the running call's released)
+// still gets the call back, from a control that is freed only then.
+class ContainerUnderDialogTest : public EmbeddedControlTest {};
+
+TEST_F(ContainerUnderDialogTest, LettingGoUnderThePostDialogEndsIt) {
+  SilentServer server;
+  ASSERT_EQ(control_.Put(L"URL", Text(server.Url().c_str())).Hr, S_OK);
+  AddFiles({{L"a.bin", 40000}});
+  IDispatch* raw = control_.Get();
+  raw->AddRef();  // as a script engine holds the object it calls
+  int modelessOff = -1;
+  UnderTheDialog letGo;
+  letGo.Page = page_;
+  letGo.Look = [&] { modelessOff = site_->ModelessOff(); };
+  letGo.Act = [&] {
+    advised_.reset();
+    site_->Unembed();
+    control_ = ControlClient(com::ComPtr<IDispatch>());
+    raw->Release();  // the last reference outside the call
+  };
+  CallResult r = letGo.Post(raw);
+  ASSERT_TRUE(letGo.Acted);
+  EXPECT_EQ(modelessOff, 1) << "the frame was told before the dialog showed";
+  EXPECT_EQ(site_->ModelessOff(), 0) << "and told again after";
+  EXPECT_FALSE(letGo.PageEnabled);
+  EXPECT_TRUE(IsWindowEnabled(page_));
+  EXPECT_EQ(r.Hr, S_OK);
+  EXPECT_FALSE(IsWindow(letGo.Dialog));
+
+  // The next control in the process works.
+  Embed(300, 200);
+  AddServer(L"/srv/b.txt");
+  EXPECT_EQ(control_.GetLong(L"FileCount"), 1);
 }
 
 }  // namespace

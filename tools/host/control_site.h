@@ -81,7 +81,13 @@ class ControlSite final
   HRESULT STDMETHODCALLTYPE SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
+  // A control shows a modal window: the frame counts the requests so that
+  // it could hold back its own modeless UI meanwhile.
+  HRESULT STDMETHODCALLTYPE EnableModeless(BOOL enable) override {
+    modeless_off_ += enable ? -1 : 1;
+    return S_OK;
+  }
+  int ModelessOff() const { return modeless_off_; }
   HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
   // IOleControlSite
   HRESULT STDMETHODCALLTYPE OnControlInfoChanged() override { return S_OK; }
@@ -118,6 +124,7 @@ class ControlSite final
   com::ComPtr<IOleInPlaceActiveObject> active_;
   bool page_safety_ = false;
   std::wstring page_url_;
+  int modeless_off_ = 0;
 };
 
 }  // namespace zt::host

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <new>
 #include <vector>
 
 #include "dialogs/progress_texts.h"
@@ -49,6 +50,19 @@ INT_PTR CZTFileUploadStatusDlg::Run(HWND parent) {
 }
 
 bool CZTFileUploadStatusDlg::OnInitDialog() {
+  // Out of memory while the post is being set up: it is given up and told,
+  // never left half-started with a loop that nothing would end.
+  try {
+    return StartPost();
+  } catch (const std::bad_alloc&) {
+    GiveUp();
+    owner_.RecordError(u"E01010");
+    End(IDCANCEL);
+    return true;
+  }
+}
+
+bool CZTFileUploadStatusDlg::StartPost() {
   const int ids[LabelCount] = {IDC_UPLOAD_TRANSFER, IDC_UPLOAD_FILE_COUNT, IDC_UPLOAD_ESTIMATE, IDC_UPLOAD_ELAPSED,
                                IDC_UPLOAD_RATE};
   for (int i = 0; i < LabelCount; ++i) labels_[i].Attach(Item(ids[i]));
@@ -292,6 +306,15 @@ void CZTFileUploadStatusDlg::Cancel() {
     owner_.RecordTransferFailure(cancelled);
   }
   Close();
+}
+
+void CZTFileUploadStatusDlg::OnClosedFromOutside() {
+  if (!finished_ && owner_.ResponseStatusCode() < 0) {
+    CZTTransException cancelled;
+    cancelled.Code = trans_code::Cancelled;
+    owner_.RecordTransferFailure(cancelled);
+  }
+  GiveUp();
 }
 
 void CZTFileUploadStatusDlg::Close() {

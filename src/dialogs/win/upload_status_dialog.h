@@ -37,8 +37,11 @@ private:
   enum Label { TransferLabel, FileCountLabel, EstimateLabel, ElapsedLabel, RateLabel, LabelCount };
 
   bool OnInitDialog() override;
+  bool StartPost();
   bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
   bool Visible() const override { return async_; }
+  // The page went away under the post: it is given up as a cancel is.
+  void OnClosedFromOutside() override;
 
   // Stops the post for good (see AbandonPost) and wakes a throttle wait.
   void GiveUp();

@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <utility>
 
+#include "platform/unique_handle.h"
 #include "platform/wide_text.h"
 
 namespace zt::win {
@@ -12,20 +14,19 @@ namespace {
 
 class Win32SendFile final : public SendFileReader {
 public:
-  explicit Win32SendFile(HANDLE file) : file_(file) {}
-  ~Win32SendFile() override { CloseHandle(file_); }
+  explicit Win32SendFile(UniqueFile file) : file_(std::move(file)) {}
   Win32SendFile(const Win32SendFile&) = delete;
   Win32SendFile& operator=(const Win32SendFile&) = delete;
 
   CallResult SeekToStart() override {
     LARGE_INTEGER zero = {};
-    if (!SetFilePointerEx(file_, zero, nullptr, FILE_BEGIN)) return CallResult::Failure(GetLastError());
+    if (!SetFilePointerEx(file_.Get(), zero, nullptr, FILE_BEGIN)) return CallResult::Failure(GetLastError());
     return CallResult::Success();
   }
 
   CallResult Read(std::uint8_t* buffer, std::size_t size, std::size_t* read) override {
     DWORD got = 0;
-    if (!ReadFile(file_, buffer, static_cast<DWORD>(std::min<std::size_t>(size, 0x40000000)), &got, nullptr)) {
+    if (!ReadFile(file_.Get(), buffer, static_cast<DWORD>(std::min<std::size_t>(size, 0x40000000)), &got, nullptr)) {
       *read = 0;
       return CallResult::Failure(GetLastError());
     }
@@ -34,7 +35,7 @@ public:
   }
 
 private:
-  HANDLE file_;
+  UniqueFile file_;
 };
 
 }  // namespace
@@ -42,10 +43,10 @@ private:
 std::unique_ptr<SendFileReader> Win32FileOpener::OpenForReading(std::u16string_view path) {
   std::u16string name(path.substr(0, path.find(u'\0')));
   if (name.empty()) return nullptr;
-  HANDLE file = CreateFileW(AsWide(name), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return nullptr;
-  return std::make_unique<Win32SendFile>(file);
+  UniqueFile file(CreateFileW(AsWide(name), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) return nullptr;
+  return std::make_unique<Win32SendFile>(std::move(file));
 }
 
 std::u16string Win32FileOpener::ErrorText(std::uint32_t error) { return SystemErrorText(error); }

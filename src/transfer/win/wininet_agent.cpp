@@ -1,6 +1,7 @@
 #include "transfer/win/wininet_agent.h"
 
 #include <mutex>
+#include <new>
 #include <utility>
 
 #include "platform/message_wait.h"
@@ -48,7 +49,12 @@ void WinInetAgent::Post(CZTTransMgr& manager) {
       if (onLane) return shared->Session.Finish();
       // OnComplete gets a thread of its own, so the owner hears of the end
       // while this one leaves.
-      std::optional<ModuleThread> completion = CreateModuleThread([shared] { shared->Session.Finish(); });
+      std::optional<ModuleThread> completion;
+      try {
+        completion = CreateModuleThread([shared] { shared->Session.Finish(); });
+      } catch (const std::bad_alloc&) {
+        // No memory for a thread of its own: told on this one below.
+      }
       if (!completion) {
         shared->Session.Finish();  // better late on this thread than never
         return;

@@ -30,8 +30,6 @@ WinInetExchange::WinInetExchange()
 
 WinInetExchange::~WinInetExchange() {
   CloseHandles();
-  if (running_) CloseHandle(running_);
-  if (cancelEvent_) CloseHandle(cancelEvent_);
 }
 
 template <typename Call>
@@ -150,7 +148,7 @@ bool WinInetExchange::WaitWhilePaused() {
   // too dear to pay on every block of a running post.
   if (cancelled_) return false;
   if (paused_ && running_ && cancelEvent_) {
-    HANDLE events[] = {cancelEvent_, running_};
+    HANDLE events[] = {cancelEvent_.Get(), running_.Get()};
     if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return false;
   }
   return true;
@@ -228,13 +226,13 @@ void WinInetExchange::CloseHandles() {
 std::u16string WinInetExchange::SystemText(std::uint32_t error) { return WinInetErrorText(error); }
 
 void WinInetExchange::Pause() {
-  if (running_) ResetEvent(running_);
+  if (running_) ResetEvent(running_.Get());
   paused_ = true;
 }
 
 void WinInetExchange::Resume() {
   paused_ = false;
-  if (running_) SetEvent(running_);
+  if (running_) SetEvent(running_.Get());
 }
 
 void WinInetExchange::Cancel() {
@@ -245,7 +243,7 @@ void WinInetExchange::Cancel() {
     // call in progress keeps its handles until it returns.
     if (!inCall_) CloseAllLocked();
   }
-  if (cancelEvent_) SetEvent(cancelEvent_);
+  if (cancelEvent_) SetEvent(cancelEvent_.Get());
 }
 
 void WinInetExchange::Interrupt() {

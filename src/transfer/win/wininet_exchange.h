@@ -13,6 +13,7 @@
 #include <atomic>
 #include <mutex>
 
+#include "platform/unique_handle.h"
 #include "transfer/http_exchange.h"
 #include "transfer/win/internet_handle.h"
 
@@ -72,8 +73,8 @@ private:
   InternetHandle request_;
   bool inCall_ = false;       // the worker is inside a WinINet call
   bool closeWhenIdle_ = false;  // CloseHandles came during a call
-  HANDLE running_ = nullptr;    // manual-reset: set while not paused
-  HANDLE cancelEvent_ = nullptr;  // manual-reset: set by Cancel
+  UniqueKernelHandle running_;      // manual-reset: set while not paused
+  UniqueKernelHandle cancelEvent_;  // manual-reset: set by Cancel
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> paused_{false};
 };
