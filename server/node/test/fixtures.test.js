@@ -8,7 +8,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { Readable } = require('node:stream');
-const { readUpload } = require('..');
+const { readUpload, tusFileStore } = require('..');
 
 const folder = path.join(__dirname, '..', '..', 'fixtures');
 
@@ -47,13 +47,48 @@ for (const name of fs.readdirSync(folder).filter((n) => n.endsWith('.http')).sor
   });
 }
 
+// The POST half of a tus upload: the upload is put in the store first; a
+// taken one leaves the store, a refused request leaves the store as it was.
+const resumable = path.join(folder, 'resumable');
+for (const name of fs.readdirSync(resumable).filter((n) => n.endsWith('.http')).sort()) {
+  test(`resumable/${name}`, async () => {
+    const { uploads, ...expected } = JSON.parse(fs.readFileSync(path.join(resumable, name.replace(/\.http$/, '.json'))));
+    const tmpDir = fs.mkdtempSync(path.join(os.tmpdir(), 'zt-node-tus-'));
+    const store = path.join(tmpDir, 'tus');
+    fs.mkdirSync(store);
+    for (const [id, { length, data }] of Object.entries(uploads)) {
+      fs.writeFileSync(path.join(store, id), data);
+      fs.writeFileSync(path.join(store, `${id}.json`), JSON.stringify({ id, size: length, metadata: {} }));
+    }
+    const before = fs.readdirSync(store).sort().map((n) => [n, fs.readFileSync(path.join(store, n), 'latin1')]);
+    try {
+      const { stream, headers } = request(fs.readFileSync(path.join(resumable, name)));
+      const reading = readUpload(stream, { headers, tmpDir, resumable: tusFileStore(store) });
+      if (expected.error) {
+        await assert.rejects(reading, (e) => e.reason === expected.error && e.status === expected.status);
+        assert.deepStrictEqual(fs.readdirSync(store).sort().map((n) => [n, fs.readFileSync(path.join(store, n), 'latin1')]), before);
+        assert.deepStrictEqual(fs.readdirSync(tmpDir), ['tus']);
+        return;
+      }
+      const upload = await reading;
+      assert.deepStrictEqual(JSON.parse(JSON.stringify(upload)), expected);
+      const stored = await upload.store(tmpDir);
+      await upload.discard();
+      assert.deepStrictEqual(fs.readdirSync(store), [], 'a taken upload can be claimed no more');
+      for (const [i, p] of stored) assert.strictEqual(fs.statSync(p).size, upload.rows[i].size);
+    } finally {
+      fs.rmSync(tmpDir, { recursive: true, force: true });
+    }
+  });
+}
+
 for (const example of ['http-server.js', 'express-server.js', 'fastify-server.js', 'koa-server.js']) {
   test(`${example} stores a request of the control and refuses a forged one with its reason alone`, async () => {
     const { spawn } = require('node:child_process');
     const net = require('node:net');
     const uploads = fs.mkdtempSync(path.join(os.tmpdir(), 'zt-node-example-'));
     const server = spawn(process.execPath, [path.join(__dirname, '..', 'examples', example)],
-      { env: { ...process.env, PORT: '0', ZTUPLOAD_DIR: uploads } });
+      { env: { ...process.env, PORT: '0', ZTUPLOAD_DIR: uploads, ZTUPLOAD_TUS_DIR: `${uploads}.tus` } });
     // Sends in pieces, as a client that reads the reply only once all is sent.
     const post = (fixture) => new Promise((resolve, reject) => {
       const chunks = [];
@@ -90,6 +125,7 @@ for (const example of ['http-server.js', 'express-server.js', 'fastify-server.js
     } finally {
       server.kill();
       fs.rmSync(uploads, { recursive: true, force: true });
+      fs.rmSync(`${uploads}.tus`, { recursive: true, force: true });
     }
   });
 }
