@@ -27,6 +27,7 @@ final class FixturesTest extends TestCase
             $folder = sys_get_temp_dir() . "/zt-php-kit-$mode-" . bin2hex(random_bytes(4));
             mkdir("$folder/up", 0777, true);
             mkdir("$folder/tmp");
+            mkdir("$folder/tus");
             $s = stream_socket_server('tcp://127.0.0.1:0');
             $port = (int)substr(strrchr(stream_socket_get_name($s, false), ':'), 1);
             fclose($s);
@@ -34,7 +35,7 @@ final class FixturesTest extends TestCase
             $server = proc_open(['php', '-d', "enable_post_data_reading=$reading", '-d', "upload_tmp_dir=$folder/tmp",
                 '-S', "127.0.0.1:$port", "$dir/receive.php"], [
                 1 => ['file', '/dev/null', 'w'], 2 => ['file', '/dev/null', 'w'],
-            ], $pipes, $dir, ['ZTUPLOAD_DIR' => "$folder/up"] + getenv());
+            ], $pipes, $dir, ['ZTUPLOAD_DIR' => "$folder/up", 'ZTUPLOAD_TUS_DIR' => "$folder/tus"] + getenv());
             for ($i = 0; $i < 100 && !@fsockopen('127.0.0.1', $port); $i++) {
                 usleep(100000);
             }
@@ -47,9 +48,10 @@ final class FixturesTest extends TestCase
         foreach (self::$servers as [$server, , $folder]) {
             proc_terminate($server);
             proc_close($server);
-            array_map('unlink', [...glob("$folder/up/*"), ...glob("$folder/tmp/*")]);
+            array_map('unlink', [...glob("$folder/up/*"), ...glob("$folder/tmp/*"), ...self::store($folder)]);
             rmdir("$folder/up");
             rmdir("$folder/tmp");
+            rmdir("$folder/tus");
             rmdir($folder);
         }
     }
@@ -93,6 +95,44 @@ final class FixturesTest extends TestCase
             }
         }
         $this->assertSame($expected, $got);
+    }
+
+    public static function resumable(): array
+    {
+        $out = [];
+        foreach (glob(__DIR__ . '/../../fixtures/resumable/*.http') as $raw) {
+            $expected = json_decode(file_get_contents(substr($raw, 0, -5) . '.json'), true);
+            foreach (['body', 'parsed'] as $mode) {
+                $out[basename($raw, '.http') . " ($mode)"] = [$mode, $raw, $expected];
+            }
+        }
+        return $out;
+    }
+
+    /**
+     * The POST half of a tus upload, its upload put in the store first: a
+     * taken one leaves the store, a refused request leaves it as it was.
+     * @dataProvider resumable
+     */
+    public function testResumable(string $mode, string $raw, array $expected): void
+    {
+        [, $port, $folder] = self::$servers[$mode];
+        array_map('unlink', [...glob("$folder/up/*"), ...self::store($folder)]);
+        foreach ($expected['uploads'] as $id => ['length' => $length, 'data' => $data]) {
+            file_put_contents("$folder/tus/$id", $data);
+            file_put_contents("$folder/tus/$id.json", json_encode(['id' => $id, 'size' => $length, 'metadata' => []]));
+        }
+        unset($expected['uploads']);
+        $before = array_map('file_get_contents', self::store($folder));
+        $this->testFixture($mode, $raw, $expected);
+        $this->assertSame(isset($expected['error']) ? $before : [], array_map('file_get_contents', self::store($folder)));
+    }
+
+    /** @return array<string,string> every file of the tus store, by path */
+    private static function store(string $folder): array
+    {
+        $paths = array_map(fn($n) => "$folder/tus/$n", array_values(array_diff(scandir("$folder/tus"), ['.', '..'])));
+        return array_combine($paths, $paths);
     }
 
     /** Sends the raw request and reads the status, headers and body of the reply. */
