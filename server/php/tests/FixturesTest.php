@@ -128,6 +128,14 @@ final class FixturesTest extends TestCase
         $this->assertSame(isset($expected['error']) ? $before : [], array_map('file_get_contents', self::store($folder)));
     }
 
+    public function testThePageServesTusUnderItsFolder(): void
+    {
+        [, $port] = self::$servers['body'];
+        [$status, $headers] = $this->send($port, "OPTIONS /tus/ HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
+        $this->assertSame(204, $status);
+        $this->assertStringContainsStringIgnoringCase("\r\nTus-Extension: creation,termination", $headers);
+    }
+
     /** @return array<string,string> every file of the tus store, by path */
     private static function store(string $folder): array
     {
