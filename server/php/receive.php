@@ -5,7 +5,7 @@
 // accepted request leaves <id>.json beside them, saying what arrived and
 // where each file went. Under /tus/ it is a tus 1.0 endpoint for the
 // control's ResumableURL, keeping uploads in ZTUPLOAD_TUS_DIR (by default
-// ZTUPLOAD_DIR/tus) until a POST names them. Run it with the setting that
+// ZTUPLOAD_DIR/.tus) until a POST names them. Run it with the setting that
 // keeps every name:
 //   php -d enable_post_data_reading=0 -S 127.0.0.1:8080 receive.php
 declare(strict_types=1);
@@ -19,7 +19,7 @@ use ZTFileUpload\Upload;
 use ZTFileUpload\UploadError;
 
 $folder = getenv('ZTUPLOAD_DIR') ?: sys_get_temp_dir() . '/ztfileupload';
-$tus = new TusStore(getenv('ZTUPLOAD_TUS_DIR') ?: "$folder/tus");
+$tus = new TusStore(getenv('ZTUPLOAD_TUS_DIR') ?: "$folder/.tus");
 
 // A page of another origin (the browser twin served elsewhere) may post here
 // when ZTUPLOAD_CORS_ORIGIN names that origin exactly.

@@ -13,7 +13,7 @@ const { withUpload, uploadOptions, sendReply, sendError, UploadError, tusFileSto
 const folder = process.env.ZTUPLOAD_DIR || path.join(os.tmpdir(), 'ztfileupload');
 // Where the tus endpoint keeps uploads until a POST names them; on the disk
 // of `folder`, so that storing one only renames it.
-const tusDir = process.env.ZTUPLOAD_TUS_DIR || path.join(folder, 'tus');
+const tusDir = process.env.ZTUPLOAD_TUS_DIR || path.join(folder, '.tus');
 // Checked once, at start: a wrong option stops the server, not a request.
 const options = uploadOptions({ tmpDir: folder, resumable: tusFileStore(tusDir) });
 
