@@ -132,7 +132,8 @@ function receive(stream, headers, o, u) {
       Promise.allSettled(pending)
         .then(() => Promise.all(temps.map((p) => fsp.rm(p, { force: true }))))
         .then(() => Promise.all(claims.map((c) => c.restore().catch(() => {}))))
-        .then(() => { for (const row of u.rows) if (row.file && row.file.claim) row.file = null; })
+        // An upload goes back whole; what onFile made of it is for onDiscard to undo.
+        .then(() => { for (const row of u.rows) if (row.file && row.file.claim) row.file = 'result' in row.file ? { result: row.file.result } : null; })
         .then(() => u.discard({ stored: true }))
         .then(() => reject(failure), () => reject(failure));
     };
