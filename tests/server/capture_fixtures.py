@@ -123,5 +123,5 @@ for name, (raw, uploads, reason) in cases.items():
         "rows": [row("N", "a.txt", 5, {"size": 5, "sha256": sha(b"abcde")}),
                  row("N", "b.txt", 3, {"size": 3, "sha256": sha(b"xyz")}), row("V", "c.txt", 9, None)]}
     with open(os.path.join(out, "resumable", "%s.json" % name), "w") as f:
-        json.dump({"uploads": uploads, **result}, f, indent=1)
+        json.dump({"uploads": uploads, **result}, f, ensure_ascii=False)
         f.write("\n")

@@ -12,7 +12,11 @@ async function main() {
   const { FileStore } = await import('@tus/file-store');
   // Unfinished uploads are files in tusDir: a restarted server goes on with
   // them. Upload URLs are made from the Host the client sent.
-  const tus = new Server({ path: '/tus', datastore: new FileStore({ directory: tusDir }) });
+  // Uploads nobody names within a week are removed, checked hourly: a client
+  // that never finishes cannot fill the disk for good.
+  const week = 7 * 24 * 3600 * 1000;
+  const tus = new Server({ path: '/tus', datastore: new FileStore({ directory: tusDir, expirationPeriodInMilliseconds: week }) });
+  setInterval(() => tus.cleanUpExpiredUploads().catch((e) => console.error(e)), 3600 * 1000).unref();
 
   const server = http.createServer((req, res) => {
     const answer = req.url === '/tus' || req.url.startsWith('/tus/') || req.url.startsWith('/tus?')

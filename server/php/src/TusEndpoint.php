@@ -17,11 +17,13 @@ final class TusEndpoint
     /**
      * @param string $basePath the URL path of the endpoint, ending with "/"
      * @param int|null $maxSize the largest upload taken (Tus-Max-Size), null for none
+     * @param int|null $expireAfter seconds after its last byte an upload nobody named is removed, null never
      */
     public function __construct(
         private readonly TusStore $store,
         private readonly string $basePath = '/tus/',
         private readonly ?int $maxSize = null,
+        private readonly ?int $expireAfter = 7 * 24 * 3600,
     ) {
     }
 
@@ -102,6 +104,9 @@ final class TusEndpoint
         $metadata = self::metadata($headers['upload-metadata'] ?? '');
         if ($metadata === null) {
             return [400, $base];
+        }
+        if ($this->expireAfter !== null) {
+            $this->store->removeExpired($this->expireAfter);  // each new upload sweeps the old ones
         }
         try {
             $id = $this->store->create((int)$length, $metadata);

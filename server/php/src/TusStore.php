@@ -61,6 +61,32 @@ final class TusStore
     }
 
     /**
+     * Removes the uploads nobody wrote to for $seconds, and what a request
+     * that died while taking one left behind: a client that never finishes
+     * cannot fill the disk for good. Returns how many files went.
+     */
+    public function removeExpired(int $seconds): int
+    {
+        $removed = 0;
+        $before = time() - $seconds;
+        foreach (is_dir($this->directory) ? scandir($this->directory) : [] as $name) {
+            $path = $this->directory . DIRECTORY_SEPARATOR . $name;
+            $stem = str_ends_with($name, '.json') ? substr($name, 0, -5) : $name;
+            $data = $this->directory . DIRECTORY_SEPARATOR . $stem;
+            if (!self::validId($stem) && !str_starts_with($name, '.claimed-')) {
+                continue;
+            }
+            // An account goes with its data, or alone when its data was taken and never settled.
+            // A taken one counts from when it was taken (a rename sets its ctime), not from its last byte.
+            $mtime = str_starts_with($name, '.claimed-') ? @filectime($path) : @filemtime(is_file($data) ? $data : $path);
+            if ($mtime !== false && $mtime < $before && @unlink($path)) {
+                $removed++;
+            }
+        }
+        return $removed;
+    }
+
+    /**
      * Takes the upload out of the store at once (a rename: of two requests
      * naming it, one gets it), or null when the store holds none of that id.
      */
