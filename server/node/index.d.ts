@@ -5,7 +5,7 @@ import type { IncomingHttpHeaders, IncomingMessage, ServerResponse } from 'node:
 export type UploadErrorReason =
   | 'not-multipart' | 'too-large' | 'too-many-parts' | 'incomplete' | 'bad-encoding' | 'bad-manifest'
   | 'bad-name' | 'risky-name' | 'duplicate-name' | 'unlisted-file' | 'duplicate-file' | 'size-mismatch'
-  | 'name-mangled' | 'store-failed';
+  | 'unknown-upload' | 'name-mangled' | 'store-failed';
 
 /** The HTTP status of each reason: 400 the request is wrong, 413 too large, 500 this server failed. */
 export const STATUS: Readonly<Record<UploadErrorReason, 400 | 413 | 500>>;
@@ -97,7 +97,26 @@ export interface ReadOptions {
   onFile?: (row: ManifestRow, stream: Readable) => unknown | Promise<unknown>;
   /** Undoes what onFile did for a request refused (or a handler that threw) after it. */
   onDiscard?: (row: ManifestRow, result: unknown) => unknown | Promise<unknown>;
+  /** The store of your tus endpoint: files a request names by their upload come from it. */
+  resumable?: ResumableStore;
 }
+
+/** A claimed upload: out of the store until restore() (refused) or settle() (taken). */
+export interface ClaimedUpload {
+  path: string;
+  length: number;
+  offset: number;
+  restore(): Promise<void>;
+  settle(): Promise<void>;
+}
+
+export interface ResumableStore {
+  /** Takes the upload out of the store, or null when it holds none of that id. */
+  claim(id: string): Promise<ClaimedUpload | null>;
+}
+
+/** The store of @tus/file-store (or the PHP kit's endpoint) kept in directory. */
+export function tusFileStore(directory: string): ResumableStore & { directory: string };
 
 /** The options with their defaults; throws a TypeError for a wrong one at once. */
 export function uploadOptions(options?: ReadOptions): Readonly<Required<ReadOptions>>;

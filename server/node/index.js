@@ -9,8 +9,9 @@ const { unescapeName, isRisky } = require('./lib/names');
 const { readUpload, withUpload, uploadOptions, DEFAULTS } = require('./lib/read');
 const { sendReply, sendError } = require('./lib/reply');
 const { Upload } = require('./lib/upload');
+const { tusFileStore } = require('./lib/resumable');
 
 module.exports = {
   readUpload, withUpload, uploadOptions, DEFAULTS, Upload, UploadError, STATUS, sendReply, sendError,
-  unescapeName, isRisky,
+  unescapeName, isRisky, tusFileStore,
 };

@@ -3,17 +3,23 @@
 // Files go to ZTUPLOAD_DIR (by default a folder in the system's temporary
 // folder: never under the document root) under names this server makes; each
 // accepted request leaves <id>.json beside them, saying what arrived and
-// where each file went. Run it with the setting that keeps every name:
+// where each file went. Under /tus/ it is a tus 1.0 endpoint for the
+// control's ResumableURL, keeping uploads in ZTUPLOAD_TUS_DIR (by default
+// ZTUPLOAD_DIR/.tus) until a POST names them. Run it with the setting that
+// keeps every name:
 //   php -d enable_post_data_reading=0 -S 127.0.0.1:8080 receive.php
 declare(strict_types=1);
 
 require __DIR__ . '/ZTUpload.php';
 
 use ZTFileUpload\Reply;
+use ZTFileUpload\TusEndpoint;
+use ZTFileUpload\TusStore;
 use ZTFileUpload\Upload;
 use ZTFileUpload\UploadError;
 
 $folder = getenv('ZTUPLOAD_DIR') ?: sys_get_temp_dir() . '/ztfileupload';
+$tus = new TusStore(getenv('ZTUPLOAD_TUS_DIR') ?: "$folder/.tus");
 
 // A page of another origin (the browser twin served elsewhere) may post here
 // when ZTUPLOAD_CORS_ORIGIN names that origin exactly.
@@ -29,13 +35,18 @@ if ($origin && ($_SERVER['HTTP_ORIGIN'] ?? '') === $origin) {
         return;
     }
 }
+$endpoint = new TusEndpoint($tus, '/tus/');
+if ($endpoint->owns((string)parse_url($_SERVER['REQUEST_URI'] ?? '/', PHP_URL_PATH))) {
+    $endpoint->serve();
+    return;
+}
 if (($_SERVER['REQUEST_METHOD'] ?? '') !== 'POST') {
     Reply::send(405, 'POST only');
     return;
 }
 $upload = null;
 try {
-    $upload = Upload::fromGlobals();
+    $upload = Upload::fromGlobals(['resumable' => $tus]);
     if (!is_dir($folder) && !@mkdir($folder, 0770, true) && !is_dir($folder)) {
         throw new UploadError('store-failed', 'the folder for uploads cannot be made');
     }

@@ -4,7 +4,8 @@
 Makes server/fixtures: runs the end-to-end program against the loopback
 receiver, which records every request byte for byte, and keeps each request
 (NN-way.http) with the result a kit must give for it (NN-way.json). Then
-writes the hand-made hostile requests, each expecting {"error": reason}."""
+writes the hand-made hostile requests, each expecting {"error": reason}, and the
+POSTs naming tus uploads (resumable/)."""
 import hashlib, json, os, subprocess, sys, tempfile, time
 
 here = os.path.dirname(os.path.abspath(__file__))
@@ -89,3 +90,38 @@ with open(os.path.join(out, "x-replaced.json"), "w") as f:
         row("U", "a.txt", 5, {"size": 5, "sha256": hashlib.sha256(b"abcde").hexdigest()}),
         row("V", "b.txt", 9, None)]}, f, indent=1)
     f.write("\n")
+
+# The POST after files went by tus (resumable/): each names its upload by id;
+# "uploads" are what the test puts in the kit's tus store first.
+A = b"24e533e02ec3bc40c387f1a0e460e216"
+def resumable(listed, files, rows=(b"N|a.txt|5|", b"N|b.txt|3|", b"V|c.txt|9|"), first=False):
+    manifest = (b"_ZTUInfo", b"Type|FileName|Size|\r\n" + b"".join(r + b"\r\n" for r in rows), None)
+    named = (b"_ZTUResumable", b"".join(r + b"\r\n" for r in listed), None)
+    texts = [named, manifest] if first else [manifest, named]
+    return request([(b"title", b"Hello", None)] + texts + [(n, d, n) for n, d in files])
+store = lambda data, length=5: {A.decode(): {"length": length, "data": data}}
+plain = [(b"a.txt", b""), (b"b.txt", b"xyz")]
+cases = {
+    "taken": (resumable([b"a.txt|" + A + b"|"], plain), store("abcde"), None),
+    "unfinished": (resumable([b"a.txt|" + A + b"|"], plain), store("abc"), "incomplete"),
+    "unknown": (resumable([b"a.txt|" + A + b"|"], plain), {}, "unknown-upload"),
+    "path-id": (resumable([b"a.txt|../" + A + b"|"], plain), store("abcde"), "bad-manifest"),
+    "one-for-two": (resumable([b"a.txt|" + A + b"|", b"b.txt|" + A + b"|"], [(b"a.txt", b""), (b"b.txt", b"")],
+                              rows=(b"N|a.txt|5|", b"N|b.txt|5|")), store("abcde"), "duplicate-file"),
+    "bytes-too": (resumable([b"a.txt|" + A + b"|"], [(b"a.txt", b"abcde")]), store("abcde"), "size-mismatch"),
+    "other-length": (resumable([b"a.txt|" + A + b"|"], plain), store("abcd", 4), "size-mismatch"),
+    "before-manifest": (resumable([b"a.txt|" + A + b"|"], plain, first=True), store("abcde"), "bad-manifest"),
+}
+os.makedirs(os.path.join(out, "resumable"), exist_ok=True)
+for name, (raw, uploads, reason) in cases.items():
+    with open(os.path.join(out, "resumable", "%s.http" % name), "wb") as f:
+        f.write(raw)
+    sha = lambda b: hashlib.sha256(b).hexdigest()
+    row = lambda t, n, s, file: {"type": t, "name": n, "size": s, "attributes": {}, "file": file}
+    result = {"error": reason, "status": 400} if reason else {
+        "encoding": "utf-8", "fields": [{"name": "title", "value": "Hello"}], "manifest": True, "attributes": [],
+        "rows": [row("N", "a.txt", 5, {"size": 5, "sha256": sha(b"abcde")}),
+                 row("N", "b.txt", 3, {"size": 3, "sha256": sha(b"xyz")}), row("V", "c.txt", 9, None)]}
+    with open(os.path.join(out, "resumable", "%s.json" % name), "w") as f:
+        json.dump({"uploads": uploads, **result}, f, ensure_ascii=False)
+        f.write("\n")

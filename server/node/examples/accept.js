@@ -7,12 +7,15 @@ const crypto = require('node:crypto');
 const fsp = require('node:fs/promises');
 const os = require('node:os');
 const path = require('node:path');
-const { withUpload, uploadOptions, sendReply, sendError, UploadError } = require('..');
+const { withUpload, uploadOptions, sendReply, sendError, UploadError, tusFileStore } = require('..');
 
 // Outside any folder a web server publishes.
 const folder = process.env.ZTUPLOAD_DIR || path.join(os.tmpdir(), 'ztfileupload');
+// Where the tus endpoint keeps uploads until a POST names them; on the disk
+// of `folder`, so that storing one only renames it.
+const tusDir = process.env.ZTUPLOAD_TUS_DIR || path.join(folder, '.tus');
 // Checked once, at start: a wrong option stops the server, not a request.
-const options = uploadOptions({ tmpDir: folder });
+const options = uploadOptions({ tmpDir: folder, resumable: tusFileStore(tusDir) });
 
 async function accept(req) {
   await fsp.mkdir(folder, { recursive: true });
@@ -55,4 +58,4 @@ async function handle(req, res) {
   }
 }
 
-module.exports = { handle };
+module.exports = { handle, tusDir };

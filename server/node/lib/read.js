@@ -15,8 +15,11 @@ const { UploadError } = require('./errors');
 const { unescapeName } = require('./names');
 const { isUtf8 } = require('./reply');
 const { Upload } = require('./upload');
+const { UPLOAD_ID } = require('./resumable');
 
 const MANIFEST = '_ZTUInfo';
+// Names the uploads that brought files by tus: "<name>|<upload id>|" rows.
+const RESUMABLE = '_ZTUResumable';
 const VALIDATED = Symbol('validated');
 
 /** Limits that protect a server; each may be raised (Infinity: no limit). */
@@ -35,6 +38,7 @@ const DEFAULTS = Object.freeze({
   allowRiskyNames: false,        // take names risky to store or show, flagged `risky` on their row
   onFile: undefined,             // (row, stream) => Promise: take each file yourself, no temporary copy
   onDiscard: undefined,          // (row, result) => void: undo what onFile did for a refused request
+  resumable: undefined,          // the store of your tus endpoint (tusFileStore(dir)): files sent by tus
 });
 
 /** The options with their defaults, checked: a wrong one throws a TypeError now, not at a request. */
@@ -51,6 +55,9 @@ function uploadOptions(options = {}) {
   }
   for (const k of ['onFile', 'onDiscard']) {
     if (o[k] !== undefined && typeof o[k] !== 'function') throw new TypeError(`${k} must be a function`);
+  }
+  if (o.resumable !== undefined && (!o.resumable || typeof o.resumable.claim !== 'function')) {
+    throw new TypeError('resumable must be a store with claim(id), such as tusFileStore(dir)');
   }
   return Object.freeze(Object.assign(o, { [VALIDATED]: true }));
 }
@@ -107,6 +114,8 @@ function receive(stream, headers, o, u) {
     const active = new Set();    // their parts' streams, ended at a refusal
     const temps = [];
     const receiving = new Set();
+    const claims = [];           // uploads taken out of the tus store, put back at a refusal
+    let resumableSeen = false;
     let failure = null, bb, idle = null, parts = 0, fieldsBytes = 0, filesBytes = 0, textBytes = 0;
 
     const fail = (reason, message) => {
@@ -122,6 +131,9 @@ function receive(stream, headers, o, u) {
       stream.resume();  // the rest is drained unread, so the client can read the refusal
       Promise.allSettled(pending)
         .then(() => Promise.all(temps.map((p) => fsp.rm(p, { force: true }))))
+        .then(() => Promise.all(claims.map((c) => c.restore().catch(() => {}))))
+        // An upload goes back whole; what onFile made of it is for onDiscard to undo.
+        .then(() => { for (const row of u.rows) if (row.file && row.file.claim) row.file = 'result' in row.file ? { result: row.file.result } : null; })
         .then(() => u.discard({ stored: true }))
         .then(() => reject(failure), () => reject(failure));
     };
@@ -172,6 +184,7 @@ function receive(stream, headers, o, u) {
       if (info.nameTruncated || info.valueTruncated) throw new UploadError('too-large', 'a field exceeds maxFieldBytes');
       fieldsBytes += value.length;
       if (fieldsBytes > o.maxFieldsBytes) throw new UploadError('too-large', 'the fields together exceed maxFieldsBytes');
+      if (name === RESUMABLE) return readResumable(text(Buffer.from(value, 'latin1'), 'the list of uploads'));
       if (name === MANIFEST) {
         if (u.hasManifest) throw new UploadError('bad-manifest', 'the request holds two manifests');
         u.readManifest(text(Buffer.from(value, 'latin1'), 'the manifest'), o);
@@ -206,10 +219,60 @@ function receive(stream, headers, o, u) {
     stream.on('data', touch);
     touch();
 
+    // Each row names a file that came by tus: the upload is claimed from
+    // the store by its id alone and must be complete at the row's size.
+    function readResumable(value) {
+      if (resumableSeen || !u.hasManifest) throw new UploadError('bad-manifest', 'the list of uploads is repeated or comes before the manifest');
+      resumableSeen = true;
+      if (value !== '' && !value.endsWith('\n')) throw new UploadError('bad-manifest', 'the list of uploads has a row without line end');
+      const ids = new Set();
+      const named = [];
+      for (const line of value.split('\n').slice(0, -1)) {
+        const m = /^([^|\r]*)\|([^|\r]*)\|\r?$/.exec(line);
+        if (!m || !UPLOAD_ID.test(m[2])) throw new UploadError('bad-manifest', 'a row of the list of uploads is not <name>|<upload id>|');
+        const row = u.byName.get(unescapeName(m[1]));
+        if (!row) throw new UploadError('unlisted-file', 'an upload is named for no N or U row');
+        if (row.resumable || receiving.has(row) || ids.has(m[2])) throw new UploadError('duplicate-file', 'a row or an upload is named twice');
+        ids.add(m[2]);
+        row.resumable = m[2];
+        named.push(row);
+      }
+      if (named.length && !o.resumable) throw new UploadError('unknown-upload', 'this server takes no resumable uploads');
+      for (const row of named) pending.add(claim(row).catch((e) => fail(e instanceof UploadError ? e : new UploadError('store-failed', 'an upload could not be taken from the tus store'))));
+    }
+
+    async function claim(row) {
+      const c = await o.resumable.claim(row.resumable);
+      if (!c) throw new UploadError('unknown-upload', 'an upload named is not in the tus store');
+      claims.push(c);
+      if (failure) return;
+      if (c.length !== row.size) throw new UploadError('size-mismatch', 'an upload is not as long as its row says');
+      if (c.offset !== c.length) throw new UploadError('incomplete', 'an upload named is not complete');
+      filesBytes += c.length;
+      if (c.length > o.maxFileBytes || filesBytes > o.maxTotalBytes) throw new UploadError('too-large', 'a file, or all files together, exceed their limit');
+      let sha256 = null;
+      if (o.sha256) {
+        const hash = crypto.createHash('sha256');
+        for await (const chunk of fs.createReadStream(c.path)) hash.update(chunk);
+        sha256 = hash.digest('hex');
+      }
+      row.file = { size: c.length, sha256, tmpPath: o.onFile ? null : c.path, claim: c };
+      if (o.onFile) row.file.result = await o.onFile(row, fs.createReadStream(c.path));
+    }
+
     function startFile(file, info) {
       const name = unescapeName(text(Buffer.from(info.filename || '', 'latin1'), 'a file name'));
       const row = u.byName.get(name);
       if (!row) throw new UploadError('unlisted-file', 'a file part has no N or U row in the manifest');
+      if (row.resumable) {
+        // Its bytes came by tus: the part is there so that a server unaware
+        // of tus refuses the request, and must be empty.
+        if (receiving.has(row)) throw new UploadError('duplicate-file', 'two file parts have one name');
+        receiving.add(row);
+        file.on('data', (chunk) => { if (chunk.length) fail('size-mismatch', 'a file part carries bytes its upload brought'); });
+        file.resume();
+        return;
+      }
       if (row.file || receiving.has(row)) throw new UploadError('duplicate-file', 'two file parts have one name');
       receiving.add(row);
       let size = 0;

@@ -42,6 +42,7 @@ class Upload {
         const target = path.join(folder, crypto.randomBytes(16).toString('hex'));
         await move(row.file.tmpPath, target);
         row.file.tmpPath = null;
+        if (row.file.claim) await row.file.claim.settle();
         stored.set(i, target);
         this.stored.set(i, target);
       }
@@ -60,6 +61,13 @@ class Upload {
     const paths = this.rows.filter((r) => r.file && r.file.tmpPath).map((r) => r.file.tmpPath);
     if (stored) paths.push(...this.stored.values());
     await Promise.all(paths.map((p) => fsp.rm(p, { force: true })));
+    // An upload the request took is spent, whatever the page did with it.
+    for (const row of this.rows) {
+      if (!row.file || !row.file.claim) continue;
+      const { claim } = row.file;
+      await fsp.rm(claim.path, { force: true });
+      await claim.settle().catch(() => {});
+    }
     if (!stored) return;
     this.stored.clear();
     for (const row of this.rows) {

@@ -8,7 +8,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { Readable } = require('node:stream');
-const { readUpload } = require('..');
+const { readUpload, tusFileStore } = require('..');
 
 const folder = path.join(__dirname, '..', '..', 'fixtures');
 
@@ -25,24 +25,38 @@ function request(raw) {
   return { stream: Readable.from(pieces), headers };
 }
 
-for (const name of fs.readdirSync(folder).filter((n) => n.endsWith('.http')).sort()) {
+// Requests naming tus uploads (resumable/) find theirs in the store first:
+// a taken upload leaves it, a refused request leaves it as it was.
+const names = fs.readdirSync(folder).concat(fs.readdirSync(path.join(folder, 'resumable')).map((n) => `resumable/${n}`));
+for (const name of names.filter((n) => n.endsWith('.http')).sort()) {
   test(name, async () => {
-    const expected = JSON.parse(fs.readFileSync(path.join(folder, name.replace(/\.http$/, '.json'))));
+    const { uploads = {}, ...expected } = JSON.parse(fs.readFileSync(path.join(folder, name.replace(/\.http$/, '.json'))));
     const tmpDir = fs.mkdtempSync(path.join(os.tmpdir(), 'zt-node-kit-'));
+    const store = fs.mkdtempSync(`${tmpDir}-tus`);
+    const held = () => fs.readdirSync(store).sort().map((n) => [n, fs.readFileSync(path.join(store, n), 'latin1')]);
+    for (const [id, { length, data }] of Object.entries(uploads)) {
+      fs.writeFileSync(path.join(store, id), data);
+      fs.writeFileSync(path.join(store, `${id}.json`), JSON.stringify({ id, size: length, metadata: {} }));
+    }
+    const before = held();
     try {
       const { stream, headers } = request(fs.readFileSync(path.join(folder, name)));
-      const reading = readUpload(stream, { headers, tmpDir });
+      const reading = readUpload(stream, { headers, tmpDir, resumable: tusFileStore(store) });
       if (expected.error) {
         await assert.rejects(reading, (e) => e.reason === expected.error && e.status === expected.status);
         assert.deepStrictEqual(fs.readdirSync(tmpDir), [], 'a refused request leaves no file');
+        assert.deepStrictEqual(held(), before);
         return;
       }
       const upload = await reading;
       assert.deepStrictEqual(JSON.parse(JSON.stringify(upload)), expected);
       const stored = await upload.store(tmpDir);
+      await upload.discard();
       for (const [i, p] of stored) assert.strictEqual(fs.statSync(p).size, upload.rows[i].size);
+      assert.deepStrictEqual(held(), [], 'a taken upload can be claimed no more');
     } finally {
       fs.rmSync(tmpDir, { recursive: true, force: true });
+      fs.rmSync(store, { recursive: true, force: true });
     }
   });
 }
@@ -53,7 +67,7 @@ for (const example of ['http-server.js', 'express-server.js', 'fastify-server.js
     const net = require('node:net');
     const uploads = fs.mkdtempSync(path.join(os.tmpdir(), 'zt-node-example-'));
     const server = spawn(process.execPath, [path.join(__dirname, '..', 'examples', example)],
-      { env: { ...process.env, PORT: '0', ZTUPLOAD_DIR: uploads } });
+      { env: { ...process.env, PORT: '0', ZTUPLOAD_DIR: uploads, ZTUPLOAD_TUS_DIR: `${uploads}.tus` } });
     // Sends in pieces, as a client that reads the reply only once all is sent.
     const post = (fixture) => new Promise((resolve, reject) => {
       const chunks = [];
@@ -90,6 +104,7 @@ for (const example of ['http-server.js', 'express-server.js', 'fastify-server.js
     } finally {
       server.kill();
       fs.rmSync(uploads, { recursive: true, force: true });
+      fs.rmSync(`${uploads}.tus`, { recursive: true, force: true });
     }
   });
 }

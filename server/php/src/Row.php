@@ -16,6 +16,8 @@ final class Row
         public ?UploadedFile $file = null,
         /** The name is risky to store or show; only when the server chose to take such names. */
         public readonly bool $risky = false,
+        /** The id of the tus upload that brought its file, when one did. */
+        public ?string $resumable = null,
     ) {
     }
 

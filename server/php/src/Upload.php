@@ -11,6 +11,8 @@ namespace ZTFileUpload;
 final class Upload
 {
     public const MANIFEST = '_ZTUInfo';
+    // Names the uploads that brought files by tus: "<name>|<upload id>|" rows.
+    public const RESUMABLE = '_ZTUResumable';
     // The control writes these five characters of a name as %XX, in capitals.
     public const ESCAPES = ['%22' => '"', '%0D' => "\r", '%0A' => "\n", '%7C' => '|', '%00' => "\0"];
     // Sizes both kits can hold exactly (JavaScript's safe integers).
@@ -26,6 +28,7 @@ final class Upload
         'maxFileBytes' => null,         // one file
         'maxTotalBytes' => null,        // all files together
         'allowRiskyNames' => false,     // take names risky to store or show, flagged on their row
+        'resumable' => null,            // the TusStore of your tus endpoint: files sent by tus
     ];
 
     /** @var list<array{name:string,value:string}> */
@@ -39,6 +42,9 @@ final class Upload
     /** @var array<string,Row> the N and U rows by name */
     private array $byName = [];
     private array $options;
+    private bool $resumableSeen = false;
+    /** @var list<ClaimedUpload> taken from the tus store by this request */
+    private array $claims = [];
 
     private function __construct(string $encoding, array $options)
     {
@@ -119,11 +125,17 @@ final class Upload
         $filesBytes = 0;
         $part = null;  // [kind, name, bytes] for a text, [kind, row, handle, path, size] for a file
         $written = [];
-        $start = function (string $name, ?string $filename) use ($u, $o, $tmpDir, &$parts, &$part, &$written) {
+        $emptyParts = [];
+        $start = function (string $name, ?string $filename) use ($u, $o, $tmpDir, &$parts, &$part, &$written,
+                                                                 &$emptyParts) {
             if (++$parts > $o['maxFields'] + $o['maxRows'] + 1) {
                 throw new UploadError('too-many-parts', 'the request has more parts than its limits allow');
             }
             if ($filename === null) {
+                if ($name === self::RESUMABLE) {
+                    $part = ['resumable', $name, ''];
+                    return;
+                }
                 $manifest = $name === self::MANIFEST;
                 if ($manifest && $u->hasManifest) {
                     throw new UploadError('bad-manifest', 'the request holds two manifests');
@@ -139,6 +151,16 @@ final class Upload
             if ($row === null) {
                 throw new UploadError('unlisted-file', 'a file part has no N or U row in the manifest');
             }
+            if ($row->resumable !== null) {
+                // Its bytes came by tus: the part is there so that a server
+                // unaware of tus refuses the request, and must be empty.
+                if (isset($emptyParts[spl_object_id($row)])) {
+                    throw new UploadError('duplicate-file', 'two file parts have one name');
+                }
+                $emptyParts[spl_object_id($row)] = true;
+                $part = ['empty', $row];
+                return;
+            }
             if ($row->file !== null) {
                 throw new UploadError('duplicate-file', 'two file parts have one name');
             }
@@ -151,6 +173,9 @@ final class Upload
             $part = ['file', $row, $handle, $path, 0];
         };
         $data = function (string $bytes) use ($o, &$part, &$fieldsBytes, &$filesBytes) {
+            if ($part[0] === 'empty') {
+                throw new UploadError('size-mismatch', 'a file part carries bytes its upload brought');
+            }
             if ($part[0] !== 'file') {
                 $fieldsBytes += strlen($bytes);
                 if (strlen($part[2]) + strlen($bytes) > $o['maxFieldBytes'] || $fieldsBytes > $o['maxFieldsBytes']) {
@@ -172,9 +197,16 @@ final class Upload
                 throw new UploadError('store-failed', 'a temporary file could not be written');
             }
         };
-        $end = function () use ($u, &$part) {
+        $end = function () use ($u, $o, &$part, &$filesBytes) {
             [$kind] = $part;
-            if ($kind === 'file') {
+            if ($kind === 'resumable') {
+                $filesBytes += $u->readResumable($u->text($part[2], 'the list of uploads'));
+                if ($o['maxTotalBytes'] !== null && $filesBytes > $o['maxTotalBytes']) {
+                    throw new UploadError('too-large', 'the files together exceed their limit');
+                }
+            } elseif ($kind === 'empty') {
+                // Nothing: the file is its upload's.
+            } elseif ($kind === 'file') {
                 fclose($part[2]);
                 if ($part[4] !== $part[1]->size) {
                     throw new UploadError('size-mismatch', 'a file part is shorter than its row says');
@@ -200,6 +232,7 @@ final class Upload
             foreach ($written as $path) {
                 @unlink($path);
             }
+            $u->restoreClaims();
             throw $e;
         }
         return $u;
@@ -237,10 +270,18 @@ final class Upload
             throw new UploadError('too-many-parts', 'the request has more fields than this server reads');
         }
         $manifest = null;
+        $resumable = null;
         foreach ($fields as [$name, $value]) {
             $name = $u->text($name, 'a field name');
             if ($name === self::MANIFEST) {
                 $manifest = $value;
+                continue;
+            }
+            if ($name === self::RESUMABLE) {
+                if ($manifest === null) {
+                    throw new UploadError('bad-manifest', 'the list of uploads comes before the manifest');
+                }
+                $resumable = $value;
                 continue;
             }
             $u->fields[] = ['name' => self::unescape($name), 'value' => $u->text($value, 'a field value')];
@@ -258,7 +299,18 @@ final class Upload
             }
             $keys[$key] = true;
         }
-        $u->attachFiles(self::flattenFiles($files), $uploaded);
+        try {
+            if ($resumable !== null) {
+                $total = $u->readResumable($u->text($resumable, 'the list of uploads'));
+                if ($options['maxTotalBytes'] !== null && $total > $options['maxTotalBytes']) {
+                    throw new UploadError('too-large', 'the files together exceed their limit');
+                }
+            }
+            $u->attachFiles(self::flattenFiles($files), $uploaded);
+        } catch (\Throwable $e) {
+            $u->restoreClaims();
+            throw $e;
+        }
         return $u;
     }
 
@@ -304,6 +356,7 @@ final class Upload
                 $fail();
             }
             $row->file->path = $path;
+            $row->file->claim?->settle();
             $stored[$i] = $path;
         }
         return $stored;
@@ -316,6 +369,8 @@ final class Upload
             if ($row->file !== null && !is_uploaded_file($row->file->path) && str_ends_with($row->file->path, '.part')) {
                 @unlink($row->file->path);
             }
+            // An upload the request took is spent, whatever the page did with it.
+            $row->file?->claim?->settle();
         }
     }
 
@@ -432,6 +487,78 @@ final class Upload
         }
     }
 
+    /**
+     * Each row names a file that came by tus: its upload is claimed from the
+     * store by id alone and must be complete at the row's size. Returns the
+     * bytes so taken.
+     */
+    private function readResumable(string $text): int
+    {
+        if ($this->resumableSeen || !$this->hasManifest) {
+            throw new UploadError('bad-manifest', 'the list of uploads is repeated or comes before the manifest');
+        }
+        $this->resumableSeen = true;
+        if ($text !== '' && !str_ends_with($text, "\n")) {
+            throw new UploadError('bad-manifest', 'the list of uploads has a row without line end');
+        }
+        $named = [];
+        foreach ($text === '' ? [] : explode("\n", substr($text, 0, -1)) as $line) {
+            if (!preg_match('/^([^|\r]*)\|([^|\r]*)\|\r?$/D', $line, $m) || !TusStore::validId($m[2])) {
+                throw new UploadError('bad-manifest', 'a row of the list of uploads is not <name>|<upload id>|');
+            }
+            $row = $this->byName[self::unescape($m[1])] ?? null;
+            if ($row === null) {
+                throw new UploadError('unlisted-file', 'an upload is named for no N or U row');
+            }
+            if ($row->resumable !== null || $row->file !== null || in_array($m[2], $named, true)) {
+                throw new UploadError('duplicate-file', 'a row or an upload is named twice');
+            }
+            $row->resumable = $m[2];
+            $named[] = $m[2];
+        }
+        $store = $this->options['resumable'];
+        if ($named !== [] && !$store instanceof TusStore) {
+            throw new UploadError('unknown-upload', 'this server takes no resumable uploads');
+        }
+        $total = 0;
+        foreach ($this->rows as $row) {
+            if ($row->resumable === null || $row->file !== null) {
+                continue;
+            }
+            $claim = $store->claim($row->resumable);
+            if ($claim === null) {
+                throw new UploadError('unknown-upload', 'an upload named is not in the tus store');
+            }
+            $this->claims[] = $claim;
+            if ($claim->length !== $row->size) {
+                throw new UploadError('size-mismatch', 'an upload is not as long as its row says');
+            }
+            if ($claim->offset !== $claim->length) {
+                throw new UploadError('incomplete', 'an upload named is not complete');
+            }
+            if ($this->options['maxFileBytes'] !== null && $claim->length > $this->options['maxFileBytes']) {
+                throw new UploadError('too-large', 'a file exceeds its limit');
+            }
+            $row->file = new UploadedFile($claim->path, $claim->length, $claim);
+            $total += $claim->length;
+        }
+        return $total;
+    }
+
+    /** Puts back the uploads of a refused request, so that a corrected one may name them again. */
+    private function restoreClaims(): void
+    {
+        foreach ($this->claims as $claim) {
+            $claim->restore();
+        }
+        $this->claims = [];
+        foreach ($this->rows as $row) {
+            if ($row->file?->claim !== null) {
+                $row->file = null;
+            }
+        }
+    }
+
     /** The fields of one row: each is followed by "|", the row by CR LF or LF. */
     private static function fields(string $line, int $number): array
     {
@@ -464,6 +591,12 @@ final class Upload
             $row = $this->byName[self::unescape($this->text($fullPath, 'a file name'))] ?? null;
             if ($row === null) {
                 throw new UploadError('unlisted-file', 'a file part has no N or U row in the manifest');
+            }
+            if ($row->resumable !== null) {
+                if ($size !== 0) {
+                    throw new UploadError('size-mismatch', 'a file part carries bytes its upload brought');
+                }
+                continue;
             }
             if ($row->file !== null) {
                 throw new UploadError('duplicate-file', 'two file parts have one name');

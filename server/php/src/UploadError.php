@@ -15,7 +15,7 @@ final class UploadError extends \RuntimeException
         'not-multipart' => 400, 'too-large' => 413, 'too-many-parts' => 413, 'incomplete' => 400,
         'bad-encoding' => 400, 'bad-manifest' => 400, 'bad-name' => 400, 'risky-name' => 400,
         'duplicate-name' => 400, 'unlisted-file' => 400, 'duplicate-file' => 400, 'size-mismatch' => 400,
-        'name-mangled' => 500, 'store-failed' => 500,
+        'unknown-upload' => 400, 'name-mangled' => 500, 'store-failed' => 500,
     ];
 
     public readonly string $reason;

@@ -11,6 +11,8 @@ final class UploadedFile
     public function __construct(
         public string $path,
         public readonly int $size,
+        /** The tus upload it was taken from, until stored or discarded. */
+        public readonly ?ClaimedUpload $claim = null,
     ) {
     }
 

@@ -27,6 +27,7 @@ final class FixturesTest extends TestCase
             $folder = sys_get_temp_dir() . "/zt-php-kit-$mode-" . bin2hex(random_bytes(4));
             mkdir("$folder/up", 0777, true);
             mkdir("$folder/tmp");
+            mkdir("$folder/tus");
             $s = stream_socket_server('tcp://127.0.0.1:0');
             $port = (int)substr(strrchr(stream_socket_get_name($s, false), ':'), 1);
             fclose($s);
@@ -34,7 +35,7 @@ final class FixturesTest extends TestCase
             $server = proc_open(['php', '-d', "enable_post_data_reading=$reading", '-d', "upload_tmp_dir=$folder/tmp",
                 '-S', "127.0.0.1:$port", "$dir/receive.php"], [
                 1 => ['file', '/dev/null', 'w'], 2 => ['file', '/dev/null', 'w'],
-            ], $pipes, $dir, ['ZTUPLOAD_DIR' => "$folder/up"] + getenv());
+            ], $pipes, $dir, ['ZTUPLOAD_DIR' => "$folder/up", 'ZTUPLOAD_TUS_DIR' => "$folder/tus"] + getenv());
             for ($i = 0; $i < 100 && !@fsockopen('127.0.0.1', $port); $i++) {
                 usleep(100000);
             }
@@ -47,9 +48,10 @@ final class FixturesTest extends TestCase
         foreach (self::$servers as [$server, , $folder]) {
             proc_terminate($server);
             proc_close($server);
-            array_map('unlink', [...glob("$folder/up/*"), ...glob("$folder/tmp/*")]);
+            array_map('unlink', [...glob("$folder/up/*"), ...glob("$folder/tmp/*"), ...self::store($folder)]);
             rmdir("$folder/up");
             rmdir("$folder/tmp");
+            rmdir("$folder/tus");
             rmdir($folder);
         }
     }
@@ -57,11 +59,11 @@ final class FixturesTest extends TestCase
     public static function fixtures(): array
     {
         $out = [];
-        foreach (glob(__DIR__ . '/../../fixtures/*.http') as $raw) {
+        foreach ([...glob(__DIR__ . '/../../fixtures/*.http'), ...glob(__DIR__ . '/../../fixtures/resumable/*.http')] as $raw) {
             $stem = basename($raw, '.http');
             $expected = json_decode(file_get_contents(substr($raw, 0, -5) . '.json'), true);
             $out["$stem (body)"] = ['body', $raw, $expected];
-            if (array_key_exists($stem, self::PARSED_BY_PHP)) {
+            if (array_key_exists($stem, self::PARSED_BY_PHP) || isset($expected['uploads'])) {
                 $out["$stem (parsed by PHP)"] = ['parsed', $raw, self::PARSED_BY_PHP[$stem] ?? $expected];
             }
         }
@@ -72,7 +74,15 @@ final class FixturesTest extends TestCase
     public function testFixture(string $mode, string $raw, array $expected): void
     {
         [, $port, $folder] = self::$servers[$mode];
-        array_map('unlink', glob("$folder/up/*"));
+        array_map('unlink', [...glob("$folder/up/*"), ...self::store($folder)]);
+        // Requests naming tus uploads find theirs in the store: a taken upload
+        // leaves it, a refused request leaves it as it was.
+        foreach ($expected['uploads'] ?? [] as $id => ['length' => $length, 'data' => $data]) {
+            file_put_contents("$folder/tus/$id", $data);
+            file_put_contents("$folder/tus/$id.json", json_encode(['id' => $id, 'size' => $length, 'metadata' => []]));
+        }
+        unset($expected['uploads']);
+        $before = array_map('file_get_contents', self::store($folder));
         [$status, $headers, $body] = $this->send($port, file_get_contents($raw));
         $this->assertStringContainsStringIgnoringCase("\r\nX-Content-Type-Options: nosniff", $headers);
         $this->assertSame([], glob("$folder/tmp/*"), 'no file is left in the temporary folder');
@@ -80,6 +90,7 @@ final class FixturesTest extends TestCase
             // The reply is the reason alone: nothing the sender wrote comes back.
             $this->assertSame([$expected['status'], $expected['error']], [$status, $body]);
             $this->assertSame([], glob("$folder/up/*"), 'a refused request stores nothing');
+            $this->assertSame($before, array_map('file_get_contents', self::store($folder)));
             return;
         }
         $this->assertSame([200, 'OK'], [$status, $body]);
@@ -93,6 +104,22 @@ final class FixturesTest extends TestCase
             }
         }
         $this->assertSame($expected, $got);
+        $this->assertSame([], self::store($folder), 'a taken upload can be claimed no more');
+    }
+
+    public function testThePageServesTusUnderItsFolder(): void
+    {
+        [, $port] = self::$servers['body'];
+        [$status, $headers] = $this->send($port, "OPTIONS /tus/ HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
+        $this->assertSame(204, $status);
+        $this->assertStringContainsStringIgnoringCase("\r\nTus-Extension: creation,termination", $headers);
+    }
+
+    /** @return array<string,string> every file of the tus store, by path */
+    private static function store(string $folder): array
+    {
+        $paths = array_map(fn($n) => "$folder/tus/$n", array_values(array_diff(scandir("$folder/tus"), ['.', '..'])));
+        return array_combine($paths, $paths);
     }
 
     /** Sends the raw request and reads the status, headers and body of the reply. */
