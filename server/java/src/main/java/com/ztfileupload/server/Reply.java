@@ -1,5 +1,7 @@
 package com.ztfileupload.server;
 
+import java.io.IOException;
+import java.io.InputStream;
 import java.nio.charset.Charset;
 import java.nio.charset.StandardCharsets;
 
@@ -31,5 +33,24 @@ public final class Reply {
     /** The text's bytes; a character the code page lacks becomes '?'. */
     public byte[] body(String text) {
         return text.getBytes(charset);
+    }
+
+    /** A refused request's rest is read and dropped up to this, so the client gets to read the answer. */
+    private static final long DRAIN_BYTES = 16L << 20;
+
+    /**
+     * Before answering a refusal: reads and drops what is left of the body (bounded), since a client that
+     * reads only after sending (the control does) sees a reset instead of the answer otherwise. A 413 is
+     * answered at once: its rest may be anything.
+     */
+    public static void drainBefore(UploadException refusal, InputStream body) {
+        if (refusal.status() == 413) return;
+        try {
+            byte[] b = new byte[8192];
+            long left = DRAIN_BYTES;
+            for (int n; left > 0 && (n = body.read(b)) > 0; ) left -= n;
+        } catch (IOException | IllegalStateException ignored) {
+            // The client is gone or the stream is closed: nothing to drain.
+        }
     }
 }

@@ -1,7 +1,6 @@
 package com.ztfileupload.server.jakarta;
 
 import java.io.IOException;
-import java.io.InputStream;
 
 import jakarta.servlet.http.HttpServletRequest;
 import jakarta.servlet.http.HttpServletResponse;
@@ -18,9 +17,6 @@ import com.ztfileupload.server.UploadReader;
  * multipart configuration and no other reader may touch the request first.
  */
 public final class ServletUploads {
-    /** A refused request's rest is read and dropped up to this, so the client gets to read the answer. */
-    private static final long DRAIN_BYTES = 16L << 20;
-
     private ServletUploads() {
     }
 
@@ -44,18 +40,11 @@ public final class ServletUploads {
     /** Answers a refusal with its status and fixed text (never the request's own text). */
     public static void refuse(HttpServletRequest request, HttpServletResponse response, UploadException e,
                               UploadOptions options) throws IOException {
-        if (e.status() != 413) drain(request);
-        reply(request, response, e.status(), e.publicMessage(), options);
-    }
-
-    private static void drain(HttpServletRequest request) {
         try {
-            InputStream in = request.getInputStream();
-            byte[] b = new byte[8192];
-            long left = DRAIN_BYTES;
-            for (int n; left > 0 && (n = in.read(b)) > 0; ) left -= n;
+            Reply.drainBefore(e, request.getInputStream());
         } catch (IOException | IllegalStateException ignored) {
-            // The client is gone or the stream is closed: nothing to drain.
+            // No body to drain.
         }
+        reply(request, response, e.status(), e.publicMessage(), options);
     }
 }
