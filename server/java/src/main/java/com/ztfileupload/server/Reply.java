@@ -35,6 +35,20 @@ public final class Reply {
         return text.getBytes(charset);
     }
 
+    /**
+     * Whether the answer must say {@code Connection: close}: the request is HTTP/1.0 without keep-alive, or
+     * asked to close. Jetty 9 answers such a request as HTTP/1.1 and closes without saying so; WinINet then
+     * keeps the connection for the control's next request, which meets the close and gets no reply.
+     */
+    public static boolean closesConnection(String protocol, String connection) {
+        boolean close = false, keepAlive = false;
+        for (String token : (connection == null ? "" : connection).split(",")) {
+            close |= token.trim().equalsIgnoreCase("close");
+            keepAlive |= token.trim().equalsIgnoreCase("keep-alive");
+        }
+        return close || ("HTTP/1.0".equals(protocol) || "HTTP/0.9".equals(protocol)) && !keepAlive;
+    }
+
     /** A refused request's rest is read and dropped up to this, so the client gets to read the answer. */
     private static final long DRAIN_BYTES = 16L << 20;
 

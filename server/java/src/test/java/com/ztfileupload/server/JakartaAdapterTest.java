@@ -24,7 +24,7 @@ import org.junit.jupiter.api.io.TempDir;
 
 import com.ztfileupload.server.jakarta.ServletUploads;
 
-/** The jakarta adapter on a container's request and response: a 949 upload read, its reply in 949. */
+/** The jakarta adapter on a container's request and response: a 949 upload read, its reply in 949, closing. */
 class JakartaAdapterTest {
     @TempDir
     Path tmp;
@@ -47,6 +47,7 @@ class JakartaAdapterTest {
                         case "getInputStream": return in;
                         case "getContentType": return headers.get("content-type");
                         case "getContentLengthLong": return Long.parseLong(headers.get("content-length"));
+                        case "getProtocol": return "HTTP/1.0";
                         case "getHeader": return headers.get(((String) a[0]).toLowerCase());
                         default: throw new UnsupportedOperationException(m.getName());
                     }
@@ -74,6 +75,8 @@ class JakartaAdapterTest {
         assertEquals(200, answer.get("setStatus"));
         assertEquals("text/plain; charset=ks_c_5601-1987", answer.get("setHeaderContent-Type"));
         assertEquals("nosniff", answer.get("setHeaderX-Content-Type-Options"));
+        // The control's HTTP/1.0 request is told the connection ends, or WinINet sends the next one on it.
+        assertEquals("close", answer.get("setHeaderConnection"));
         assertArrayEquals("\ubc1b\uc74c".getBytes(Charset.forName("x-windows-949")), sent.toByteArray());
 
         ServletUploads.refuse(request, response, new UploadException(UploadException.Reason.SIZE_MISMATCH, "x"), options);

@@ -33,6 +33,9 @@ public final class ServletUploads {
         response.setStatus(status);
         response.setHeader("Content-Type", reply.contentType());
         response.setHeader("X-Content-Type-Options", "nosniff");
+        if (Reply.closesConnection(request.getProtocol(), request.getHeader("Connection"))) {
+            response.setHeader("Connection", "close");
+        }
         response.setContentLength(body.length);
         response.getOutputStream().write(body);
     }
