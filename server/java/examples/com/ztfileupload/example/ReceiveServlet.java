@@ -12,6 +12,8 @@ import javax.servlet.http.HttpServlet;
 import javax.servlet.http.HttpServletRequest;
 import javax.servlet.http.HttpServletResponse;
 
+import com.ztfileupload.server.TusEndpoint;
+import com.ztfileupload.server.TusStore;
 import com.ztfileupload.server.Upload;
 import com.ztfileupload.server.UploadException;
 import com.ztfileupload.server.UploadOptions;
@@ -22,6 +24,7 @@ import com.ztfileupload.server.javax.ServletUploads;
  * under names this server makes, and each accepted request leaves
  * {@code <id>.json} beside them saying what arrived and where each file went.
  * Here a real page would act on the rows: N and U store, V keep, D delete.
+ * Under /tus/ it is the tus endpoint whose uploads a POST may name.
  */
 public final class ReceiveServlet extends HttpServlet {
     private static final long serialVersionUID = 1L;
@@ -29,15 +32,21 @@ public final class ReceiveServlet extends HttpServlet {
 
     private final transient Path folder;
     private final transient UploadOptions options;
+    private final transient TusEndpoint tus;
 
-    public ReceiveServlet(Path folder) {
+    public ReceiveServlet(Path folder, TusStore store, TusEndpoint tus) {
         this.folder = folder;
         // Temporary files on the folder's own disk: storing only renames.
-        this.options = new UploadOptions().tmpDir(folder);
+        this.options = new UploadOptions().tmpDir(folder).resumable(store);
+        this.tus = tus;
     }
 
     @Override
     protected void service(HttpServletRequest request, HttpServletResponse response) throws IOException {
+        if (tus.owns(request.getRequestURI())) {
+            ServletUploads.serve(tus, request, response);
+            return;
+        }
         if (!"POST".equals(request.getMethod())) {
             ServletUploads.reply(request, response, 405, "POST only", options);
             return;

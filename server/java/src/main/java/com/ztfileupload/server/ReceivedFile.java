@@ -8,11 +8,13 @@ public final class ReceivedFile {
     private final String sha256;
     private Path path;
     private boolean stored;
+    private final ClaimedUpload claim;
 
-    ReceivedFile(long size, String sha256, Path path) {
+    ReceivedFile(long size, String sha256, Path path, ClaimedUpload claim) {
         this.size = size;
         this.sha256 = sha256;
         this.path = path;
+        this.claim = claim;
     }
 
     public long size() {
@@ -36,5 +38,16 @@ public final class ReceivedFile {
     void moved(Path to) {
         path = to;
         stored = true;
+        settle();
+    }
+
+    /** The tus upload it came from, or null for a file part. */
+    ClaimedUpload claim() {
+        return claim;
+    }
+
+    // A request that was taken spends its uploads, whether the page stores them or not.
+    void settle() {
+        if (claim != null) claim.settle();
     }
 }

@@ -84,7 +84,10 @@ public final class Upload implements AutoCloseable {
         } catch (IOException e) {
             for (Path p : stored.values()) deleteQuietly(p);
             for (Row r : rows) {
-                if (r.file() != null) deleteQuietly(r.file().path());
+                if (r.file() != null) {
+                    deleteQuietly(r.file().path());
+                    r.file().settle();
+                }
             }
             throw new UploadException(UploadException.Reason.STORE_FAILED,
                     "a file could not be moved into the folder for uploads (" + e + ")", e);
@@ -97,6 +100,7 @@ public final class Upload implements AutoCloseable {
         for (Row r : rows) {
             if (r.file() != null && !r.file().stored()) {
                 deleteQuietly(r.file().path());
+                r.file().settle();
             }
         }
     }

@@ -23,6 +23,7 @@ public final class UploadException extends Exception {
         UNLISTED_FILE("unlisted-file", 400, "a file is not in the file list"),
         DUPLICATE_FILE("duplicate-file", 400, "a file was sent twice"),
         SIZE_MISMATCH("size-mismatch", 400, "a file's length is not its listed size"),
+        UNKNOWN_UPLOAD("unknown-upload", 400, "a resumable upload named is not held by this server"),
         STORE_FAILED("store-failed", 500, "the server could not store the upload");
 
         private final String code;

@@ -19,6 +19,7 @@ public final class UploadOptions {
     private long maxFileBytes = Long.MAX_VALUE;
     private long maxTotalBytes = Long.MAX_VALUE;
     private boolean allowRiskyNames;
+    private TusStore resumable;
 
     /** The defaults; each setter changes one. */
     public UploadOptions() {
@@ -88,6 +89,15 @@ public final class UploadOptions {
         return this;
     }
 
+    /**
+     * The store of your tus endpoint: a request may then name uploads in it for its files
+     * ({@code _ZTUResumable}). Without it such a request is refused as {@code unknown-upload}.
+     */
+    public UploadOptions resumable(TusStore store) {
+        this.resumable = store;
+        return this;
+    }
+
     String ansiEncoding() { return ansiEncoding; }
     Charset ansiCharset() { return ansiCharset; }
     Path tmpDir() { return tmpDir; }
@@ -98,4 +108,5 @@ public final class UploadOptions {
     long maxFileBytes() { return maxFileBytes; }
     long maxTotalBytes() { return maxTotalBytes; }
     boolean allowRiskyNames() { return allowRiskyNames; }
+    TusStore resumable() { return resumable; }
 }

@@ -35,6 +35,8 @@ import com.ztfileupload.server.UploadException.Reason;
  */
 public final class UploadReader {
     static final String MANIFEST = "_ZTUInfo";
+    // Names the uploads that brought files by tus: "<name>|<upload id>|" rows.
+    static final String RESUMABLE = "_ZTUResumable";
 
     private UploadReader() {
     }
@@ -125,6 +127,10 @@ public final class UploadReader {
         private int fileParts;
         private long fileBytes;
         private boolean manifestSeen;
+        private boolean resumableSeen;
+        private final Map<Row, String> byTus = new HashMap<>();
+        private final Set<Row> emptyParts = new HashSet<>();
+        private final List<ClaimedUpload> claims = new ArrayList<>();
 
         State(Upload upload, Charset charset, UploadOptions options) {
             this.upload = upload;
@@ -161,7 +167,9 @@ public final class UploadReader {
                 value.write(b, off, len);
             });
             String name = decode(latin1Bytes(rawName), "a field name");
-            if (name.equals(MANIFEST)) {
+            if (name.equals(RESUMABLE)) {
+                resumable(decode(value.toByteArray(), "the list of uploads"));
+            } else if (name.equals(MANIFEST)) {
                 if (manifestSeen) throw new UploadException(Reason.BAD_MANIFEST, "the request holds two manifests");
                 manifestSeen = true;
                 manifest(decode(value.toByteArray(), "the manifest"));
@@ -235,11 +243,78 @@ public final class UploadReader {
             return line.substring(0, line.length() - 1).split("\\|", -1);
         }
 
+        /**
+         * Each row names a file that came by tus: its upload is taken from the store by id alone and must be
+         * complete at the row's size.
+         */
+        private void resumable(String text) throws UploadException {
+            if (resumableSeen || !manifestSeen) {
+                throw new UploadException(Reason.BAD_MANIFEST, "the list of uploads is repeated or comes before the manifest");
+            }
+            resumableSeen = true;
+            if (!text.isEmpty() && !text.endsWith("\n")) {
+                throw new UploadException(Reason.BAD_MANIFEST, "the list of uploads has a row without line end");
+            }
+            Set<String> ids = new HashSet<>();
+            for (String line : text.isEmpty() ? new String[0] : text.substring(0, text.length() - 1).split("\n", -1)) {
+                String[] f = line.endsWith("\r") ? line.substring(0, line.length() - 1).split("\\|", -1) : line.split("\\|", -1);
+                if (f.length != 3 || !f[2].isEmpty() || f[0].indexOf('\r') >= 0 || !TusStore.validId(f[1])) {
+                    throw new UploadException(Reason.BAD_MANIFEST, "a row of the list of uploads is not <name>|<upload id>|");
+                }
+                Row row = fileRows.get(unescapeName(f[0]));
+                if (row == null) throw new UploadException(Reason.UNLISTED_FILE, "an upload is named for no N or U row");
+                if (byTus.containsKey(row) || row.file() != null || !ids.add(f[1])) {
+                    throw new UploadException(Reason.DUPLICATE_FILE, "a row or an upload is named twice");
+                }
+                byTus.put(row, f[1]);
+            }
+            if (!byTus.isEmpty() && options.resumable() == null) {
+                throw new UploadException(Reason.UNKNOWN_UPLOAD, "this server takes no resumable uploads");
+            }
+            for (Row row : upload.rows()) {
+                if (byTus.containsKey(row)) row.attach(take(row, byTus.get(row)));
+            }
+        }
+
+        private ReceivedFile take(Row row, String id) throws UploadException {
+            ClaimedUpload c;
+            try {
+                c = options.resumable().claim(id);
+            } catch (IOException e) {
+                throw new UploadException(Reason.STORE_FAILED, "an upload could not be taken from the tus store (" + e + ")", e);
+            }
+            if (c == null) throw new UploadException(Reason.UNKNOWN_UPLOAD, "an upload named is not in the tus store");
+            claims.add(c);
+            if (c.length != row.size()) throw new UploadException(Reason.SIZE_MISMATCH, "an upload is not as long as its row says");
+            if (c.offset != c.length) throw new UploadException(Reason.INCOMPLETE, "an upload named is not complete");
+            fileBytes += c.length;
+            if (c.length > options.maxFileBytes() || fileBytes > options.maxTotalBytes()) {
+                throw new UploadException(Reason.TOO_LARGE, "a file, or all files together, exceed their limit");
+            }
+            MessageDigest sha = sha256();
+            try (InputStream in = Files.newInputStream(c.path)) {
+                byte[] b = new byte[64 * 1024];
+                for (int n; (n = in.read(b)) > 0; ) sha.update(b, 0, n);
+            } catch (IOException e) {
+                throw new UploadException(Reason.STORE_FAILED, "an upload could not be read (" + e + ")", e);
+            }
+            return new ReceivedFile(c.length, hex(sha.digest()), c.path, c);
+        }
+
         private void file(MultipartParser parser, String rawName) throws UploadException {
             String name = unescapeName(decode(latin1Bytes(rawName), "a file name"));
             Row row = fileRows.get(name);
             if (row == null) {
                 throw new UploadException(Reason.UNLISTED_FILE, "the file part " + Names.shown(name) + " has no N or U row before it");
+            }
+            if (byTus.containsKey(row)) {
+                // Its bytes came by tus: the part is there so that a server unaware of tus refuses the
+                // request, and must be empty.
+                if (!emptyParts.add(row)) throw new UploadException(Reason.DUPLICATE_FILE, "two file parts are called " + Names.shown(name));
+                parser.data((b, off, len) -> {
+                    if (len > 0) throw new UploadException(Reason.SIZE_MISMATCH, "a file part carries bytes its upload brought");
+                });
+                return;
             }
             if (row.file() != null) {
                 throw new UploadException(Reason.DUPLICATE_FILE, "two file parts are called " + Names.shown(name));
@@ -280,7 +355,7 @@ public final class UploadReader {
                 throw new UploadException(Reason.SIZE_MISMATCH,
                         Names.shown(name) + " has " + length[0] + " bytes, its row says " + row.size());
             }
-            row.attach(new ReceivedFile(length[0], hex(sha.digest()), path));
+            row.attach(new ReceivedFile(length[0], hex(sha.digest()), path, null));
         }
 
         private static UploadException storeFailed(IOException e) {
@@ -289,6 +364,8 @@ public final class UploadReader {
 
         void removeAll() {
             for (Path p : temporary) Upload.deleteQuietly(p);
+            // A refused request's uploads go back, so that a corrected one may name them again.
+            for (ClaimedUpload c : claims) c.restore();
         }
 
         private String decode(byte[] bytes, String what) throws UploadException {

@@ -6,6 +6,7 @@ import jakarta.servlet.http.HttpServletRequest;
 import jakarta.servlet.http.HttpServletResponse;
 
 import com.ztfileupload.server.Reply;
+import com.ztfileupload.server.TusEndpoint;
 import com.ztfileupload.server.Upload;
 import com.ztfileupload.server.UploadException;
 import com.ztfileupload.server.UploadOptions;
@@ -33,11 +34,26 @@ public final class ServletUploads {
         response.setStatus(status);
         response.setHeader("Content-Type", reply.contentType());
         response.setHeader("X-Content-Type-Options", "nosniff");
+        closeIfDone(request, response);
+        response.setContentLength(body.length);
+        response.getOutputStream().write(body);
+    }
+
+    /** Answers a request for the tus endpoint (where {@link TusEndpoint#owns} its path). */
+    public static void serve(TusEndpoint endpoint, HttpServletRequest request, HttpServletResponse response)
+            throws IOException {
+        TusEndpoint.Answer answer = endpoint.answer(request.getMethod(), request.getRequestURI(), request::getHeader,
+                request.getInputStream(), request.isSecure());
+        response.setStatus(answer.status());
+        answer.headers().forEach(response::setHeader);
+        closeIfDone(request, response);
+        if (!"HEAD".equals(request.getMethod())) response.setContentLength(0);
+    }
+
+    private static void closeIfDone(HttpServletRequest request, HttpServletResponse response) {
         if (Reply.closesConnection(request.getProtocol(), request.getHeader("Connection"))) {
             response.setHeader("Connection", "close");
         }
-        response.setContentLength(body.length);
-        response.getOutputStream().write(body);
     }
 
     /** Answers a refusal with its status and fixed text (never the request's own text). */
