@@ -25,6 +25,8 @@ import org.junit.jupiter.api.io.TempDir;
  * its .json says, read from a stream that hands out odd-sized pieces so
  * delimiters fall across reads; a refused one leaves no file, an accepted
  * one stores files of their rows' sizes and leaves nothing temporary.
+ * Requests naming tus uploads (resumable/) find theirs in the store first: a
+ * refused one puts them back as they were, a taken one leaves none.
  */
 class FixturesTest {
     static final Path FIXTURES = Paths.get(System.getProperty("zt.fixtures", "../fixtures"));
@@ -35,8 +37,10 @@ class FixturesTest {
     @TestFactory
     Stream<DynamicTest> everyFixtureGivesItsResult() throws IOException {
         List<Path> requests = new ArrayList<>();
-        try (Stream<Path> s = Files.list(FIXTURES)) {
-            s.filter(p -> p.toString().endsWith(".http")).sorted().forEach(requests::add);
+        for (Path dir : List.of(FIXTURES, FIXTURES.resolve("resumable"))) {
+            try (Stream<Path> s = Files.list(dir)) {
+                s.filter(p -> p.toString().endsWith(".http")).sorted().forEach(requests::add);
+            }
         }
         return requests.stream().map(p -> DynamicTest.dynamicTest(p.getFileName().toString(), () -> check(p)));
     }
@@ -46,14 +50,24 @@ class FixturesTest {
         Object expected = MiniJson.parse(new String(Files.readAllBytes(Paths.get(json)), StandardCharsets.UTF_8));
         Request r = Request.of(Files.readAllBytes(fixture));
         Path work = Files.createTempDirectory(tmp, "w");
-        UploadOptions options = new UploadOptions().tmpDir(work);
+        Path tus = Files.createTempDirectory(tmp, "tus");
+        UploadOptions options = new UploadOptions().tmpDir(work).resumable(new TusStore(tus));
         @SuppressWarnings("unchecked")
         Map<String, Object> refusal = (Map<String, Object>) expected;
+        @SuppressWarnings("unchecked")
+        Map<String, Map<String, Object>> uploads = (Map<String, Map<String, Object>>) refusal.remove("uploads");
+        for (Map.Entry<String, Map<String, Object>> u : uploads == null ? Map.<String, Map<String, Object>>of().entrySet() : uploads.entrySet()) {
+            Files.write(tus.resolve(u.getKey()), ((String) u.getValue().get("data")).getBytes(StandardCharsets.UTF_8));
+            Files.write(tus.resolve(u.getKey() + ".json"), ("{\"id\":\"" + u.getKey() + "\",\"size\":" + u.getValue().get("length")
+                    + ",\"metadata\":{}}").getBytes(StandardCharsets.UTF_8));
+        }
+        Map<Path, String> held = contents(tus);
         if (refusal.containsKey("error")) {
             UploadException e = assertThrows(UploadException.class, () -> r.read(options));
             assertEquals(refusal.get("error"), e.code(), e.getMessage());
             assertEquals(refusal.get("status"), (long) e.status());
             assertEquals(List.of(), list(work), "a refused request leaves no file");
+            assertEquals(held, contents(tus), "a refused request puts its uploads back");
             return;
         }
         try (Upload upload = r.read(options)) {
@@ -66,6 +80,13 @@ class FixturesTest {
             }
             assertEquals(List.of(), list(work), "storing leaves no temporary file");
         }
+        assertEquals(List.of(), list(tus), "a taken upload can be claimed no more");
+    }
+
+    static Map<Path, String> contents(Path dir) throws IOException {
+        Map<Path, String> out = new HashMap<>();
+        for (Path p : list(dir)) out.put(p.getFileName(), new String(Files.readAllBytes(p), StandardCharsets.ISO_8859_1));
+        return out;
     }
 
     static List<Path> list(Path dir) throws IOException {
