@@ -116,7 +116,7 @@ public final class TusStore {
      */
     ClaimedUpload claim(String id) throws IOException {
         if (!validId(id)) return null;
-        if (!hold(id)) return new ClaimedUpload(null, null, null, length(id), -1);
+        if (!hold(id)) return new ClaimedUpload(null, null, null, -1, -1);
         try {
             long length = length(id);
             if (length < 0) return null;

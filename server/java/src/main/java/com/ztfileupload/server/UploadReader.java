@@ -285,6 +285,7 @@ public final class UploadReader {
             }
             if (c == null) throw new UploadException(Reason.UNKNOWN_UPLOAD, "an upload named is not in the tus store");
             claims.add(c);
+            if (c.offset < 0) throw new UploadException(Reason.INCOMPLETE, "an upload named is being written");
             if (c.length != row.size()) throw new UploadException(Reason.SIZE_MISMATCH, "an upload is not as long as its row says");
             if (c.offset != c.length) throw new UploadException(Reason.INCOMPLETE, "an upload named is not complete");
             fileBytes += c.length;

@@ -87,11 +87,7 @@ class ExampleServerTest {
             String done = send(port, patch + "Upload-Offset: " + offset + "\n", data, (int) offset);
             assertEquals(Integer.toString(SIZE), header(done, "Upload-Offset"), done);
 
-            String b = HostileRequestsTest.B;
-            byte[] body = ("--" + b + "\r\nContent-Disposition: form-data; name=\"_ZTUInfo\"\r\n\r\nType|FileName|Size|\r\nN|big.bin|"
-                    + SIZE + "|\r\n\r\n--" + b + "\r\nContent-Disposition: form-data; name=\"_ZTUResumable\"\r\n\r\nbig.bin|" + id
-                    + "|\r\n\r\n--" + b + "\r\nContent-Disposition: form-data; name=\"big.bin\"; filename=\"big.bin\"\r\n\r\n\r\n--"
-                    + b + "--\r\n").getBytes(ISO_8859_1);
+            byte[] body = TusEndpointTest.naming("big.bin", SIZE, id);
             String post = "POST /upload HTTP/1.0\nContent-Type: " + HostileRequestsTest.TYPE + "\nAccept-Language: utf-8\n";
             assertTrue(send(port, post, body, 0).startsWith("HTTP/1.1 200 "));
             assertTrue(send(port, post, body, 0).startsWith("HTTP/1.1 400 "), "taken once");

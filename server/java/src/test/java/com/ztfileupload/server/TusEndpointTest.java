@@ -44,13 +44,16 @@ class TusEndpointTest {
         return a.headers().get("Location").substring("/tus/".length());
     }
 
+    /** The control's POST of one file sent by tus: its row, the upload's name, an empty part. */
+    static byte[] naming(String name, long size, String id) {
+        return (new String(HostileRequestsTest.text("_ZTUInfo", "Type|FileName|Size|\r\nN|" + name + "|" + size + "|\r\n", UTF_8), UTF_8)
+                + new String(HostileRequestsTest.text("_ZTUResumable", name + "|" + id + "|\r\n", UTF_8), UTF_8)
+                + new String(HostileRequestsTest.fileHead(name, true, UTF_8), UTF_8)
+                + new String(HostileRequestsTest.end(true), UTF_8)).getBytes(UTF_8);
+    }
+
     static Upload post(TusStore store, String id) throws UploadException {
-        String b = HostileRequestsTest.B;
-        byte[] body = ("--" + b + "\r\nContent-Disposition: form-data; name=\"_ZTUInfo\"\r\n\r\nType|FileName|Size|\r\nN|a.txt|5|\r\n\r\n"
-                + "--" + b + "\r\nContent-Disposition: form-data; name=\"_ZTUResumable\"\r\n\r\na.txt|" + id + "|\r\n\r\n"
-                + "--" + b + "\r\nContent-Disposition: form-data; name=\"a.txt\"; filename=\"a.txt\"\r\n\r\n\r\n--" + b + "--\r\n")
-                .getBytes(UTF_8);
-        return UploadReader.read(new ByteArrayInputStream(body), HostileRequestsTest.TYPE, "utf-8", -1,
+        return UploadReader.read(new ByteArrayInputStream(naming("a.txt", 5, id)), HostileRequestsTest.TYPE, "utf-8", -1,
                 new UploadOptions().tmpDir(store.directory()).resumable(store));
     }
 
@@ -113,6 +116,7 @@ class TusEndpointTest {
         assertTrue(store.hold(busy));
         assertEquals(423, patch(tus, busy, 0, "a").status(), "one writer at a time");
         assertEquals(423, call(tus, "DELETE", "/tus/" + busy, "").status());
+        assertEquals(UploadException.Reason.INCOMPLETE, assertThrows(UploadException.class, () -> post(store, busy)).reason());
         store.release(busy);
         assertEquals(204, call(tus, "DELETE", "/tus/" + busy, "").status());
         assertEquals(404, call(tus, "HEAD", "/tus/" + busy, "").status());
