@@ -30,6 +30,8 @@ writeFileSync(join(work, "사진/a.png"), randomBytes(5000));
 writeFileSync(join(work, "사진/sub/deep.png"), randomBytes(10));
 const big = join(work, "big.bin");
 writeFileSync(big, randomBytes(48 << 20));
+const slow = join(work, "slow.bin");
+writeFileSync(slow, randomBytes(12 << 20));
 const bytesOf = (name) => files[name] ?? readFileSync(join(work, name === "a.png" ? "사진/a.png" : name));
 
 const servers = await startServers();
@@ -218,8 +220,60 @@ async function walk(kitName) {
   await page.evaluate(() => { upload.ListType = 4; });
   await runAxe(page, "the list");
   await page.screenshot({ path: join(shots, `${engine}-${kitName}-list.png`) });
+  await resumable(page, kit, errors);
   assert.deepEqual(errors, []);
   await page.close();
+}
+
+// ResumableURL: the list by tus leaves the account the single request leaves;
+// a file whose server is killed and started again mid-upload, and one whose
+// page is reloaded mid-upload, arrive whole from one upload each (a single
+// creation; the later chunks go on from the server's offset).
+async function resumable(page, kit, errors) {
+  const log = [];
+  page.on("request", (r) => {
+    if (r.url().startsWith(kit.tus) && (r.method() === "POST" || r.method() === "PATCH")) log.push([r.method(), Number(r.headers()["upload-offset"] ?? 0)]);
+  });
+  const post = (call) => page.evaluate((call) => Promise.resolve(call === "Post" ? upload.Post(false) : upload.PostFile()), call);
+  const state = () => page.evaluate(() => [upload.ErrorCode, upload.ResponseStatusCode]);
+  const secondChunk = () => page.waitForRequest((r) => r.method() === "PATCH" && r.url().startsWith(kit.tus) && r.headers()["upload-offset"] !== "0");
+  await page.evaluate((url) => { upload.URL = url; upload.ParallelCount = 2; upload.RetryCount = 5; }, kit.url);
+  await post("Post");
+  await page.evaluate((tus) => { upload.ResumableURL = tus; }, kit.tus);
+  assert.equal(await post("Post"), "OK");
+  const [single, byTus] = kit.accounts().slice(-2);
+  assert.deepEqual(byTus, single, "by tus, the account of the single request");
+  assert.ok(log.filter(([m]) => m === "POST").length >= 3, "the files went by tus");
+
+  await (await choose(page, () => page.click("#add"))).accept([slow]);
+  await page.evaluate(() => { upload.KByteRate = 4096; upload.FilePos = upload.FindFilePos("slow.bin"); });
+  log.length = 0;
+  const cut = post("PostFile");
+  await secondChunk();
+  const seen = errors.length;
+  await kit.restart();
+  await cut;
+  // Firefox reports the request the restart cut as a page error.
+  for (const e of errors.splice(seen)) assert.match(e, /CORS request did not succeed/);
+  assert.deepEqual(await state(), ["", 200]);
+  const whole = { size: 12 << 20, sha256: sha(readFileSync(slow)), stored: sha(readFileSync(slow)) };
+  assert.deepEqual(kit.accounts().at(-1).rows.map((r) => r.file), [whole]);
+  assert.equal(log.filter(([m]) => m === "POST").length, 1, "a server restarted mid-upload: the same upload goes on");
+
+  log.length = 0;
+  const reloaded = post("PostFile").catch(() => {});
+  await secondChunk();
+  const before = log.length;
+  await page.reload();
+  await page.waitForFunction(() => window.upload && upload.FileCount === 0);
+  await (await choose(page, () => page.click("#add"))).accept([slow]);
+  await page.evaluate((tus) => { upload.ResumableURL = tus; upload.RetryCount = 5; }, kit.tus);
+  assert.equal(await post("PostFile"), "");
+  assert.deepEqual(await state(), ["", 200]);
+  assert.deepEqual(kit.accounts().at(-1).rows.map((r) => r.file), [whole]);
+  const after = log.slice(before);
+  assert.ok(after.length && after.every(([m, offset]) => m === "PATCH" && offset > 0), `a reloaded page resumes: ${JSON.stringify(after)}`);
+  await reloaded;
 }
 
 // The person's action that opens the chooser. Over CDP the interception is
