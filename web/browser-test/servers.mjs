@@ -38,6 +38,7 @@ async function startKit(kit, origin) {
   let child = launch();
   await waitForPort(port);
   return {
+    name: kit,
     url: `http://127.0.0.1:${port}${kit === "php" ? "/receive.php" : "/upload"}`,
     tus: `http://127.0.0.1:${port}/tus/`,
     port,

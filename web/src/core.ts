@@ -369,10 +369,11 @@ export class UploadCore {
       const lanes = Math.max(1, Math.min(8, toLong(this.props.ParallelCount)));
       const began = Date.now();
       let sent = 0;
+      // The rate first, Stop last: a chunk never leaves after the person has stopped.
       const pace = async () => {
-        await hooks.beforeChunk?.();
         const ms = paceDelay(toLong(this.props.KByteRate), sent, Date.now() - began);
         if (ms > 0) await new Promise((wake) => setTimeout(wake, ms));
+        await hooks.beforeChunk?.();
       };
       const onProgress = (done: number, total: number) => {
         sent = done;

@@ -157,8 +157,8 @@ export class FileRun {
             signal: this.abort.signal,
             // A resumable upload holds between its chunks too: Pause and KByteRate reach a file on its way.
             beforeChunk: async () => {
-              await this.whileUnpaused();
               await this.holdToRate();
+              await this.whileUnpaused();
             },
             // The request carries the manifest and part headers too: count the file's own bytes.
             onProgress: (sent, total) => {

@@ -42,8 +42,12 @@ const wait = (ms: number) => new Promise((wake) => setTimeout(wake, ms));
 const retryable = (status: number) => status === 0 || status >= 500 || status === 409 || status === 423;
 
 function lastSegment(url: string): string {
-  const path = new URL(url).pathname;
-  return decodeURIComponent(path.slice(path.lastIndexOf("/") + 1));
+  try {
+    const path = new URL(url).pathname;
+    return decodeURIComponent(path.slice(path.lastIndexOf("/") + 1));
+  } catch {
+    return "";
+  }
 }
 
 export const tusSender: ResumableSender = {
@@ -96,7 +100,7 @@ export const tusSender: ResumableSender = {
         onBeforeRequest: async (req: TusRequest) => {
           if (req.getMethod() !== "POST") {
             const url = req.getURL();
-            if (new URL(url).origin !== origin || !UPLOAD_ID.test(lastSegment(url))) {
+            if (!url.startsWith(`${origin}/`) || !UPLOAD_ID.test(lastSegment(url))) {
               refused = new TransportError(ERROR.SendFile, false);
               throw refused;
             }
@@ -106,9 +110,12 @@ export const tusSender: ResumableSender = {
         onShouldRetry: (err: TusError) => !refused && !hooks.signal?.aborted && retryable(err.originalResponse?.getStatus() ?? 0),
         onProgress: (sent: number) => hooks.onProgress?.(sent),
         onSuccess: () => {
+          // An empty file sends no chunk: its id is checked here.
+          const id = lastSegment(upload.url ?? "");
+          if (!UPLOAD_ID.test(id)) return fail(new TransportError(ERROR.SendFile, false));
           hooks.signal?.removeEventListener("abort", cancel);
           hooks.stop?.removeEventListener("abort", stop);
-          resolve(lastSegment(upload.url ?? ""));
+          resolve(id);
         },
         onError: (err: TusError) => {
           const status = err.originalResponse?.getStatus() ?? 0;
