@@ -41,12 +41,13 @@ function loadTus(): Promise<Tus> {
 const wait = (ms: number) => new Promise((wake) => setTimeout(wake, ms));
 const retryable = (status: number) => status === 0 || status >= 500 || status === 409 || status === 423;
 
-function lastSegment(url: string): string {
+/** The origin and the last path segment of an address; empty for one that does not parse. */
+function place(url: string): { origin: string; id: string } {
   try {
-    const path = new URL(url).pathname;
-    return decodeURIComponent(path.slice(path.lastIndexOf("/") + 1));
+    const { origin, pathname } = new URL(url);
+    return { origin, id: decodeURIComponent(pathname.slice(pathname.lastIndexOf("/") + 1)) };
   } catch {
-    return "";
+    return { origin: "", id: "" };
   }
 }
 
@@ -99,8 +100,8 @@ export const tusSender: ResumableSender = {
         removeFingerprintOnSuccess: false,
         onBeforeRequest: async (req: TusRequest) => {
           if (req.getMethod() !== "POST") {
-            const url = req.getURL();
-            if (!url.startsWith(`${origin}/`) || !UPLOAD_ID.test(lastSegment(url))) {
+            const at = place(req.getURL());
+            if (at.origin !== origin || !UPLOAD_ID.test(at.id)) {
               refused = new TransportError(ERROR.SendFile, false);
               throw refused;
             }
@@ -111,7 +112,7 @@ export const tusSender: ResumableSender = {
         onProgress: (sent: number) => hooks.onProgress?.(sent),
         onSuccess: () => {
           // An empty file sends no chunk: its id is checked here.
-          const id = lastSegment(upload.url ?? "");
+          const { id } = place(upload.url ?? "");
           if (!UPLOAD_ID.test(id)) return fail(new TransportError(ERROR.SendFile, false));
           hooks.signal?.removeEventListener("abort", cancel);
           hooks.stop?.removeEventListener("abort", stop);

@@ -163,8 +163,7 @@ test("with ResumableURL each file goes first as an upload, a failed post resumes
   const bodies = [];
   const transport = async ({ body }) => { bodies.push(await body.text()); return { status: 200, body: new TextEncoder().encode("OK") }; };
   // A server's store: an upload per key, cut once in b.txt's middle.
-  const store = new Map();
-  const starts = [];
+  const store = new Map(), starts = [];
   let cut = true;
   const sender = {
     async discover() {},
