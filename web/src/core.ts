@@ -42,6 +42,14 @@ export interface SendHooks {
   beforeChunk?: () => Promise<void>;
 }
 
+/** A request ready to go; taken() is called once the server has taken it. */
+interface Prepared {
+  request: BuiltRequest;
+  /** Its files went beforehand as resumable uploads. */
+  resumed: boolean;
+  taken: () => Promise<void>;
+}
+
 export type EventSink = (name: string, detail: Record<string, unknown>) => void;
 
 /** The stored properties and their values on a new control. */
@@ -365,7 +373,7 @@ export class UploadCore {
     }
     try {
       // A resumable post retries within RetryCount by itself: a resumed upload repeats no request.
-      const retries = Math.max(0, Math.min(10, toLong(this.props.RetryCount)));
+      const retries = this.retryCount();
       const lanes = Math.max(1, Math.min(8, toLong(this.props.ParallelCount)));
       const began = Date.now();
       let sent = 0;
@@ -380,11 +388,9 @@ export class UploadCore {
         hooks.onProgress?.(done, total);
       };
       const prepared = await this.prepare(parts, { ...hooks, onProgress, beforeChunk: pace }, Array.from({ length: retries }, (_, i) => retryDelayMs(i + 1)), lanes);
-      const reply = await this.transport({ url, user: toText(this.props.UserName), password: toText(this.props.Password), headers: prepared.request.headers,
-        body: prepared.request.body, signal: hooks.signal, onProgress: prepared.resumed ? undefined : hooks.onProgress });
+      const reply = await this.exchange(prepared, url, hooks);
       this.responseStatusCode = reply.status;
       this.responseText = new TextDecoder("utf-8").decode(reply.body);
-      if (reply.status >= 200 && reply.status < 300) await prepared.taken();
       return reply.status;
     } catch (failure) {
       if (hooks.signal?.aborted) this.record(ERROR.Cancelled);
@@ -401,10 +407,19 @@ export class UploadCore {
   /** One request of the per-file window: the reply is the row's, not the page's. The run retries and paces. */
   async transportSend(parts: RequestParts, url: string, hooks: SendHooks) {
     if (this.hostRefused()) throw new TransportError(ERROR.Connect, false);
-    const prepared = await this.prepare(parts, hooks, [], 1);
+    return this.exchange(await this.prepare(parts, hooks, [], 1), url, hooks);
+  }
+
+  /** RetryCount as the posts use it: 0 to 10. */
+  retryCount(): number {
+    return Math.max(0, Math.min(10, toLong(this.props.RetryCount)));
+  }
+
+  private async exchange(prepared: Prepared, url: string, hooks: SendHooks) {
     const reply = await this.transport({ url, user: toText(this.props.UserName), password: toText(this.props.Password), headers: prepared.request.headers,
       body: prepared.request.body, signal: hooks.signal, onProgress: prepared.resumed ? undefined : hooks.onProgress });
-    if (reply.status >= 200 && reply.status < 300) await prepared.taken();
+    // A record left behind costs at most a failed resume later: the post has succeeded all the same.
+    if (reply.status >= 200 && reply.status < 300) await prepared.taken().catch(() => {});
     return reply;
   }
 
@@ -414,8 +429,7 @@ export class UploadCore {
    * names the uploads; taken() then drops their resume records. Rejects with
    * a TransportError, or an AbortError when cancelled.
    */
-  private async prepare(parts: RequestParts, hooks: SendHooks, retryDelays: number[], lanes: number):
-      Promise<{ request: BuiltRequest; resumed: boolean; taken: () => Promise<void> }> {
+  private async prepare(parts: RequestParts, hooks: SendHooks, retryDelays: number[], lanes: number): Promise<Prepared> {
     const resumableUrl = toText(this.props.ResumableURL);
     if (!resumableUrl || !parts.files.length) return { request: buildRequest(parts), resumed: false, taken: async () => {} };
     const endpoint = endpointOf(resumableUrl);

@@ -22,7 +22,6 @@ export interface RunWatcher {
 }
 
 const MAX_PARALLEL = 8;
-const MAX_RETRIES = 10;
 
 /** Pause and its Resume: whoever waits is held until released or given up. */
 export class Hold {
@@ -141,7 +140,7 @@ export class FileRun {
 
   private async sendRow(i: number, url: string | null): Promise<void> {
     const row = this.rows[i];
-    const retries = Math.max(0, Math.min(MAX_RETRIES, toLong(this.core.props.RetryCount)));
+    const retries = this.core.retryCount();
     for (let attempt = 0; ; attempt++) {
       await this.whileUnpaused();
       await this.holdToRate();
