@@ -269,6 +269,7 @@ async function resumable(page, kit, errors) {
   await secondChunk();
   await page.click(">>> dialog.status .buttons button:first-child");
   const held = log.length;
+  await page.screenshot({ path: join(shots, `${engine}-${kit.name}-tus-stopped.png`) });
   await new Promise((r) => setTimeout(r, 1500));
   assert.equal(log.length, held, "no chunk while stopped");
   await page.click(">>> dialog.status .buttons button:last-child");
