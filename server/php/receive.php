@@ -23,20 +23,28 @@ $tus = new TusStore(getenv('ZTUPLOAD_TUS_DIR') ?: "$folder/.tus");
 
 // A page of another origin (the browser twin served elsewhere) may post here
 // when ZTUPLOAD_CORS_ORIGIN names that origin exactly.
+// Its tus endpoint too: a browser's preflight asks for the tus methods and
+// headers, and a page reads the tus answers' headers only when exposed.
+$endpoint = new TusEndpoint($tus, '/tus/');
+$isTus = $endpoint->owns((string)parse_url($_SERVER['REQUEST_URI'] ?? '/', PHP_URL_PATH));
 $origin = getenv('ZTUPLOAD_CORS_ORIGIN');
 if ($origin && ($_SERVER['HTTP_ORIGIN'] ?? '') === $origin) {
     header("Access-Control-Allow-Origin: $origin");
     header('Vary: Origin');
-    if (($_SERVER['REQUEST_METHOD'] ?? '') === 'OPTIONS') {
+    $preflight = isset($_SERVER['HTTP_ACCESS_CONTROL_REQUEST_METHOD']);
+    if (($_SERVER['REQUEST_METHOD'] ?? '') === 'OPTIONS' && (!$isTus || $preflight)) {
         http_response_code(204);
-        header('Access-Control-Allow-Methods: POST');
-        header('Access-Control-Allow-Headers: Content-Type, Accept-Language');
+        header('Access-Control-Allow-Methods: ' . ($isTus ? 'OPTIONS, POST, HEAD, PATCH, DELETE' : 'POST'));
+        header('Access-Control-Allow-Headers: ' . ($isTus
+            ? 'Content-Type, Tus-Resumable, Upload-Length, Upload-Metadata, Upload-Offset' : 'Content-Type, Accept-Language'));
         header('Access-Control-Max-Age: 600');
         return;
     }
+    if ($isTus) {
+        header('Access-Control-Expose-Headers: Location, Tus-Resumable, Tus-Version, Tus-Extension, Tus-Max-Size, Upload-Offset, Upload-Length');
+    }
 }
-$endpoint = new TusEndpoint($tus, '/tus/');
-if ($endpoint->owns((string)parse_url($_SERVER['REQUEST_URI'] ?? '/', PHP_URL_PATH))) {
+if ($isTus) {
     $endpoint->serve();
     return;
 }

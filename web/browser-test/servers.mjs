@@ -32,13 +32,24 @@ async function startKit(kit, origin) {
   const port = await listen(probe);
   await new Promise((r) => probe.close(r));
   const env = { ...process.env, ZTUPLOAD_DIR: dir, ZTUPLOAD_CORS_ORIGIN: origin, PORT: String(port) };
-  const child = kit === "php"
+  const launch = () => kit === "php"
     ? spawn("php", ["-d", "enable_post_data_reading=0", "-S", `127.0.0.1:${port}`, "-t", join(repo, "server/php"), join(repo, "server/php/receive.php")], { env, stdio: "ignore" })
     : spawn(process.execPath, [join(repo, "server/node/examples/http-server.js")], { env, stdio: "ignore" });
+  let child = launch();
   await waitForPort(port);
   return {
+    name: kit,
     url: `http://127.0.0.1:${port}${kit === "php" ? "/receive.php" : "/upload"}`,
+    tus: `http://127.0.0.1:${port}/tus/`,
     port,
+    /** Killed at once, as a crash kills it, and started again on the same port and folder. */
+    async restart() {
+      const gone = new Promise((r) => child.once("exit", r));
+      child.kill("SIGKILL");
+      await gone;
+      child = launch();
+      await waitForPort(port);
+    },
     /** The accounts the example wrote, in arrival order, each stored file replaced by its hash. */
     accounts() {
       return readdirSync(dir).filter((n) => n.endsWith(".json")).sort().map((n) => {

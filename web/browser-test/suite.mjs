@@ -30,6 +30,8 @@ writeFileSync(join(work, "사진/a.png"), randomBytes(5000));
 writeFileSync(join(work, "사진/sub/deep.png"), randomBytes(10));
 const big = join(work, "big.bin");
 writeFileSync(big, randomBytes(48 << 20));
+const slow = join(work, "slow.bin");
+writeFileSync(slow, randomBytes(12 << 20));
 const bytesOf = (name) => files[name] ?? readFileSync(join(work, name === "a.png" ? "사진/a.png" : name));
 
 const servers = await startServers();
@@ -218,8 +220,87 @@ async function walk(kitName) {
   await page.evaluate(() => { upload.ListType = 4; });
   await runAxe(page, "the list");
   await page.screenshot({ path: join(shots, `${engine}-${kitName}-list.png`) });
+  await resumable(page, kit, errors);
   assert.deepEqual(errors, []);
   await page.close();
+}
+
+// ResumableURL: the list by tus leaves the account the single request leaves;
+// a file whose server is killed and started again mid-upload, and one whose
+// page is reloaded mid-upload, arrive whole from one upload each (a single
+// creation; the later chunks go on from the server's offset).
+async function resumable(page, kit, errors) {
+  const seen = errors.length;
+  const log = [];
+  page.on("request", (r) => {
+    if (r.url().startsWith(kit.tus) && ["POST", "PATCH", "DELETE"].includes(r.method())) log.push([r.method(), Number(r.headers()["upload-offset"] ?? 0), r.headers()["upload-metadata"]]);
+  });
+  const post = (call) => page.evaluate((call) => Promise.resolve(call === "Post" ? upload.Post(false) : upload.PostFile()), call);
+  const state = () => page.evaluate(() => [upload.ErrorCode, upload.ResponseStatusCode]);
+  const secondChunk = () => page.waitForRequest((r) => r.method() === "PATCH" && r.url().startsWith(kit.tus) && r.headers()["upload-offset"] !== "0");
+  await page.evaluate((url) => { upload.URL = url; upload.ParallelCount = 2; upload.RetryCount = 5; }, kit.url);
+  await post("Post");
+  assert.equal(await page.evaluate((tus) => { upload.ResumableURL = tus; return Promise.resolve(upload.Post(false)); }, kit.tus), "OK");
+  const [single, byTus] = kit.accounts().slice(-2);
+  assert.deepEqual(byTus, single, "by tus, the account of the single request");
+  const locals = byTus.rows.filter((r) => r.file).length;
+  assert.equal(log.filter(([m]) => m === "POST").length, locals, "the files went by tus");
+
+  // The per-file window, each file's request refused once: the retry names the same upload again.
+  log.length = 0;
+  servers.relay.tries.clear();
+  await page.evaluate((url) => { upload.URL = url; }, `${servers.origin}/relay?kit=${kit.name}&mode=flaky`);
+  await page.click("#each");
+  await (await page.waitForSelector(">>> dialog.multi[open] button")).click();
+  await page.waitForFunction(() => upload.shadowRoot.querySelector("dialog.multi .buttons button:last-child").textContent === "Close");
+  assert.deepEqual(await page.$$eval(">>> dialog.multi tbody tr td:last-child", (cells) => cells.map((c) => c.textContent)), Array(locals).fill("완료"));
+  await page.click(">>> dialog.multi .buttons button:last-child");
+  assert.deepEqual([...servers.relay.tries.values()], Array(locals).fill(2));
+  // tus-js-client keeps no record of an empty upload: that one, which carries no byte, is made anew.
+  assert.equal(log.filter(([m, , about]) => m === "POST" && !about.endsWith(`size ${btoa("0")}`)).length, locals - 1, "no file uploaded twice");
+  for (const a of kit.accounts().slice(-locals)) assert.deepEqual(a.rows[0].file, byTus.rows.find((r) => r.name === a.rows[0].name).file);
+
+  // Post(true): Stop holds between chunks, Cancel removes the upload from the server.
+  await page.evaluate((url) => { upload.URL = url; upload.KByteRate = 4096; }, kit.url);
+  await (await choose(page, () => page.click("#add"))).accept([slow]);
+  const stored = kit.accounts().length;
+  log.length = 0;
+  const cancelled = page.evaluate(() => Promise.resolve(upload.Post(true)));
+  await secondChunk();
+  await page.click(">>> dialog.status .buttons button:first-child");
+  const held = log.length;
+  await page.screenshot({ path: join(shots, `${engine}-${kit.name}-tus-stopped.png`) });
+  await new Promise((r) => setTimeout(r, 1500));
+  assert.equal(log.length, held, "no chunk while stopped");
+  await page.click(">>> dialog.status .buttons button:last-child");
+  assert.equal(await cancelled, "");
+  assert.deepEqual(await state(), ["I04001", -1]);
+  assert.deepEqual(log.filter(([m]) => m === "DELETE").length, 1, "the cancelled upload is removed");
+  assert.equal(kit.accounts().length, stored);
+
+  await page.evaluate(() => { upload.FilePos = upload.FindFilePos("slow.bin"); });
+  log.length = 0;
+  const cut = post("PostFile");
+  await secondChunk();
+  await kit.restart();
+  await cut;
+  const whole = { size: 12 << 20, sha256: sha(readFileSync(slow)), stored: sha(readFileSync(slow)) };
+  assert.deepEqual([(await state())[1], kit.accounts().at(-1).rows.map((r) => r.file)], [200, [whole]]);
+  assert.equal(log.filter(([m]) => m === "POST").length, 1, "a server restarted mid-upload: the same upload goes on");
+
+  log.length = 0;
+  post("PostFile").catch(() => {});
+  await secondChunk();
+  await page.reload();
+  log.length = 0;
+  await page.waitForFunction(() => window.upload && upload.FileCount === 0);
+  await (await choose(page, () => page.click("#add"))).accept([slow]);
+  await page.evaluate((tus) => { upload.ResumableURL = tus; upload.RetryCount = 5; }, kit.tus);
+  await post("PostFile");
+  assert.deepEqual([(await state())[1], kit.accounts().at(-1).rows.map((r) => r.file)], [200, [whole]]);
+  assert.ok(log.length && log.every(([m, offset]) => m === "PATCH" && offset > 0), `a reloaded page resumes: ${JSON.stringify(log)}`);
+  // Firefox reports each request cut (by the restart, the reload, Cancel) as a page error.
+  for (const e of errors.splice(seen)) assert.match(e, /CORS request did not succeed/);
 }
 
 // The person's action that opens the chooser. Over CDP the interception is

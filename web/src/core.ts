@@ -2,8 +2,9 @@
 // list, attributes, message fields, the two cursors, the error pair and the
 // posts. The element (zt-file-upload.ts) adds the person's side; a Transport
 // carries the requests (XMLHttpRequest in a browser, fetch in the tests).
-import { buildRequest, FilePart, ManifestRow, parseSizeText, RequestParts, sameName, TextField } from "./request.js";
+import { BuiltRequest, buildRequest, ManifestRow, parseSizeText, RequestParts, sameName, TextField } from "./request.js";
 import { ERROR, errorText, ZTUploadError } from "./members.js";
+import { chunkSize, endpointOf, LocalPart, paceDelay, ResumableSender, resumableFiles, uploadAll } from "./resumable.js";
 
 export interface Entry {
   name: string;
@@ -34,13 +35,28 @@ export class TransportError extends Error {
   }
 }
 
+export interface SendHooks {
+  onProgress?: SendRequest["onProgress"];
+  signal?: AbortSignal;
+  /** Awaited before each chunk of a resumable upload: Stop and Pause hold there. */
+  beforeChunk?: () => Promise<void>;
+}
+
+/** A request ready to go; taken() is called once the server has taken it. */
+interface Prepared {
+  request: BuiltRequest;
+  /** Its files went beforehand as resumable uploads. */
+  resumed: boolean;
+  taken: () => Promise<void>;
+}
+
 export type EventSink = (name: string, detail: Record<string, unknown>) => void;
 
 /** The stored properties and their values on a new control. */
 export const DEFAULTS = {
   MaxUploadSize: 0, EnableFolderMenu: 1, EnableMenu: 1, EnableDeleteMenu: 1, Port: 80, UserName: "", Password: "",
   PostMode: 0, BgColor: 0xffffff, FgColor: 0, TrackSelect: 0, RowSelect: 1, EnableHeaderMove: 1, UTF8: 0, GridLine: 0,
-  ListType: 0, ExFileAttributes: 0, KByteRate: 0, DbClickEventEnable: 0, RetryCount: 0, ParallelCount: 1,
+  ListType: 0, ExFileAttributes: 0, KByteRate: 0, DbClickEventEnable: 0, RetryCount: 0, ParallelCount: 1, ResumableURL: "",
 };
 export type StoredName = keyof typeof DEFAULTS;
 const SHORTS = new Set(["EnableFolderMenu", "EnableMenu", "EnableDeleteMenu", "PostMode", "TrackSelect", "RowSelect",
@@ -87,6 +103,11 @@ export interface PickedFile {
   lastModified?: number;
 }
 
+/** Milliseconds before the attempt-th retry: doubling from half a second up to eight. */
+export function retryDelayMs(attempt: number): number {
+  return Math.min(500 * 2 ** (attempt - 1), 8000);
+}
+
 export class UploadCore {
   readonly props: Record<StoredName, number | string> = { ...DEFAULTS };
   host = "";
@@ -105,7 +126,8 @@ export class UploadCore {
   /** Set while a post of any kind runs: every other post is refused with E01008. */
   busy = false;
 
-  constructor(private readonly transport: Transport, private readonly emit: EventSink = () => {}, private readonly changed: () => void = () => {}) {}
+  constructor(private readonly transport: Transport, private readonly emit: EventSink = () => {}, private readonly changed: () => void = () => {},
+              private readonly resumable: ResumableSender | null = null) {}
 
   // The error pair and the three ways a member fails.
   record(code: string, name = ""): void {
@@ -324,8 +346,8 @@ export class UploadCore {
   private row(kind: ManifestRow["kind"], entry: Entry): ManifestRow {
     return { kind, name: entry.name, size: entry.size, values: new Map(this.attributeNames.map((n) => [n, this.attributeOf(entry, n)])) };
   }
-  private files(entries: readonly Entry[]): FilePart[] {
-    return entries.filter((e) => e.file).map((e) => ({ name: e.name, data: e.file as Blob }));
+  private files(entries: readonly Entry[]): LocalPart[] {
+    return entries.filter((e) => e.file).map((e) => ({ name: e.name, data: e.file as Blob, path: e.localPath }));
   }
   /** The whole list, as Post sends it. */
   postParts(): RequestParts {
@@ -342,16 +364,31 @@ export class UploadCore {
    * status and reply text, or the failure's code in the error pair.
    * Resolves with the status, or with null when it failed or was cancelled.
    */
-  async send(parts: RequestParts, url: string, hooks: { onProgress?: SendRequest["onProgress"]; signal?: AbortSignal } = {}): Promise<number | null> {
+  async send(parts: RequestParts, url: string, hooks: SendHooks = {}): Promise<number | null> {
     this.responseStatusCode = -1;
     this.responseText = "";
     if (this.hostRefused()) {
       this.record(ERROR.Connect);
       return null;
     }
-    const request = buildRequest(parts);
     try {
-      const reply = await this.transport({ url, user: toText(this.props.UserName), password: toText(this.props.Password), headers: request.headers, body: request.body, ...hooks });
+      // A resumable post retries within RetryCount by itself: a resumed upload repeats no request.
+      const retries = this.retryCount();
+      const lanes = Math.max(1, Math.min(8, toLong(this.props.ParallelCount)));
+      const began = Date.now();
+      let sent = 0;
+      // The rate first, Stop last: a chunk never leaves after the person has stopped.
+      const pace = async () => {
+        const ms = paceDelay(toLong(this.props.KByteRate), sent, Date.now() - began);
+        if (ms > 0) await new Promise((wake) => setTimeout(wake, ms));
+        await hooks.beforeChunk?.();
+      };
+      const onProgress = (done: number, total: number) => {
+        sent = done;
+        hooks.onProgress?.(done, total);
+      };
+      const prepared = await this.prepare(parts, { ...hooks, onProgress, beforeChunk: pace }, Array.from({ length: retries }, (_, i) => retryDelayMs(i + 1)), lanes);
+      const reply = await this.exchange(prepared, url, hooks);
       this.responseStatusCode = reply.status;
       this.responseText = new TextDecoder("utf-8").decode(reply.body);
       return reply.status;
@@ -367,11 +404,45 @@ export class UploadCore {
     return /[\x00-\x20\x7f]/.test(this.host);
   }
 
-  /** One request of the per-file window: the reply is the row's, not the page's. */
-  async transportSend(parts: RequestParts, url: string, hooks: { onProgress?: SendRequest["onProgress"]; signal?: AbortSignal }) {
+  /** One request of the per-file window: the reply is the row's, not the page's. The run retries and paces. */
+  async transportSend(parts: RequestParts, url: string, hooks: SendHooks) {
     if (this.hostRefused()) throw new TransportError(ERROR.Connect, false);
-    const request = buildRequest(parts);
-    return this.transport({ url, user: toText(this.props.UserName), password: toText(this.props.Password), headers: request.headers, body: request.body, ...hooks });
+    return this.exchange(await this.prepare(parts, hooks, [], 1), url, hooks);
+  }
+
+  /** RetryCount as the posts use it: 0 to 10. */
+  retryCount(): number {
+    return Math.max(0, Math.min(10, toLong(this.props.RetryCount)));
+  }
+
+  private async exchange(prepared: Prepared, url: string, hooks: SendHooks) {
+    const reply = await this.transport({ url, user: toText(this.props.UserName), password: toText(this.props.Password), headers: prepared.request.headers,
+      body: prepared.request.body, signal: hooks.signal, onProgress: prepared.resumed ? undefined : hooks.onProgress });
+    // A record left behind costs at most a failed resume later: the post has succeeded all the same.
+    if (reply.status >= 200 && reply.status < 300) await prepared.taken().catch(() => {});
+    return reply;
+  }
+
+  /**
+   * The request for parts. With ResumableURL set, each local file's bytes go
+   * first as a resumable upload (progress counts those bytes) and the request
+   * names the uploads; taken() then drops their resume records. Rejects with
+   * a TransportError, or an AbortError when cancelled.
+   */
+  private async prepare(parts: RequestParts, hooks: SendHooks, retryDelays: number[], lanes: number): Promise<Prepared> {
+    const resumableUrl = toText(this.props.ResumableURL);
+    if (!resumableUrl || !parts.files.length) return { request: buildRequest(parts), resumed: false, taken: async () => {} };
+    const endpoint = endpointOf(resumableUrl);
+    if (!endpoint || !this.resumable) throw new TransportError(ERROR.NoDestination, false);
+    const files = resumableFiles(endpoint, parts.files);
+    const total = files.reduce((sum, f) => sum + f.data.size, 0);
+    const ids = await uploadAll(this.resumable, endpoint, files, lanes, {
+      retryDelays, chunkSize: chunkSize(toLong(this.props.KByteRate)), signal: hooks.signal, beforeChunk: hooks.beforeChunk,
+      onProgress: (sent) => hooks.onProgress?.(sent, total),
+    });
+    hooks.onProgress?.(total, total);
+    const sender = this.resumable;
+    return { request: buildRequest({ ...parts, files: parts.files.map((f, i) => ({ ...f, upload: ids[i] })) }), resumed: true, taken: () => sender.forget(files) };
   }
 
   /** The checks PostMessage and PostFile make before sending, in the control's order. */
@@ -393,7 +464,7 @@ export class UploadCore {
    * Post: the whole list in one request. Refusals and failures are left in
    * the error pair, never raised; resolves with the reply text.
    */
-  post(hooks: { onProgress?: SendRequest["onProgress"]; signal?: AbortSignal } = {}): Promise<string> {
+  post(hooks: SendHooks = {}): Promise<string> {
     if (this.busy) {
       this.record(ERROR.Busy);
       return Promise.resolve("");

@@ -35,7 +35,7 @@ export const MEMBERS: readonly Member[] = [
   M("Post", 1), M("AddMessage", 2), M("FindFilePos", 1), M("SetFileAttr", 2), M("GetFileAttr", 1),
   M("SetDeleteFileAttr", 2), M("GetDeleteFileAttr", 1), M("GetFileAttrs", 0), M("ClearMessage", 0),
   M("PostMessage", 0), M("PostFile", 0), M("OpenPostDialog", 0), M("GetDeleteFileAttrs", 0), M("OpenFile", 0),
-  P("RetryCount"), P("ParallelCount"),
+  P("RetryCount"), P("ParallelCount"), P("ResumableURL"),
 ].map((m, i) => ({ ...m, dispid: i + 1 }));
 
 /** The events, with their parameters in the order the control passes them. */

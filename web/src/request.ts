@@ -26,6 +26,8 @@ export interface Manifest {
 export interface FilePart {
   name: string;
   data: Blob;
+  /** Sent beforehand as this resumable upload: the part goes with an empty body and _ZTUResumable names it. */
+  upload?: string;
 }
 
 export interface RequestParts {
@@ -128,6 +130,8 @@ export function buildRequest(parts: RequestParts, boundary: string = newBoundary
   let texts = "";
   const fields = mergeFields(parts.fields);
   if (parts.manifest) fields.push({ name: "_ZTUInfo", value: manifestText(parts.manifest) });
+  const uploads = parts.files.filter((f) => f.upload !== undefined);
+  if (uploads.length) fields.push({ name: "_ZTUResumable", value: uploads.map((f) => `${escapeName(f.name)}|${f.upload}|\r\n`).join("") });
   for (const field of fields) {
     texts += `--${boundary}\r\nContent-Disposition: form-data; name="${escapeName(field.name)}"\r\n\r\n`;
     texts += `${upToNul(field.value)}\r\n`;
@@ -139,7 +143,8 @@ export function buildRequest(parts: RequestParts, boundary: string = newBoundary
       (i === 0 ? "" : "\r\n") +
       `--${boundary}\r\nContent-Disposition: form-data; name="${name}"; filename="${name}"\r\n` +
       "Content-Type: application/octet-stream\r\n\r\n";
-    chunks.push(encoder.encode(header), file.data);
+    chunks.push(encoder.encode(header));
+    if (file.upload === undefined) chunks.push(file.data);
   });
   chunks.push(encoder.encode(`${parts.files.length ? "\r\n" : ""}--${boundary}--\r\n`));
   return { boundary, headers: requestHeaders(boundary), body: new Blob(chunks) };

@@ -3,7 +3,10 @@
 // to ParallelCount at once, each retried up to RetryCount times when another
 // try can cure it. Portable: the window only watches it.
 import { ERROR } from "./members.js";
-import { Entry, toLong, TransportError, UploadCore } from "./core.js";
+import { Entry, retryDelayMs, toLong, TransportError, UploadCore } from "./core.js";
+import { paceDelay } from "./resumable.js";
+
+export { retryDelayMs };
 
 export enum RowState { Waiting = 0, Sending = 1, Done = 2, Failed = 3, Again = 4 }
 
@@ -19,17 +22,27 @@ export interface RunWatcher {
 }
 
 const MAX_PARALLEL = 8;
-const MAX_RETRIES = 10;
 
-export function retryDelayMs(attempt: number): number {
-  return Math.min(500 * 2 ** (attempt - 1), 8000);
+/** Pause and its Resume: whoever waits is held until released or given up. */
+export class Hold {
+  held = false;
+  private waiters: (() => void)[] = [];
+  hold(): void {
+    this.held = true;
+  }
+  release(): void {
+    this.held = false;
+    for (const wake of this.waiters.splice(0)) wake();
+  }
+  async wait(signal?: AbortSignal): Promise<void> {
+    while (this.held && !signal?.aborted) await new Promise<void>((wake) => this.waiters.push(wake));
+  }
 }
 
 export class FileRun {
   readonly rows: RunRow[];
   readonly total: number;
-  paused = false;
-  private resumeWaiters: (() => void)[] = [];
+  private readonly hold = new Hold();
   private readonly abort = new AbortController();
   private fieldsSent = false;
 
@@ -54,19 +67,21 @@ export class FileRun {
     return this.rows.filter((r) => r.state === RowState.Failed).length;
   }
 
+  get paused(): boolean {
+    return this.hold.held;
+  }
   pause(): void {
-    this.paused = true;
+    this.hold.hold();
   }
   resume(): void {
-    this.paused = false;
-    for (const wake of this.resumeWaiters.splice(0)) wake();
+    this.hold.release();
   }
   cancel(): void {
     this.abort.abort();
     this.resume();
   }
-  private async whileUnpaused(): Promise<void> {
-    while (this.paused && !this.abort.signal.aborted) await new Promise<void>((wake) => this.resumeWaiters.push(wake));
+  private whileUnpaused(): Promise<void> {
+    return this.hold.wait(this.abort.signal);
   }
 
   /**
@@ -114,10 +129,7 @@ export class FileRun {
    * Start is back within the limit. The limit may change while the run goes.
    */
   private async holdToRate(): Promise<void> {
-    const limit = toLong(this.core.props.KByteRate);
-    if (limit <= 0) return;
-    const due = ((this.sent - this.sentAtStart) / 1024 / limit) * 1000;
-    const ahead = due - (this.now() - this.began);
+    const ahead = paceDelay(toLong(this.core.props.KByteRate), this.sent - this.sentAtStart, this.now() - this.began);
     if (ahead > 0) await this.sleep(ahead);
   }
 
@@ -128,7 +140,7 @@ export class FileRun {
 
   private async sendRow(i: number, url: string | null): Promise<void> {
     const row = this.rows[i];
-    const retries = Math.max(0, Math.min(MAX_RETRIES, toLong(this.core.props.RetryCount)));
+    const retries = this.core.retryCount();
     for (let attempt = 0; ; attempt++) {
       await this.whileUnpaused();
       await this.holdToRate();
@@ -142,6 +154,11 @@ export class FileRun {
         try {
           const reply = await this.core.transportSend(this.core.entryParts(row.entry, false), url, {
             signal: this.abort.signal,
+            // A resumable upload holds between its chunks too: Pause and KByteRate reach a file on its way.
+            beforeChunk: async () => {
+              await this.holdToRate();
+              await this.whileUnpaused();
+            },
             // The request carries the manifest and part headers too: count the file's own bytes.
             onProgress: (sent, total) => {
               row.sent = Math.max(0, Math.min(row.entry.size, sent - (total - row.entry.size)));

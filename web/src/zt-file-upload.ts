@@ -2,8 +2,9 @@
 // a browser. Importing this module defines the element.
 import { DEFAULTS, Entry, PickedFile, StoredName, toLong, toText, UploadCore } from "./core.js";
 import { ERROR, EVENTS, MEMBERS, errorText, ZTUploadError } from "./members.js";
-import { FileRun, RowState } from "./run.js";
+import { FileRun, Hold, RowState } from "./run.js";
 import { xhrTransport } from "./transport.js";
+import { tusSender } from "./tus-sender.js";
 import { clock, cssColor, iconKind, sizeText, SortColumn, text, viewOrder } from "./view.js";
 import { STYLE } from "./style.js";
 
@@ -43,7 +44,7 @@ export class ZTFileUploadElement extends HTMLElement {
 
   constructor() {
     super();
-    this.core = new UploadCore(xhrTransport, (name, detail) => this.fire(name, detail), () => this.scheduleRender());
+    this.core = new UploadCore(xhrTransport, (name, detail) => this.fire(name, detail), () => this.scheduleRender(), tusSender);
     this.root = this.attachShadow({ mode: "open" });
     this.listBox = h("div", { className: "list", tabindex: "0", "aria-label": "업로드할 파일 목록", "aria-multiselectable": "true" });
     this.live = h("div", { className: "sr", "aria-live": "polite" });
@@ -470,9 +471,19 @@ export class ZTFileUploadElement extends HTMLElement {
     const bar = h("progress", { max: "100", value: "0", "aria-label": "전송 진행률" });
     const live = h("p", { className: "sr", "aria-live": "polite" });
     const abort = new AbortController();
-    // A browser cannot hold an upload it has started: Stop is shown as the control shows it, but disabled.
-    const stop = h("button", { type: "button", disabled: true, title: "브라우저에서는 전송을 멈출 수 없습니다" }, "Stop");
-    const cancel = h("button", { type: "button", onclick: () => abort.abort() }, "Cancel");
+    // A browser cannot hold a single request it has started: there Stop is shown as the control shows it, but
+    // disabled. A resumable post holds between its chunks.
+    const hold = new Hold();
+    const resumable = toText(c.props.ResumableURL) !== "";
+    const stop = h("button", { type: "button", disabled: !resumable, title: resumable ? undefined : "브라우저에서는 전송을 멈출 수 없습니다", onclick: () => {
+      if (hold.held) hold.release();
+      else hold.hold();
+      stop.textContent = hold.held ? "Resume" : "Stop";
+    } }, "Stop");
+    const cancel = h("button", { type: "button", onclick: () => {
+      abort.abort();
+      hold.release();
+    } }, "Cancel");
     const d = this.dialog(text(504), count, size, rate, bar, elapsed, live, h("div", { className: "buttons" }, stop, cancel));
     d.classList.add("status");
     cancel.focus();
@@ -494,9 +505,9 @@ export class ZTFileUploadElement extends HTMLElement {
         rate.textContent = text(505, Math.floor(sent / Math.max(1, now - started)));
         live.textContent = `${bar.value}%`;
       }
-      if (sent === total) cancel.disabled = true;
+      if (sent === total) cancel.disabled = stop.disabled = true;
     };
-    return c.post({ onProgress, signal: abort.signal }).then(async (reply) => {
+    return c.post({ onProgress, signal: abort.signal, beforeChunk: () => hold.wait(abort.signal) }).then(async (reply) => {
       clearInterval(tick);
       await new Promise((r) => setTimeout(r, 500));
       d.close();

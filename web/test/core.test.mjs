@@ -158,3 +158,40 @@ test("added names are made unique as the control makes them, and MaxUploadSize s
   add("fits", 575);
   assert.equal(c.FileCount, before + 1);
 });
+
+test("with ResumableURL each file goes first as an upload, a failed post resumes it, and the request names it", async () => {
+  const bodies = [];
+  const transport = async ({ body }) => { bodies.push(await body.text()); return { status: 200, body: new TextEncoder().encode("OK") }; };
+  // A server's store: an upload per key, cut once in b.txt's middle.
+  const store = new Map(), starts = [];
+  let cut = true;
+  const sender = {
+    async discover() {},
+    async upload(endpoint, file, hooks) {
+      const record = store.get(file.key) ?? { id: `id${store.size}`, offset: 0 };
+      store.set(file.key, record);
+      starts.push([file.name, record.offset]);
+      await hooks.beforeChunk();
+      record.offset = Math.min(file.data.size, record.offset + 2);
+      if (file.name === "b.txt" && cut) { cut = false; throw new TransportError("E04006", true); }
+      record.offset = file.data.size;
+      hooks.onProgress(record.offset);
+      return record.id;
+    },
+    async forget(files) { for (const f of files) store.delete(f.key); },
+  };
+  const c = new UploadCore(transport, undefined, undefined, sender);
+  c.URL = "http://127.0.0.1:9/upload";
+  const same = new Blob(["abcd"]);
+  c.addLocalFiles([{ file: same, name: "a.txt", path: "a.txt" }, { file: same, name: "a.txt", path: "a.txt" }, { file: new Blob(["xyz12"]), name: "b.txt", path: "b.txt" }]);
+  c.setStored("ResumableURL", "ftp://127.0.0.1/tus/");
+  assert.deepEqual([await c.post(), c.errorCode, bodies.length], ["", "E01001", 0], "an endpoint that is no http address sends nothing");
+  c.setStored("ResumableURL", "http://127.0.0.1:9/tus/");
+  assert.deepEqual([await c.post(), c.errorCode, c.responseStatusCode, bodies.length, c.FileCount], ["", "E04006", -1, 0, 3]);
+  assert.equal(await c.post(), "OK");
+  assert.deepEqual(starts, [["a.txt", 0], ["a(1).txt", 0], ["b.txt", 0], ["a.txt", 4], ["a(1).txt", 4], ["b.txt", 2]],
+    "the same file twice gets two uploads; the second post resumes each where it stood");
+  assert.match(bodies[0], /name="_ZTUInfo"\r\n\r\n[^]*\r\n--[^]*name="_ZTUResumable"\r\n\r\na\.txt\|id0\|\r\na\(1\)\.txt\|id1\|\r\nb\.txt\|id2\|\r\n\r\n--/);
+  assert.equal(bodies[0].match(/Content-Type: application\/octet-stream\r\n\r\n\r\n--/g).length, 3, "file parts go empty");
+  assert.equal(store.size, 0, "a taken request leaves nothing to resume");
+});

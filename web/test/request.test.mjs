@@ -59,6 +59,16 @@ test("every UTF-8 request of the control is rebuilt byte for byte, under its own
   }
 });
 
+test("a request naming resumable uploads is the one both kits take, byte for byte", async () => {
+  const capture = readCapture("resumable/taken");
+  const [[id, upload]] = Object.entries(capture.account.uploads);
+  const [a, b] = capture.account.rows;
+  const parts = { fields: capture.account.fields,
+    manifest: { attributeNames: [], rows: capture.account.rows.map((r) => ({ kind: r.type, name: r.name, size: r.size, values: new Map() })) },
+    files: [{ name: a.name, data: new Blob([upload.data]), upload: id }, { name: b.name, data: new Blob([fileBytes(capture.body, b.name, 3, b.file.sha256)]) }] };
+  assert.ok(Buffer.from(await buildRequest(parts, capture.boundary).body.arrayBuffer()).equals(capture.body));
+});
+
 test("hostile names and values cannot add a part, a header line or a manifest field", async () => {
   const values = new Map([["a|b\r\n", "x|y\r\nz\0w"]]);
   const manifest = { attributeNames: ["a|b\r\n"], rows: [

@@ -15,7 +15,9 @@ async function main() {
   // Uploads nobody names within a week are removed, checked hourly: a client
   // that never finishes cannot fill the disk for good.
   const week = 7 * 24 * 3600 * 1000;
-  const tus = new Server({ path: '/tus', datastore: new FileStore({ directory: tusDir, expirationPeriodInMilliseconds: week }) });
+  // Like the upload page, it answers another origin's page only when ZTUPLOAD_CORS_ORIGIN names it.
+  const tus = new Server({ path: '/tus', datastore: new FileStore({ directory: tusDir, expirationPeriodInMilliseconds: week }),
+    allowedOrigins: (origin) => origin === process.env.ZTUPLOAD_CORS_ORIGIN });
   setInterval(() => tus.cleanUpExpiredUploads().catch((e) => console.error(e)), 3600 * 1000).unref();
 
   const server = http.createServer((req, res) => {
