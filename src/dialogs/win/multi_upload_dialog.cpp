@@ -51,7 +51,9 @@ bool CZTMultiFileUploadStatusDlg::OnInitDialog() {
   settings.ParallelCount = owner_.ParallelCount();
   settings.RetryCount = owner_.RetryCount();
   sender_ = std::make_unique<RequestSender>(owner_, Window());
-  run_ = std::make_unique<UploadRun>(settings, *sender_, *this, *this);
+  RunHost& host = *this;
+  RunView& view = *this;
+  run_ = std::make_unique<UploadRun>(settings, *sender_, host, view);
 
   HWND dialog = Window();
   EnableWindow(Item(IDC_MULTI_PAUSE), FALSE);
