@@ -46,13 +46,19 @@ struct FakeHost : RunHost, RunView {
     Now += ms;
     for (auto t = Timers.begin(); t != Timers.end();) {
       const int slot = t->first;
-      if (t->second > Now) { ++t; continue; }
+      if (t->second > Now) {
+        ++t;
+        continue;
+      }
       t = Timers.erase(t);
       Run->RetryDue(slot);
     }
   }
   std::uint64_t NowMs() override { return Now; }
-  void StartTimer(int slot, std::uint32_t ms) override { Timers[slot] = Now + ms, Delays.push_back(ms); }
+  void StartTimer(int slot, std::uint32_t ms) override {
+    Timers[slot] = Now + ms;
+    Delays.push_back(ms);
+  }
   void StopTimer(int slot) override { Timers.erase(slot); }
   void NoteProgress(int slot) override { Notes.push_back(slot); }
   void Pace(const std::function<std::uint64_t()>& delayMs) override {
