@@ -181,6 +181,7 @@ TusOutcome TusUploads::Upload(const CZTFileItem& file, SendFileReader& reader, s
   std::uint64_t offset = 0, confirmed = 0;
   int attempts = 0;
   bool firstHead = fromRecord;
+  std::optional<Reply> cut;  // the PATCH that failed, until a HEAD tells what it delivered
 
   // After a failure: another try after its pause, or the end of the upload.
   auto retry = [&](const Reply& reply, TusOutcome* end) {
@@ -199,6 +200,8 @@ TusOutcome TusUploads::Upload(const CZTFileItem& file, SendFileReader& reader, s
       end->Code = reply.Code;
       end->Error = reply.Call.Error;
       end->Text = exchange_.SystemText(reply.Call.Error);
+    } else if (Success(reply.Status)) {
+      *end = Refused(u"The server took none of the upload's bytes.");
     } else {
       end->Result = TusOutcome::Answered;
       end->Status = reply.Status;
@@ -257,7 +260,15 @@ TusOutcome TusUploads::Upload(const CZTFileItem& file, SendFileReader& reader, s
         return Refused(u"The server's offset of the upload (" + Wide(reply.Offset.substr(0, 40)) +
                        u") does not fit the file of " + Wide(std::to_string(size)) + u" bytes sent up to " +
                        Wide(std::to_string(confirmed)) + u".");
-      offset = *at;
+      // Bytes a cut request delivered are progress: the tries count anew.
+      // A cut that delivered nothing costs a try, and its pause.
+      if (*at > confirmed) {
+        attempts = 0;
+      } else if (cut && !retry(*cut, &end)) {
+        return end;
+      }
+      cut.reset();
+      offset = confirmed = *at;
       state = Transfer;
     } else {
       if (offset >= size) {
@@ -275,7 +286,9 @@ TusOutcome TusUploads::Upload(const CZTFileItem& file, SendFileReader& reader, s
         continue;
       }
       if (!reply.Call || Transient(reply.Status)) {
-        if (!retry(reply, &end)) return end;
+        // Asked at once what arrived; the try is counted once that is known.
+        if (exchange_.Cancelled() || reply.Call.Error == Cancelled) return CancelledOutcome();
+        cut = reply;
         state = Head;
         continue;
       }
@@ -287,7 +300,7 @@ TusOutcome TusUploads::Upload(const CZTFileItem& file, SendFileReader& reader, s
                        Wide(std::to_string(offset)) + u".");
       if (*at == offset) {
         // Nothing taken: asked again as after a failure.
-        if (!retry(reply, &end)) return end;
+        cut = reply;
         state = Head;
         continue;
       }
