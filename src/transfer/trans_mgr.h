@@ -45,6 +45,9 @@ public:
   virtual void ResumeWorker() = 0;
   virtual void KillWorker() = 0;
   virtual void CloseHandles() = 0;
+  // The person gives the post up (a stop follows): resumable uploads it
+  // began are removed from the server instead of kept to resume.
+  virtual void WithdrawUploads() {}
 };
 
 using AgentFactory = std::function<std::unique_ptr<CZTHttpAgent>()>;
