@@ -1,0 +1,123 @@
+// Resumable uploads under faults, through tus_proofs.sh: the control posts
+// big files through a proxy that cuts connections, refuses them, or restarts
+// the server behind it. Every post must end with the example's "OK"; the
+// wrapper then holds the stored files against their sources by hash.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "control_client.h"
+
+namespace zt::test {
+namespace {
+
+constexpr long long MiB = 1 << 20, Chunk = 16 * MiB;
+
+std::wstring Env(const wchar_t* name) {
+  wchar_t buffer[1024] = {};
+  const DWORD n = GetEnvironmentVariableW(name, buffer, 1024);
+  return n && n < 1024 ? buffer : L"";
+}
+
+// One command to the proxy's control port; its answer line.
+std::string Proxy(const std::string& command) {
+  WSADATA wsa;
+  WSAStartup(MAKEWORD(2, 2), &wsa);
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in to = {};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(static_cast<u_short>(_wtoi(Env(L"ZT_TUS_CONTROL").c_str())));
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::string answer;
+  if (connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0) {
+    const std::string line = command + "\n";
+    send(s, line.data(), static_cast<int>(line.size()), 0);
+    char c;
+    while (recv(s, &c, 1, 0) == 1 && c != '\n') answer += c;
+  }
+  closesocket(s);
+  return answer;
+}
+
+long long Up() { return std::stoll(Proxy("stats").substr(3)); }
+int Cuts() {
+  const std::string stats = Proxy("stats");
+  return std::stoi(stats.substr(stats.find("cuts ") + 5));
+}
+
+// A file of size bytes whose every 4 KiB block differs, so a chunk sent to
+// the wrong offset changes the hash. sparse: only its last block is written.
+std::wstring BigFile(const std::wstring& name, long long size, bool sparse = false) {
+  const std::wstring path = Env(L"ZT_TUS_WORK") + L"\\" + name;
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return {};
+  std::string block(MiB, '\0');
+  for (long long at = sparse ? size - MiB : 0; at < size; at += MiB) {
+    for (long long b = 0; b < MiB; b += 4096) std::snprintf(&block[b], 32, "zt@%lld;", at + b);
+    LARGE_INTEGER to;
+    to.QuadPart = at;
+    DWORD wrote = 0;
+    SetFilePointerEx(f, to, nullptr, FILE_BEGIN);
+    WriteFile(f, block.data(), static_cast<DWORD>(std::min<long long>(MiB, size - at)), &wrote, nullptr);
+  }
+  CloseHandle(f);
+  return path;
+}
+
+struct Resumable : ::testing::Test {
+  std::wstring proxy = Env(L"ZT_TUS_PROXY");
+  void SetUp() override { ASSERT_FALSE(proxy.empty()) << "run through tus_proofs.sh"; }
+  // A new control posting path through the proxy with retries tries.
+  void PostFile(const std::wstring& path, long tries, bool expectOk = true) {
+    ControlClient control;
+    ASSERT_EQ(control.Put(L"URL", Text((proxy + L"/upload").c_str())).Hr, S_OK);
+    ASSERT_EQ(control.Put(L"ResumableURL", Text((proxy + L"/tus/").c_str())).Hr, S_OK);
+    ASSERT_EQ(control.Put(L"RetryCount", Long(tries)).Hr, S_OK);
+    ASSERT_EQ(control.Call(L"AddLocalFile", {Text(path.c_str())}).Hr, S_OK);
+    control.Call(L"PostFile");
+    if (!expectOk) {
+      EXPECT_NE(control.GetText(L"ErrorCode"), L"");
+      return;
+    }
+    EXPECT_EQ(control.GetText(L"ErrorCode"), L"");
+    EXPECT_EQ(control.GetLong(L"ResponseStatusCode"), 200) << control.GetText(L"ResponseText");
+  }
+};
+
+TEST_F(Resumable, CutsAtRandomPointsCostAtMostAChunkEach) {
+  const long long size = 512 * MiB;
+  const std::wstring file = BigFile(L"cut.bin", size);
+  const long long before = Up();
+  Proxy("cuts 7 " + std::to_string(size) + " 32");
+  PostFile(file, 3);
+  const int cuts = Cuts();
+  EXPECT_GE(cuts, 5);
+  EXPECT_LT(Up() - before, size + cuts * Chunk);
+}
+
+TEST_F(Resumable, ANewControlGoesOnWhereAnEndedOneStopped) {
+  const long long size = 300 * MiB;
+  const std::wstring file = BigFile(L"again.bin", size);
+  const long long before = Up();
+  Proxy("block " + std::to_string(170 * MiB));
+  PostFile(file, 0, false);  // the connection goes and stays gone: the post fails
+  Proxy("open");
+  PostFile(file, 0);
+  EXPECT_LT(Up() - before, size + size / 10);
+}
+
+TEST_F(Resumable, TheServerRestartedMidUploadAndAFilePast4GiB) {
+  const long long size = (4LL << 30) + 3 * MiB + 17;
+  const std::wstring file = BigFile(L"sparse.bin", size, true);
+  ASSERT_FALSE(file.empty());
+  Proxy("restart " + std::to_string(900 * MiB));
+  PostFile(file, 4);
+  EXPECT_EQ(Proxy("stats").substr(Proxy("stats").find("restarts")), "restarts 1");
+}
+
+}  // namespace
+}  // namespace zt::test
