@@ -7,6 +7,7 @@ set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 arch=$1 program=$2 reports=$3
+shift 3  # the rest goes to the program
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/zt-tus.XXXXXX")
 proxy=""
@@ -21,7 +22,7 @@ read -r port control <"$work/ports" || { echo "tus_proofs: the proxy did not sta
 
 status=0
 ZT_TUS_PROXY="http://127.0.0.1:$port" ZT_TUS_CONTROL=$control ZT_TUS_WORK="Z:${work//\//\\}\\src" \
-  "$root/scripts/wine-exec" "$arch" "$program" "--gtest_output=xml:$reports/zt_tus_proofs_$arch.xml" || status=1
+  "$root/scripts/wine-exec" "$arch" "$program" "--gtest_output=xml:$reports/zt_tus_proofs_$arch.xml" "$@" || status=1
 
 python3 - "$work/src" "$work/up" <<'PY' || status=1
 import hashlib, json, os, sys

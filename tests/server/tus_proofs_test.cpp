@@ -95,6 +95,7 @@ TEST_F(Resumable, CutsAtRandomPointsCostAtMostAChunkEach) {
   Proxy("cuts 7 " + std::to_string(size) + " 32");
   PostFile(file, 3);
   const int cuts = Cuts();
+  std::printf("%d cuts, %lld bytes up for %lld\n", cuts, Up() - before, size);
   EXPECT_GE(cuts, 5);
   EXPECT_LT(Up() - before, size + cuts * Chunk);
 }
@@ -107,6 +108,7 @@ TEST_F(Resumable, ANewControlGoesOnWhereAnEndedOneStopped) {
   PostFile(file, 0, false);  // the connection goes and stays gone: the post fails
   Proxy("open");
   PostFile(file, 0);
+  std::printf("%lld bytes up for %lld in two posts\n", Up() - before, size);
   EXPECT_LT(Up() - before, size + size / 10);
 }
 
