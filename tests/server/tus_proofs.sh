@@ -14,7 +14,7 @@ proxy=""
 trap '[ -z "$proxy" ] || kill "$proxy" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 mkdir -p "$work/src" "$work/up"
 
-ZTUPLOAD_DIR="$work/up" python3 "$here/cutting_proxy.py" "$work/ports" -- node "$root/server/node/examples/http-server.js" \
+ZTUPLOAD_DIR="$work/up" python3 "$root/tools/cutting-proxy/cutting_proxy.py" "$work/ports" -- node "$root/server/node/examples/http-server.js" \
   >"$work/server.log" 2>&1 &
 proxy=$!
 for _ in $(seq 600); do [ -f "$work/ports" ] && break; sleep 0.1; done
