@@ -3,6 +3,7 @@
 #include <random>
 
 #include "transfer/post_worker.h"
+#include "transfer/resume_book.h"
 #include "transfer/tus_protocol.h"
 #include "transfer_fakes.h"
 #include "tus_fake_server.h"
@@ -153,6 +154,41 @@ TEST(TusProtocol, MetadataAndOffsets) {
   EXPECT_EQ(tus::ParseOffset("4294967296"), 4294967296ull);
   EXPECT_TRUE(tus::Lists("1.0.0, 0.2.2", "0.2.2"));
   EXPECT_FALSE(tus::Lists("1.0.00", "1.0.0"));
+}
+
+}  // namespace
+}  // namespace zt
+
+namespace zt {
+namespace {
+
+struct MapStore : RecordStore {
+  std::map<std::u16string, std::u16string>& Values;
+  explicit MapStore(std::map<std::u16string, std::u16string>& values) : Values(values) {}
+  std::vector<std::pair<std::u16string, std::u16string>> All() override { return {Values.begin(), Values.end()}; }
+  void Set(const std::u16string& n, const std::u16string& t) override { Values[n] = t; }
+  void Remove(const std::u16string& n) override { Values.erase(n); }
+};
+
+TEST(ResumeBook, RecordsMatchTheWholeKeyExpireAndStayBounded) {
+  std::map<std::u16string, std::u16string> values;
+  std::uint64_t now = 1000;
+  ResumeBook book(std::make_unique<MapStore>(values), [&] { return now; });
+  const ResumeKey key{u"C:/a", 5, 77, u"http://h/tus/"};
+  book.Keep(key, u"/tus/one");
+  EXPECT_EQ(book.Find(key), u"/tus/one");
+  for (ResumeKey other : {ResumeKey{u"C:/a", 6, 77, key.Endpoint}, ResumeKey{u"C:/a", 5, 78, key.Endpoint},
+                          ResumeKey{u"C:/a", 5, 77, u"http://x/tus/"}})
+    EXPECT_EQ(book.Find(other), u"");
+  values.begin()->second = u"9x\t/tus/one\tjunk";  // damaged: gone at the next look
+  EXPECT_EQ(book.Find(key), u"");
+  EXPECT_TRUE(values.empty());
+  book.Keep(key, u"/tus/one");
+  now += ResumeBook::Lifetime;
+  EXPECT_EQ(book.Find(key), u"");
+  for (int i = 0; i < 150; ++i, ++now) book.Keep({u"C:/f" + std::u16string(1, char16_t(u'0' + i)), 1, 1, u"e"}, u"/p");
+  EXPECT_EQ(values.size(), ResumeBook::MaxRecords);
+  EXPECT_EQ(book.Find({u"C:/f" + std::u16string(1, char16_t(u'0' + 149)), 1, 1, u"e"}), u"/p");  // the newest stays
 }
 
 }  // namespace
