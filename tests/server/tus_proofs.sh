@@ -13,6 +13,10 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/zt-tus.XXXXXX")
 proxy=""
 trap '[ -z "$proxy" ] || kill "$proxy" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 mkdir -p "$work/src" "$work/up"
+# Random bytes: a chunk sent to the wrong offset changes the hash.
+head -c $((512 << 20)) /dev/urandom >"$work/src/cut.bin"
+head -c $((300 << 20)) /dev/urandom >"$work/src/again.bin"
+truncate -s $(((4 << 30) + (3 << 20) + 17)) "$work/src/sparse.bin"
 
 ZTUPLOAD_DIR="$work/up" python3 "$root/tools/cutting-proxy/cutting_proxy.py" "$work/ports" -- node "$root/server/node/examples/http-server.js" \
   >"$work/server.log" 2>&1 &

@@ -21,11 +21,10 @@ struct TusServerState {
   std::vector<std::string> Requests;  // "VERB path"
   std::vector<std::uint64_t> Cuts;    // body bytes after which the next PATCHes are cut, in turn
   int Refusals = 0;                   // connections refused before the next one is taken
-  std::string Location;               // answers creation with this instead of its own
-  std::string Offset;                 // answers PATCH and HEAD with this instead of the true offset
+  std::string Location, Offset;       // hostile answers to creation, PATCH and HEAD
   std::string Extensions = "creation,termination";
-  std::string FinalBody;              // the body of the last plain POST
-  std::uint64_t PatchBytes = 0;       // file bytes that reached the server, resent ones included
+  std::string FinalBody;         // the body of the last plain POST
+  std::uint64_t PatchBytes = 0;  // file bytes that reached the server, resent ones included
   int Next = 0;
 };
 
@@ -38,8 +37,7 @@ public:
   std::uint64_t MaxDeclaredLength() const override { return ~0ull; }
   CallResult Open(std::u16string_view) override { return Gate(); }
   CallResult Connect(std::u16string_view, std::int32_t, std::u16string_view, std::u16string_view) override {
-    if (s_->Refusals > 0) return --s_->Refusals, CallResult::Failure(12029);
-    return Gate();
+    return s_->Refusals > 0 ? --s_->Refusals, CallResult::Failure(12029) : Gate();
   }
   CallResult OpenRequest(std::u16string_view verb, std::u16string_view path, std::u16string_view,
                          std::u16string_view, bool) override {
@@ -51,28 +49,21 @@ public:
   CallResult AddHeaders(std::u16string_view text) override { return headers_ += ToUtf8(text), Gate(); }
   CallResult SendRequest(std::uint64_t) override { return Gate(); }
   CallResult Write(const std::uint8_t* data, std::size_t size, std::size_t* written) override {
-    if (verb_ == "PATCH" && !s_->Cuts.empty() && body_.size() + size > s_->Cuts.front()) {
-      body_.append(reinterpret_cast<const char*>(data), s_->Cuts.front() - body_.size());
-      s_->Cuts.erase(s_->Cuts.begin());
-      cut_ = true;
-      Take();
-      return CallResult::Failure(12030);
-    }
-    body_.append(reinterpret_cast<const char*>(data), size);
+    const bool cut = verb_ == "PATCH" && !s_->Cuts.empty() && body_.size() + size > s_->Cuts.front();
+    body_.append(reinterpret_cast<const char*>(data), cut ? s_->Cuts.front() - body_.size() : size);
     *written = size;
-    return Gate();
+    if (!cut) return Gate();
+    s_->Cuts.erase(s_->Cuts.begin());
+    cut_ = true;
+    Take();
+    return CallResult::Failure(12030);
   }
-  CallResult EndRequest() override {
-    if (cut_) return CallResult::Failure(12030);
-    status_ = Take();
-    return Gate();
-  }
+  CallResult EndRequest() override { return cut_ ? CallResult::Failure(12030) : (status_ = Take(), Gate()); }
   CallResult QueryStatusCode(std::int32_t* status) override { return *status = status_, Gate(); }
   CallResult QueryHeader(std::string_view name, std::string* value) override {
     auto it = answer_.find(std::string(name));
     if (it == answer_.end()) return CallResult::Failure(HeaderNotFound);
-    *value = it->second;
-    return CallResult::Success();
+    return *value = it->second, CallResult::Success();
   }
   CallResult QueryDataAvailable() override { return Gate(); }
   CallResult Read(std::uint8_t*, std::size_t, std::size_t* read) override { return *read = 0, Gate(); }
@@ -83,26 +74,19 @@ public:
   bool Withdrawn() const override { return IsWithdrawn; }
   std::unique_ptr<HttpExchange> Fresh() override { return std::make_unique<TusFakeServer>(s_); }
 
-  std::string Header(const std::string& name) const {
-    auto at = headers_.find(name + ": ");
-    return at == std::string::npos ? std::string() : headers_.substr(at + name.size() + 2,
-                                                                     headers_.find("\r\n", at) - at - name.size() - 2);
-  }
-  std::string headers_;  // of the request in progress
-
 private:
   CallResult Gate() { return IsCancelled ? CallResult::Failure(12017) : CallResult::Success(); }
-  std::string Id() const { return path_.substr(path_.rfind('/') + 1); }
+  std::string Header(const std::string& name) const {
+    const auto at = headers_.find(name + ": ") + name.size() + 2;
+    return headers_.substr(at, headers_.find("\r\n", at) - at);
+  }
   // Acts on the request (or the part of its body that arrived) and answers.
   std::int32_t Take() {
     answer_.clear();
-    auto upload = s_->Uploads.find(Id());
-    if (verb_ == "OPTIONS") {
-      answer_ = {{"Tus-Version", "1.0.0"}, {"Tus-Extension", s_->Extensions}};
-      return 204;
-    }
+    auto upload = s_->Uploads.find(path_.substr(path_.rfind('/') + 1));
+    if (verb_ == "OPTIONS") return answer_ = {{"Tus-Version", "1.0.0"}, {"Tus-Extension", s_->Extensions}}, 204;
     if (verb_ == "POST" && path_ == "/tus/") {
-      std::string id = "u" + std::to_string(++s_->Next);
+      const std::string id = "u" + std::to_string(++s_->Next);
       s_->Uploads[id].Length = std::stoull(Header("Upload-Length"));
       answer_["Location"] = s_->Location.empty() ? "http://host:8080/tus/" + id : s_->Location;
       return 201;
@@ -121,7 +105,7 @@ private:
   }
 
   std::shared_ptr<TusServerState> s_;
-  std::string verb_, path_, body_;
+  std::string verb_, path_, headers_, body_;
   bool cut_ = false;
   std::int32_t status_ = 0;
   std::map<std::string, std::string> answer_;

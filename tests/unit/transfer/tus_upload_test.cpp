@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "transfer/post_worker.h"
 #include "transfer/resume_book.h"
 #include "transfer/tus_protocol.h"
@@ -95,32 +93,19 @@ TEST_F(Resumable, AKeptUploadGoesOnFromTheServersOffsetAndAStaleOneStartsAgain) 
 }
 
 TEST_F(Resumable, HostileAnswersEndThePostBeforeAByteGoesAstray) {
-  struct Case {
-    std::string location, offset;
-  } cases[] = {{"http://evil:8080/tus/x", ""}, {"//evil/tus/x", ""},     {"http://host:8081/tus/x", ""},
-               {"/tus/a.b", ""},               {"", "1000"},             {"", "-1"},
-               {"", "5 "},                     {"", "0"}};
-  for (const Case& c : cases) {
-    auto state = std::make_shared<test::TusServerState>();
-    state->Location = c.location, state->Offset = c.offset;
-    test::TusFakeServer x(state);
-    CZTTransMgr m;
-    m.Host = u"host", m.ObjectPath = u"/upload", m.Port = 8080;
-    m.Resumable = {u"http://host:8080/tus/", 3, {}, 10, records};
-    m.Resumable.Retries = 0;
-    m.SendFiles.push_back(Item(u"f", 30));
-    files.Contents[u"C:/f"] = std::string(30, 'x');
-    test::CallbackLog l;
-    l.Attach(m);
-    PostWorker(m, x, files);
-    ASSERT_EQ(l.Errors.size(), 1u) << c.location << c.offset;
-    EXPECT_EQ(l.Errors[0].Code, u"E04010");
-    EXPECT_EQ(l.Errors[0].ErrorNumber, win32_error::InvalidServerResponse);
-    EXPECT_LE(state->PatchBytes, 10u) << c.location << c.offset;
-    EXPECT_TRUE(state->FinalBody.empty());
-    if (!c.location.empty()) {
-      EXPECT_EQ(state->Requests.size(), 2u);  // OPTIONS, creation: no PATCH
-    }
+  AddFile(u"f", 30);
+  manager.Resumable.Retries = 0;
+  for (auto [location, offset] : std::vector<std::pair<std::string, std::string>>{
+           {"http://evil:8080/tus/x", ""}, {"//evil/tus/x", ""}, {"http://host:8081/tus/x", ""}, {"/tus/a.b", ""},
+           {"", "1000"}, {"", "-1"}, {"", "5 "}, {"", "0"}}) {
+    *server = {}, records->Kept.clear(), log = {}, log.Attach(manager);
+    server->Location = location, server->Offset = offset;
+    Run();
+    ASSERT_EQ(log.Errors.size(), 1u) << location << offset;
+    EXPECT_EQ(log.Errors[0].Code, u"E04010");
+    EXPECT_EQ(log.Errors[0].ErrorNumber, win32_error::InvalidServerResponse);
+    EXPECT_EQ(server->PatchBytes, location.empty() ? 10u : 0u) << location << offset;  // one chunk at most
+    EXPECT_TRUE(server->FinalBody.empty());
   }
 }
 
@@ -149,11 +134,9 @@ TEST_F(Resumable, FailuresBeyondTheTriesAndWithdrawalsEndWithTheirCodes) {
 
 TEST(TusProtocol, MetadataAndOffsets) {
   EXPECT_EQ(tus::UploadMetadata(u"\uD55C.txt", 5), "filename 7ZWcLnR4dA==,size NQ==");
-  EXPECT_EQ(tus::Base64("ab"), "YWI=");
   EXPECT_EQ(tus::ParseOffset("18446744073709551615"), std::nullopt);
   EXPECT_EQ(tus::ParseOffset("4294967296"), 4294967296ull);
-  EXPECT_TRUE(tus::Lists("1.0.0, 0.2.2", "0.2.2"));
-  EXPECT_FALSE(tus::Lists("1.0.00", "1.0.0"));
+  EXPECT_FALSE(tus::Lists("1.0.00, 0.2.2", "1.0.0"));
 }
 
 }  // namespace
