@@ -124,7 +124,12 @@ private:
     for (const CZTFileItem& file : manager_.SendFiles) total += ListedSize(file);
     const auto count = static_cast<std::int32_t>(manager_.SendFiles.size());
     std::int32_t index = 0;
-    uploads_.emplace(manager_.Resumable, *endpoint, manager_.UserName, manager_.Password, exchange_,
+    // The page's credentials are for its server: they go to the endpoint only
+    // when it is that server (same scheme, host and port).
+    const bool sameServer = endpoint->Secure == manager_.Secure && endpoint->Port == manager_.Port &&
+                            EqualsNoCase(endpoint->Host, manager_.Host);
+    uploads_.emplace(manager_.Resumable, *endpoint, sameServer ? manager_.UserName : std::u16string(),
+                     sameServer ? manager_.Password : std::u16string(), exchange_,
                      [&](std::uint64_t at) {
                        // The bar never goes back when a cut sends a chunk again.
                        shown = std::max(shown, done + at);
