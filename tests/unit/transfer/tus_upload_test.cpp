@@ -36,6 +36,7 @@ struct Resumable : ::testing::Test {
     manager.Resumable = {u"http://host:8080/tus/", 1, [](int n) { return 500u * n; }, 10, records};
     manager.SetMessage(u"_ZTUInfo", u"rows");
     manager.SetMessage(u"field", u"v");
+    manager.SetMessage(u"_zturesumable", u"a page's own|x|");  // replaced by the post's
     log.Attach(manager);
   }
   void AddFile(const std::u16string& name, std::size_t size) {
@@ -70,6 +71,7 @@ TEST_F(Resumable, FilesGoByTusAndTheRequestNamesThemThroughCutsAndRestarts) {
   ASSERT_NE(rows, std::string::npos) << body;
   EXPECT_LT(body.find("name=\"_ZTUInfo\""), rows);
   EXPECT_LT(rows, body.find("name=\"field\""));
+  EXPECT_EQ(body.find("a page's own"), std::string::npos);
   EXPECT_NE(body.find("filename=\"a %221%22.bin\"\r\nContent-Type: application/octet-stream\r\n\r\n\r\n--B"),
             std::string::npos);
   EXPECT_EQ(body.find("abc"), std::string::npos);  // no file byte in the request
