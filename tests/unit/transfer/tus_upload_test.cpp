@@ -54,7 +54,7 @@ TEST_F(Resumable, FilesGoByTusAndTheRequestNamesThemThroughCutsAndRestarts) {
   server->Cuts = {3, 7, 0, 9, 5};  // five cuts inside PATCHes of 10 bytes
   bool restarted = false;
   manager.OnProgress = [&](CZTTransMgr&, std::int32_t, std::int32_t, std::uint64_t sent, std::uint64_t total) {
-    if (sent >= 40 && !restarted) restarted = true, server->Refusals = 1;  // the server restarts
+    if (sent >= 40 && !restarted) restarted = true, server->Refusals = 2;  // the server restarts
     EXPECT_EQ(total, 95u);
     log.Reports.push_back({0, 0, sent, total});
   };
