@@ -135,6 +135,7 @@ STDMETHODIMP OleControl::SetObjectRects(LPCRECT pos, LPCRECT) {
 
 OleControl::ModalScope::ModalScope(OleControl& control) : control_(control), frame_(control.frame_) {
   ++control_.modal_depth_;
+  if (HWND focus = GetFocus(); control_.window_ && IsWithin(focus, control_.window_)) focus_ = focus;
   if (frame_) frame_->EnableModeless(FALSE);
   HWND top = control_.window_ ? GetAncestor(control_.window_, GA_ROOT) : nullptr;
   if (top && IsWindowEnabled(top)) {
@@ -147,6 +148,9 @@ OleControl::ModalScope::~ModalScope() {
   // The page's window may have gone meanwhile.
   if (top_ && IsWindow(top_)) EnableWindow(top_, TRUE);
   if (frame_) frame_->EnableModeless(TRUE);
+  // A keyboard user goes on where the window was opened from, whatever the
+  // page does with the focus when it is active again.
+  if (focus_ && IsWindow(focus_) && IsWindowVisible(focus_)) SetFocus(focus_);
   --control_.modal_depth_;
 }
 

@@ -195,6 +195,47 @@ std::vector<WinEventWatch::Seen> WinEventWatch::Of(DWORD event, int id) const {
 
 void PressCloseBox(HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
+namespace {
+INPUT Key(WORD key, wchar_t unit, bool up) {
+  INPUT in{};
+  in.type = INPUT_KEYBOARD;
+  in.ki.wVk = key;
+  in.ki.wScan = unit ? unit : static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+  in.ki.dwFlags = (unit ? KEYEVENTF_UNICODE : 0) | (up ? KEYEVENTF_KEYUP : 0);
+  return in;
+}
+void Send(std::vector<INPUT> inputs) {
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  Sleep(150);  // the keys are handled before the person looks again
+}
+}  // namespace
+
+void PressKeys(std::initializer_list<WORD> keys, WORD held) {
+  for (WORD key : keys) {
+    std::vector<INPUT> inputs;
+    if (held) inputs.push_back(Key(held, 0, false));
+    inputs.push_back(Key(key, 0, false));
+    inputs.push_back(Key(key, 0, true));
+    if (held) inputs.push_back(Key(held, 0, true));
+    Send(std::move(inputs));
+  }
+}
+
+void TypeText(const std::wstring& text) {
+  std::vector<INPUT> inputs;
+  for (wchar_t unit : text) {
+    inputs.push_back(Key(0, unit, false));
+    inputs.push_back(Key(0, unit, true));
+  }
+  Send(std::move(inputs));
+}
+
+HWND FocusOf(DWORD thread) {
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof gui;
+  return GetGUIThreadInfo(thread, &gui) ? gui.hwndFocus : nullptr;
+}
+
 std::vector<std::vector<std::wstring>> ListRows(HWND list, int columns) {
   // The list lives in this process: its texts can be asked for directly.
   std::vector<std::vector<std::wstring>> rows;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,14 @@ void PressEscape(HWND dialog);
 void PressMnemonic(HWND dialog, wchar_t letter);
 // The title bar's close box.
 void PressCloseBox(HWND dialog);
+// Keys as the keyboard gives them (SendInput): each pressed and released in
+// turn, with held (a modifier, 0 for none) down around them. They reach the
+// focused window of the foreground, whichever thread owns it.
+void PressKeys(std::initializer_list<WORD> keys, WORD held = 0);
+// Text typed as the keyboard types it, character by character.
+void TypeText(const std::wstring& text);
+// The window that has the keyboard focus in thread's windows.
+HWND FocusOf(DWORD thread);
 
 // The accessibility events of this process, as a screen reader's hook gets
 // them, while the watch lives. Made on the thread whose messages run (the
