@@ -101,6 +101,64 @@ std::wstring AccessibleName(HWND window) {
   return found;
 }
 
+namespace {
+AccessibleNode Read(IAccessible* object, LONG child) {
+  VARIANT id;
+  id.vt = VT_I4;
+  id.lVal = child;
+  AccessibleNode node;
+  BSTR name = nullptr;
+  if (object->get_accName(id, &name) == S_OK && name) node.Name = name;
+  SysFreeString(name);
+  VARIANT value;
+  VariantInit(&value);
+  if (SUCCEEDED(object->get_accRole(id, &value)) && value.vt == VT_I4) node.Role = value.lVal;
+  VariantInit(&value);
+  if (SUCCEEDED(object->get_accState(id, &value)) && value.vt == VT_I4) node.State = value.lVal;
+  return node;
+}
+}  // namespace
+
+std::vector<AccessibleNode> AccessibleWalk(HWND window) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  std::vector<AccessibleNode> nodes;
+  IAccessible* client = nullptr;
+  LONG count = 0, got = 0;
+  if (SUCCEEDED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&client))) &&
+      client && SUCCEEDED(client->get_accChildCount(&count)) && count > 0) {
+    std::vector<VARIANT> children(static_cast<std::size_t>(count));
+    if (SUCCEEDED(AccessibleChildren(client, 0, count, children.data(), &got))) {
+      for (LONG i = 0; i < got; ++i) {
+        VARIANT& child = children[static_cast<std::size_t>(i)];
+        if (child.vt == VT_I4) nodes.push_back(Read(client, child.lVal));
+        IOleWindow* holder = nullptr;
+        HWND childWindow = nullptr;
+        if (child.vt == VT_DISPATCH && child.pdispVal &&
+            SUCCEEDED(child.pdispVal->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(&holder)))) {
+          holder->GetWindow(&childWindow);
+          holder->Release();
+        }
+        IAccessible* inner = nullptr;
+        if (childWindow && SUCCEEDED(AccessibleObjectFromWindow(childWindow, OBJID_CLIENT, IID_IAccessible,
+                                                                reinterpret_cast<void**>(&inner))) && inner) {
+          nodes.push_back(Read(inner, CHILDID_SELF));
+          inner->Release();
+        }
+        VariantClear(&child);
+      }
+    }
+  }
+  if (client) client->Release();
+  CoUninitialize();
+  return nodes;
+}
+
+AccessibleNode NodeNamed(const std::vector<AccessibleNode>& nodes, const std::wstring& prefix) {
+  for (const AccessibleNode& node : nodes)
+    if (node.Name.rfind(prefix, 0) == 0 && !(node.State & STATE_SYSTEM_INVISIBLE)) return node;
+  return {};
+}
+
 std::vector<std::wstring> StaticTexts(HWND window) {
   std::vector<std::wstring> texts;
   for (HWND child = FindWindowExW(window, nullptr, L"Static", nullptr); child;
@@ -183,7 +241,18 @@ WinEventWatch::~WinEventWatch() {
 
 void CALLBACK WinEventWatch::Hook(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
   if (!g_events || !window) return;
-  g_events->seen_.push_back({event, window, object, child, GetDlgCtrlID(window), TextOf(window)});
+  std::wstring name;
+  IAccessible* source = nullptr;
+  VARIANT id;
+  VariantInit(&id);
+  if (SUCCEEDED(AccessibleObjectFromEvent(window, static_cast<DWORD>(object), static_cast<DWORD>(child), &source, &id)) &&
+      source) {
+    BSTR text = nullptr;
+    if (source->get_accName(id, &text) == S_OK && text) name = text;
+    SysFreeString(text);
+    source->Release();
+  }
+  g_events->seen_.push_back({event, window, object, child, GetDlgCtrlID(window), TextOf(window), name});
 }
 
 std::vector<WinEventWatch::Seen> WinEventWatch::Of(DWORD event, int id) const {

@@ -34,6 +34,17 @@ HWND FindFolderBrowser(DWORD timeoutMs = 15000);
 // A window's name as a screen reader reads it, through the system's
 // accessibility proxy ("<none>" when it has none).
 std::wstring AccessibleName(HWND window);
+// What a screen reader finds one level down a window's client area
+// (AccessibleChildren): each child window's client object, and the simple
+// elements the window answers for itself.
+struct AccessibleNode {
+  std::wstring Name;
+  long Role = 0, State = 0;
+};
+std::vector<AccessibleNode> AccessibleWalk(HWND window);
+// The first node a screen reader shows (not invisible) whose name starts
+// with prefix; an empty node if none.
+AccessibleNode NodeNamed(const std::vector<AccessibleNode>& nodes, const std::wstring& prefix);
 // The texts of a window's STATIC children.
 std::vector<std::wstring> StaticTexts(HWND window);
 
@@ -77,6 +88,7 @@ public:
     LONG Object = 0, Child = 0;
     int Id = 0;         // the window's control id
     std::wstring Text;  // its text when the event came
+    std::wstring Name;  // what a screen reader reads of the object then
   };
   WinEventWatch();
   ~WinEventWatch();
