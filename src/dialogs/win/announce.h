@@ -9,9 +9,11 @@
 
 namespace zt::announce {
 
-// A label's text changed: screen readers read its new name.
+// A label's text changed: screen readers read its new name. Told of the
+// label's client object, whose name is its text wherever the proxy stands
+// (Wine's window object has no name to read back).
 inline void TextChanged(HWND label) {
-  if (label) NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, label, OBJID_WINDOW, CHILDID_SELF);
+  if (label) NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, label, OBJID_CLIENT, CHILDID_SELF);
 }
 // Text index that window paints itself (see win::AccessibleExtras) changed.
 inline void PaintedTextChanged(HWND window, int index) {
