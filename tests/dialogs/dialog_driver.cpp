@@ -78,74 +78,55 @@ HWND FindFolderBrowser(DWORD timeoutMs) {
       [](HWND window) { return HasChildOfClass(window, L"SysTreeView32"); }, timeoutMs);
 }
 
-std::wstring AccessibleName(HWND window) {
-  // Looked up at run time: the programs sharing this driver need not all link oleacc.
-  static const auto fromWindow = reinterpret_cast<HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**)>(
-      reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"oleacc.dll"), "AccessibleObjectFromWindow")));
-  static const IID kAccessible = {0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-  if (!fromWindow) return L"<no oleacc>";
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the proxy is a COM object
-  std::wstring found = L"<none>";
-  IAccessible* object = nullptr;
-  if (SUCCEEDED(fromWindow(window, OBJID_CLIENT, kAccessible, reinterpret_cast<void**>(&object))) && object) {
-    VARIANT self;
-    VariantInit(&self);
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
-    BSTR name = nullptr;
-    if (object->get_accName(self, &name) == S_OK && name) found = name;
-    SysFreeString(name);
-    object->Release();
-  }
-  CoUninitialize();
-  return found;
-}
-
 namespace {
 AccessibleNode Read(IAccessible* object, LONG child) {
-  VARIANT id;
+  VARIANT id{}, role{}, state{};
   id.vt = VT_I4;
   id.lVal = child;
   AccessibleNode node;
   BSTR name = nullptr;
   if (object->get_accName(id, &name) == S_OK && name) node.Name = name;
   SysFreeString(name);
-  VARIANT value;
-  VariantInit(&value);
-  if (SUCCEEDED(object->get_accRole(id, &value)) && value.vt == VT_I4) node.Role = value.lVal;
-  VariantInit(&value);
-  if (SUCCEEDED(object->get_accState(id, &value)) && value.vt == VT_I4) node.State = value.lVal;
+  if (SUCCEEDED(object->get_accRole(id, &role)) && role.vt == VT_I4) node.Role = role.lVal;
+  if (SUCCEEDED(object->get_accState(id, &state)) && state.vt == VT_I4) node.State = state.lVal;
   return node;
 }
 }  // namespace
+
+std::wstring AccessibleName(HWND window) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the proxy is a COM object
+  IAccessible* object = nullptr;
+  std::wstring found = L"<none>";
+  if (SUCCEEDED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_PPV_ARGS(&object)))) {
+    found = Read(object, CHILDID_SELF).Name;
+    object->Release();
+  }
+  CoUninitialize();
+  return found;
+}
 
 std::vector<AccessibleNode> AccessibleWalk(HWND window) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   std::vector<AccessibleNode> nodes;
   IAccessible* client = nullptr;
-  LONG count = 0, got = 0;
+  VARIANT children[32] = {};
+  LONG got = 0;
   if (SUCCEEDED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&client))) &&
-      client && SUCCEEDED(client->get_accChildCount(&count)) && count > 0) {
-    std::vector<VARIANT> children(static_cast<std::size_t>(count));
-    if (SUCCEEDED(AccessibleChildren(client, 0, count, children.data(), &got))) {
-      for (LONG i = 0; i < got; ++i) {
-        VARIANT& child = children[static_cast<std::size_t>(i)];
-        if (child.vt == VT_I4) nodes.push_back(Read(client, child.lVal));
-        IOleWindow* holder = nullptr;
-        HWND childWindow = nullptr;
-        if (child.vt == VT_DISPATCH && child.pdispVal &&
-            SUCCEEDED(child.pdispVal->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(&holder)))) {
-          holder->GetWindow(&childWindow);
-          holder->Release();
-        }
-        IAccessible* inner = nullptr;
-        if (childWindow && SUCCEEDED(AccessibleObjectFromWindow(childWindow, OBJID_CLIENT, IID_IAccessible,
-                                                                reinterpret_cast<void**>(&inner))) && inner) {
-          nodes.push_back(Read(inner, CHILDID_SELF));
-          inner->Release();
-        }
-        VariantClear(&child);
+      SUCCEEDED(AccessibleChildren(client, 0, 32, children, &got))) {
+    for (VARIANT& child : children) {
+      IOleWindow* holder = nullptr;
+      HWND inner = nullptr;
+      IAccessible* object = nullptr;
+      if (child.vt == VT_I4) nodes.push_back(Read(client, child.lVal));
+      if (child.vt == VT_DISPATCH && SUCCEEDED(child.pdispVal->QueryInterface(IID_PPV_ARGS(&holder)))) {
+        holder->GetWindow(&inner);
+        holder->Release();
       }
+      if (inner && SUCCEEDED(AccessibleObjectFromWindow(inner, OBJID_CLIENT, IID_PPV_ARGS(&object)))) {
+        nodes.push_back(Read(object, CHILDID_SELF));
+        object->Release();
+      }
+      VariantClear(&child);
     }
   }
   if (client) client->Release();
@@ -241,15 +222,11 @@ WinEventWatch::~WinEventWatch() {
 
 void CALLBACK WinEventWatch::Hook(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
   if (!g_events || !window) return;
-  std::wstring name;
   IAccessible* source = nullptr;
-  VARIANT id;
-  VariantInit(&id);
-  if (SUCCEEDED(AccessibleObjectFromEvent(window, static_cast<DWORD>(object), static_cast<DWORD>(child), &source, &id)) &&
-      source) {
-    BSTR text = nullptr;
-    if (source->get_accName(id, &text) == S_OK && text) name = text;
-    SysFreeString(text);
+  VARIANT id{};
+  std::wstring name;
+  if (SUCCEEDED(AccessibleObjectFromEvent(window, object, child, &source, &id)) && source) {
+    name = Read(source, id.lVal).Name;
     source->Release();
   }
   g_events->seen_.push_back({event, window, object, child, GetDlgCtrlID(window), TextOf(window), name});
@@ -265,38 +242,31 @@ std::vector<WinEventWatch::Seen> WinEventWatch::Of(DWORD event, int id) const {
 void PressCloseBox(HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
 namespace {
-INPUT Key(WORD key, wchar_t unit, bool up) {
+INPUT Key(WORD key, wchar_t unit, DWORD up) {
   INPUT in{};
   in.type = INPUT_KEYBOARD;
   in.ki.wVk = key;
   in.ki.wScan = unit ? unit : static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
-  in.ki.dwFlags = (unit ? KEYEVENTF_UNICODE : 0) | (up ? KEYEVENTF_KEYUP : 0);
+  in.ki.dwFlags = (unit ? KEYEVENTF_UNICODE : 0) | up;
   return in;
 }
-void Send(std::vector<INPUT> inputs) {
-  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-  Sleep(150);  // the keys are handled before the person looks again
+void Send(std::vector<INPUT> in) {
+  SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+  Sleep(150);  // handled before the person looks again
 }
 }  // namespace
 
 void PressKeys(std::initializer_list<WORD> keys, WORD held) {
   for (WORD key : keys) {
-    std::vector<INPUT> inputs;
-    if (held) inputs.push_back(Key(held, 0, false));
-    inputs.push_back(Key(key, 0, false));
-    inputs.push_back(Key(key, 0, true));
-    if (held) inputs.push_back(Key(held, 0, true));
-    Send(std::move(inputs));
+    if (!held) Send({Key(key, 0, 0), Key(key, 0, KEYEVENTF_KEYUP)});
+    else Send({Key(held, 0, 0), Key(key, 0, 0), Key(key, 0, KEYEVENTF_KEYUP), Key(held, 0, KEYEVENTF_KEYUP)});
   }
 }
 
 void TypeText(const std::wstring& text) {
-  std::vector<INPUT> inputs;
-  for (wchar_t unit : text) {
-    inputs.push_back(Key(0, unit, false));
-    inputs.push_back(Key(0, unit, true));
-  }
-  Send(std::move(inputs));
+  std::vector<INPUT> in;
+  for (wchar_t unit : text) in.insert(in.end(), {Key(0, unit, 0), Key(0, unit, KEYEVENTF_KEYUP)});
+  Send(std::move(in));
 }
 
 HWND FocusOf(DWORD thread) {

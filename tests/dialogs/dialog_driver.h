@@ -36,14 +36,13 @@ HWND FindFolderBrowser(DWORD timeoutMs = 15000);
 std::wstring AccessibleName(HWND window);
 // What a screen reader finds one level down a window's client area
 // (AccessibleChildren): each child window's client object, and the simple
-// elements the window answers for itself.
+// elements the window answers for itself; the first shown (not invisible)
+// whose name starts with prefix, or an empty node.
 struct AccessibleNode {
   std::wstring Name;
   long Role = 0, State = 0;
 };
 std::vector<AccessibleNode> AccessibleWalk(HWND window);
-// The first node a screen reader shows (not invisible) whose name starts
-// with prefix; an empty node if none.
 AccessibleNode NodeNamed(const std::vector<AccessibleNode>& nodes, const std::wstring& prefix);
 // The texts of a window's STATIC children.
 std::vector<std::wstring> StaticTexts(HWND window);
@@ -68,13 +67,10 @@ void PressEscape(HWND dialog);
 void PressMnemonic(HWND dialog, wchar_t letter);
 // The title bar's close box.
 void PressCloseBox(HWND dialog);
-// Keys as the keyboard gives them (SendInput): each pressed and released in
-// turn, with held (a modifier, 0 for none) down around them. They reach the
-// focused window of the foreground, whichever thread owns it.
+// Keys and text as the keyboard gives them (SendInput), each key with held
+// (a modifier, or 0) down around it: they reach the foreground's focus.
 void PressKeys(std::initializer_list<WORD> keys, WORD held = 0);
-// Text typed as the keyboard types it, character by character.
 void TypeText(const std::wstring& text);
-// The window that has the keyboard focus in thread's windows.
 HWND FocusOf(DWORD thread);
 
 // The accessibility events of this process, as a screen reader's hook gets

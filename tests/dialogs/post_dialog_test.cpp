@@ -135,8 +135,7 @@ TEST_F(PostDialog, ShowsProgressOnItsPanelAndReturnsTheReply) {
   int midBar = -1, lastBar = -1, panelText = 0, panelInk = 0, panelBlue = 0, elapsedElsewhere = -1, elapsedInk = 0;
   std::uint32_t faceTop = 0, faceBottom = 0;
   std::wstring stopName;
-  AccessibleNode counter, stopNode, cancelNode;
-  long pressed = 0;
+  AccessibleNode counter, stopNode, pressedNode;
   HWND shown = nullptr;
   WinEventWatch events;
   PostRun run = Post(true, [&](HWND dialog) {
@@ -171,12 +170,10 @@ TEST_F(PostDialog, ShowsProgressOnItsPanelAndReturnsTheReply) {
     stopName = AccessibleName(GetDlgItem(dialog, kStop));  // owner drawing hides no name
     // The walk a screen reader makes: the painted counter, the buttons as
     // push buttons, Stop focused, and pressed while Space holds it down.
-    const std::vector<AccessibleNode> walk = AccessibleWalk(dialog);
-    counter = NodeNamed(walk, L"\uD30C\uC77C\uC218");
-    stopNode = NodeNamed(walk, L"Stop");
-    cancelNode = NodeNamed(walk, L"Cancel");
+    counter = NodeNamed(AccessibleWalk(dialog), L"\uD30C\uC77C\uC218");
+    stopNode = NodeNamed(AccessibleWalk(dialog), L"Stop");
     SendMessageW(GetDlgItem(dialog, kStop), BM_SETSTATE, TRUE, 0);
-    pressed = NodeNamed(AccessibleWalk(dialog), L"Stop").State;
+    pressedNode = NodeNamed(AccessibleWalk(dialog), L"Stop");
     SendMessageW(GetDlgItem(dialog, kStop), BM_SETSTATE, FALSE, 0);
     if (stop.bottom - 5 < shot.Height) {
       faceTop = shot.At(stop.left + 4, stop.top + 3);
@@ -210,10 +207,8 @@ TEST_F(PostDialog, ShowsProgressOnItsPanelAndReturnsTheReply) {
   EXPECT_EQ(counter.Name, midCount);
   EXPECT_EQ(counter.Role, ROLE_SYSTEM_STATICTEXT) << "the painted counter is not shown to screen readers";
   EXPECT_EQ(stopNode.Role, ROLE_SYSTEM_PUSHBUTTON);
-  EXPECT_NE(stopNode.State & STATE_SYSTEM_FOCUSED, 0);
-  EXPECT_EQ(stopNode.State & STATE_SYSTEM_PRESSED, 0);
-  EXPECT_NE(pressed & STATE_SYSTEM_PRESSED, 0);
-  EXPECT_EQ(cancelNode.Role, ROLE_SYSTEM_PUSHBUTTON);
+  EXPECT_EQ(stopNode.State & (STATE_SYSTEM_FOCUSED | STATE_SYSTEM_PRESSED), STATE_SYSTEM_FOCUSED);
+  EXPECT_NE(pressedNode.State & STATE_SYSTEM_PRESSED, 0);
   // A screen reader heard the panel's texts change, each once per change
   // and read from the panel itself, the bar move with them (not at each of
   // its steps), and the end of the post.
