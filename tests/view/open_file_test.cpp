@@ -471,6 +471,7 @@ TEST_F(OpenFileTest, TheHostAnswersWhileAServerTricklesAndSilenceOrAnOversizedRe
   receiver_.Rule("path=/files/long.pdf&pattern=100000&seed=6&piece=2000&piece_delay=0.4");
   AddCurrent(ServerUrl("/files/long.pdf"));
   std::wstring name, amount, rate;
+  std::vector<AccessibleNode> walk;
   std::atomic<bool> returned{false};
   bool asked = false, told = false;
   WinEventWatch events;
@@ -480,6 +481,7 @@ TEST_F(OpenFileTest, TheHostAnswersWhileAServerTricklesAndSilenceOrAnOversizedRe
     ASSERT_NE(window, nullptr) << "a long fetch showed nothing";
     WaitUntil([&] { return ItemText(window, kFetchAmount).find(L"0 KB") != 0; }, 5000);
     name = ItemText(window, kFetchName), amount = ItemText(window, kFetchAmount), rate = ItemText(window, kFetchRate);
+    walk = AccessibleWalk(window);
     Click(window, kFetchCancel);
     EXPECT_TRUE(WaitGone(window));
     // Whatever shows before OpenFile returns is answered, so a fault fails
@@ -501,8 +503,9 @@ TEST_F(OpenFileTest, TheHostAnswersWhileAServerTricklesAndSilenceOrAnOversizedRe
   EXPECT_TRUE(amount.size() > 11 && amount.find(L"0 KB") != 0 && amount.substr(amount.size() - 11) == L" KB / 97 KB")
       << Narrow(amount);
   EXPECT_EQ(rate.substr(0, 8), L"\uBC1B\uB294 \uC18D\uB3C4 : ");
-  // A screen reader hears the amount, the rate and the bar change, and reads
-  // the amount as shown.
+  // A screen reader finds the name and Cancel, hears the amount, the rate and
+  // the bar change, and reads the amount as shown.
+  EXPECT_EQ(NodeNamed(walk, name).Name + NodeNamed(walk, L"\uCDE8\uC18C").Name, name + L"\uCDE8\uC18C");  // 취소
   const auto amounts = events.Of(EVENT_OBJECT_NAMECHANGE, kFetchAmount);
   ASSERT_FALSE(amounts.empty()) << "the fetched amount was not announced";
   EXPECT_EQ(amounts.back().Name.substr(amounts.back().Name.size() - 11), L" KB / 97 KB");
