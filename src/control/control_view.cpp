@@ -24,8 +24,8 @@ void CZTFileUploadCtrl::RebuildView() {
     return;
   }
   // A keyboard user who switched the presentation stays in the list.
-  HWND focus = GetFocus();
-  const bool hadFocus = view_ && view_->Window() && focus && (focus == view_->Window() || IsChild(view_->Window(), focus));
+  const HWND old = view_ ? view_->Window() : nullptr, focus = GetFocus();
+  const bool hadFocus = old && focus && (focus == old || IsChild(old, focus));
   DestroyView();
   RECT client = {};
   GetClientRect(window, &client);

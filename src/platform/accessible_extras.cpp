@@ -178,11 +178,12 @@ private:
 LRESULT AnswerGetObject(HWND window, WPARAM wp, LPARAM lp, const std::shared_ptr<const AccessibleExtras>& extras) {
   if (static_cast<LONG>(lp) != OBJID_CLIENT || !extras) return 0;
   com::ComPtr<IAccessible> proxy;
-  if (FAILED(CreateStdAccessibleObject(window, OBJID_CLIENT, IID_IAccessible, proxy.PutVoid())) || !proxy) return 0;
+  if (FAILED(CreateStdAccessibleObject(window, OBJID_CLIENT, __uuidof(IAccessible), proxy.PutVoid())) || !proxy)
+    return 0;
   auto* object = new (std::nothrow) ClientWithExtras(window, proxy, extras);
   if (!object) return 0;
   object->AddRef();  // the answer takes a reference of its own
-  const LRESULT answer = LresultFromObject(IID_IAccessible, wp, object);
+  const LRESULT answer = LresultFromObject(__uuidof(IAccessible), wp, object);
   object->Release();
   return answer < 0 ? 0 : answer;
 }

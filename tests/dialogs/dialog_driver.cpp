@@ -111,7 +111,7 @@ std::vector<AccessibleNode> AccessibleWalk(HWND window) {
   IAccessible* client = nullptr;
   VARIANT children[32] = {};
   LONG got = 0;
-  if (SUCCEEDED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&client))) &&
+  if (SUCCEEDED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_PPV_ARGS(&client))) &&
       SUCCEEDED(AccessibleChildren(client, 0, 32, children, &got))) {
     for (VARIANT& child : children) {
       IOleWindow* holder = nullptr;
