@@ -23,6 +23,9 @@ void CZTFileUploadCtrl::RebuildView() {
     PostMessageW(window, WM_COMMAND, view::command::RebuildView, 0);
     return;
   }
+  // A keyboard user who switched the presentation stays in the list.
+  const HWND old = view_ ? view_->Window() : nullptr, focus = GetFocus();
+  const bool hadFocus = old && focus && (focus == old || IsChild(old, focus));
   DestroyView();
   RECT client = {};
   GetClientRect(window, &client);
@@ -30,6 +33,7 @@ void CZTFileUploadCtrl::RebuildView() {
   if (!view_) return;
   model_.SetRowView(view_.get());
   dropTarget_->Register(*view_);
+  if (hadFocus) SetFocus(view_->Window());
 }
 
 void CZTFileUploadCtrl::DestroyView() {

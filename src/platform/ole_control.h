@@ -160,7 +160,8 @@ class OleControl : public IOleObject,
    private:
     OleControl& control_;
     com::ComPtr<IOleInPlaceFrame> frame_;
-    HWND top_ = nullptr;  // disabled by this scope
+    HWND top_ = nullptr;    // disabled by this scope
+    HWND focus_ = nullptr;  // inside the control when the scope began
   };
   // How many modal windows of the control are up.
   int ModalDepth() const { return modal_depth_; }

@@ -3,6 +3,8 @@
 #include "platform/ole_control.h"
 #include "platform/boundary.h"
 
+#include <commctrl.h>
+
 #include "platform/modal_dialog.h"
 
 namespace zt::ole {
@@ -13,6 +15,31 @@ bool IsWithin(HWND window, HWND ancestor) {
     if (w == ancestor) return true;
   }
   return false;
+}
+
+// Tab, and Esc or a mnemonic the focused window does not take, move between
+// the page's controls: they are the container's to handle, as a dialog
+// manager would take them from the same window.
+bool IsContainerKey(const MSG& msg) {
+  if (msg.message == WM_SYSCHAR) return true;
+  if (msg.message != WM_KEYDOWN && msg.message != WM_KEYUP && msg.message != WM_CHAR) return false;
+  const bool tab = msg.message == WM_CHAR ? msg.wParam == L'\t' : msg.wParam == VK_TAB;
+  const bool escape = msg.message == WM_CHAR ? msg.wParam == 0x1B : msg.wParam == VK_ESCAPE;
+  if (!tab && !escape) return false;
+  MSG asked = msg;
+  const LRESULT wants = SendMessageW(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&asked));
+  if (wants & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)) return false;
+  return !(tab && (wants & DLGC_WANTTAB));
+}
+
+// The modifier bits IOleControlSite::TranslateAccelerator takes (shift,
+// control, alt; the headers here do not name them).
+DWORD KeyModifiers() {
+  DWORD modifiers = 0;
+  if (GetKeyState(VK_SHIFT) < 0) modifiers |= 1;
+  if (GetKeyState(VK_CONTROL) < 0) modifiers |= 2;
+  if (GetKeyState(VK_MENU) < 0) modifiers |= 4;
+  return modifiers;
 }
 
 }  // namespace
@@ -108,6 +135,7 @@ STDMETHODIMP OleControl::SetObjectRects(LPCRECT pos, LPCRECT) {
 
 OleControl::ModalScope::ModalScope(OleControl& control) : control_(control), frame_(control.frame_) {
   ++control_.modal_depth_;
+  if (HWND focus = GetFocus(); control_.window_ && IsWithin(focus, control_.window_)) focus_ = focus;
   if (frame_) frame_->EnableModeless(FALSE);
   HWND top = control_.window_ ? GetAncestor(control_.window_, GA_ROOT) : nullptr;
   if (top && IsWindowEnabled(top)) {
@@ -120,6 +148,9 @@ OleControl::ModalScope::~ModalScope() {
   // The page's window may have gone meanwhile.
   if (top_ && IsWindow(top_)) EnableWindow(top_, TRUE);
   if (frame_) frame_->EnableModeless(TRUE);
+  // A keyboard user goes on where the window was opened from, whatever the
+  // page does with the focus when it is active again.
+  if (focus_ && IsWindow(focus_) && IsWindowVisible(focus_)) SetFocus(focus_);
   --control_.modal_depth_;
 }
 
@@ -147,15 +178,20 @@ STDMETHODIMP OleControl::GetWindow(HWND* out) {
 STDMETHODIMP OleControl::TranslateAccelerator(LPMSG msg) {
   return win::ComBoundary([&]() -> HRESULT {
     if (!msg || !window_) return S_FALSE;
-    // Keys meant for the control (its window or the list inside it) go
-    // straight to it, so a container's own navigation does not swallow the
-    // arrows, Tab, Enter or Delete.
-    if (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST && IsWithin(msg->hwnd, window_)) {
-      TranslateMessage(msg);
-      DispatchMessageW(msg);
-      return S_OK;
+    if (msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST || !IsWithin(msg->hwnd, window_)) return S_FALSE;
+    // Tab and its kind leave the control: the site hears them first, then
+    // the frame moves the focus on. Kept, they would hold a keyboard user
+    // inside the list for good.
+    if (IsContainerKey(*msg)) {
+      auto control_site = client_site_.As<IOleControlSite>(IID_IOleControlSite);
+      return control_site && control_site->TranslateAccelerator(msg, KeyModifiers()) == S_OK ? S_OK : S_FALSE;
     }
-    return S_FALSE;
+    // Every other key meant for the control (its window or the list inside
+    // it) goes straight to it, so a container's own navigation does not
+    // swallow the arrows, Enter, Insert or Delete.
+    TranslateMessage(msg);
+    DispatchMessageW(msg);
+    return S_OK;
   });
 }
 
@@ -165,7 +201,10 @@ bool OleControl::CreateControlWindow(HWND parent, const RECT& pos) {
     SetObjectRects(&pos, &pos);
     return true;
   }
-  HWND w = CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | SS_NOTIFY,
+  // A control parent: a dialog manager's Tab goes through the window into
+  // the list it holds, and on out of it again.
+  HWND w = CreateWindowExW(WS_EX_CONTROLPARENT, L"STATIC", nullptr,
+                           WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | SS_NOTIFY,
                            pos.left, pos.top, pos.right - pos.left, pos.bottom - pos.top, parent, nullptr,
                            nullptr, nullptr);
   if (!w) return false;
@@ -207,9 +246,24 @@ LRESULT OleControl::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return result;
     }
     case WM_MOUSEACTIVATE:
-    case WM_SETFOCUS:
-      // A click or the focus inside the control makes it the active object.
+      // A click inside the control makes it the active object.
       if (!ui_active_ && in_place_active_) ActivateInPlace(true, nullptr);
+      break;
+    case WM_SETFOCUS: {
+      if (!ui_active_ && in_place_active_) ActivateInPlace(true, nullptr);
+      result = hook_.Previous(msg, wp, lp);
+      // The window itself takes no keys: the focus a container gives it
+      // goes on to the first tab stop inside (the list).
+      HWND first = GetNextDlgTabItem(w, nullptr, FALSE);
+      if (first && first != w && IsWithin(first, w)) SetFocus(first);
+      return result;
+    }
+    case WM_NOTIFY:
+      // The dialog manager's Tab put the focus straight into the list.
+      if (reinterpret_cast<const NMHDR*>(lp)->code == static_cast<UINT>(NM_SETFOCUS) && !ui_active_ &&
+          in_place_active_) {
+        ActivateInPlace(true, nullptr);
+      }
       break;
     default:
       break;

@@ -1,5 +1,7 @@
 #include "widgets/xp_button.h"
 
+#include <oleacc.h>
+
 #include <commctrl.h>
 
 #include <string>
@@ -75,8 +77,22 @@ void CXPButton::OnAttached() {
   InvalidateRect(Window(), nullptr, TRUE);
 }
 
+long CXPButton::Accessible::ExtraState() const {
+  long state = 0;
+  if (SendMessageW(Button, BM_GETSTATE, 0, 0) & BST_PUSHED) state |= STATE_SYSTEM_PRESSED;
+  const LRESULT defaultId = SendMessageW(GetParent(Button), DM_GETDEFID, 0, 0);
+  if (HIWORD(defaultId) == DC_HASDEFID && LOWORD(defaultId) == GetDlgCtrlID(Button)) state |= STATE_SYSTEM_DEFAULT;
+  return state;
+}
+
 bool CXPButton::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
   switch (msg) {
+    case WM_GETOBJECT:
+      // Owner drawing leaves the button's type to nobody: it says itself
+      // that it is a push button, and when it is pressed or the default.
+      accessible_->Button = Window();
+      *result = win::AnswerGetObject(Window(), wp, lp, accessible_);
+      return *result != 0;
     case WM_MOUSEMOVE:
       if (!tracking_) {
         TRACKMOUSEEVENT track{sizeof(track), TME_HOVER | TME_LEAVE, Window(), kHoverMs};

@@ -9,6 +9,9 @@
 // WM_DRAWITEM to it (win::ReflectToChild).
 #include <windows.h>
 
+#include <memory>
+
+#include "platform/accessible_extras.h"
 #include "platform/unique_handle.h"
 #include "platform/window_subclass.h"
 
@@ -39,6 +42,12 @@ private:
   void DrawSystemColours(HDC dc, RECT r, UINT state);
   void DrawFocus(HDC dc, const RECT& r, UINT state);
 
+  struct Accessible final : win::AccessibleExtras {
+    HWND Button = nullptr;
+    long Role() const override { return 0x2B; }  // ROLE_SYSTEM_PUSHBUTTON
+    long ExtraState() const override;
+  };
+  std::shared_ptr<Accessible> accessible_ = std::make_shared<Accessible>();
   win::UniqueHpen border_;
   win::UniqueHpen hotPens_[SideCount];
   win::UniqueHpen focusPens_[SideCount];

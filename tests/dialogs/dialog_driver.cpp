@@ -78,27 +78,66 @@ HWND FindFolderBrowser(DWORD timeoutMs) {
       [](HWND window) { return HasChildOfClass(window, L"SysTreeView32"); }, timeoutMs);
 }
 
+namespace {
+AccessibleNode Read(IAccessible* object, LONG child) {
+  VARIANT id{}, role{}, state{};
+  id.vt = VT_I4;
+  id.lVal = child;
+  AccessibleNode node;
+  BSTR name = nullptr;
+  if (object->get_accName(id, &name) == S_OK && name) node.Name = name;
+  SysFreeString(name);
+  if (SUCCEEDED(object->get_accRole(id, &role)) && role.vt == VT_I4) node.Role = role.lVal;
+  if (SUCCEEDED(object->get_accState(id, &state)) && state.vt == VT_I4) node.State = state.lVal;
+  return node;
+}
+}  // namespace
+
 std::wstring AccessibleName(HWND window) {
-  // Looked up at run time: the programs sharing this driver need not all link oleacc.
-  static const auto fromWindow = reinterpret_cast<HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**)>(
-      reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"oleacc.dll"), "AccessibleObjectFromWindow")));
-  static const IID kAccessible = {0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-  if (!fromWindow) return L"<no oleacc>";
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the proxy is a COM object
-  std::wstring found = L"<none>";
   IAccessible* object = nullptr;
-  if (SUCCEEDED(fromWindow(window, OBJID_CLIENT, kAccessible, reinterpret_cast<void**>(&object))) && object) {
-    VARIANT self;
-    VariantInit(&self);
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
-    BSTR name = nullptr;
-    if (object->get_accName(self, &name) == S_OK && name) found = name;
-    SysFreeString(name);
+  std::wstring found = L"<none>";
+  if (SUCCEEDED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_PPV_ARGS(&object)))) {
+    found = Read(object, CHILDID_SELF).Name;
     object->Release();
   }
   CoUninitialize();
   return found;
+}
+
+std::vector<AccessibleNode> AccessibleWalk(HWND window) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  std::vector<AccessibleNode> nodes;
+  IAccessible* client = nullptr;
+  VARIANT children[32] = {};
+  LONG got = 0;
+  if (SUCCEEDED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_PPV_ARGS(&client))) &&
+      SUCCEEDED(AccessibleChildren(client, 0, 32, children, &got))) {
+    for (VARIANT& child : children) {
+      IOleWindow* holder = nullptr;
+      HWND inner = nullptr;
+      IAccessible* object = nullptr;
+      if (child.vt == VT_I4) nodes.push_back(Read(client, child.lVal));
+      if (child.vt == VT_DISPATCH && SUCCEEDED(child.pdispVal->QueryInterface(IID_PPV_ARGS(&holder)))) {
+        holder->GetWindow(&inner);
+        holder->Release();
+      }
+      if (inner && SUCCEEDED(AccessibleObjectFromWindow(inner, OBJID_CLIENT, IID_PPV_ARGS(&object)))) {
+        nodes.push_back(Read(object, CHILDID_SELF));
+        object->Release();
+      }
+      VariantClear(&child);
+    }
+  }
+  if (client) client->Release();
+  CoUninitialize();
+  return nodes;
+}
+
+AccessibleNode NodeNamed(const std::vector<AccessibleNode>& nodes, const std::wstring& prefix) {
+  for (const AccessibleNode& node : nodes)
+    if (node.Name.rfind(prefix, 0) == 0 && !(node.State & STATE_SYSTEM_INVISIBLE)) return node;
+  return {};
 }
 
 std::vector<std::wstring> StaticTexts(HWND window) {
@@ -183,7 +222,14 @@ WinEventWatch::~WinEventWatch() {
 
 void CALLBACK WinEventWatch::Hook(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
   if (!g_events || !window) return;
-  g_events->seen_.push_back({event, window, object, child, GetDlgCtrlID(window), TextOf(window)});
+  IAccessible* source = nullptr;
+  VARIANT id{};
+  std::wstring name;
+  if (SUCCEEDED(AccessibleObjectFromEvent(window, object, child, &source, &id)) && source) {
+    name = Read(source, id.lVal).Name;
+    source->Release();
+  }
+  g_events->seen_.push_back({event, window, object, child, GetDlgCtrlID(window), TextOf(window), name});
 }
 
 std::vector<WinEventWatch::Seen> WinEventWatch::Of(DWORD event, int id) const {
@@ -194,6 +240,40 @@ std::vector<WinEventWatch::Seen> WinEventWatch::Of(DWORD event, int id) const {
 }
 
 void PressCloseBox(HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+namespace {
+INPUT Key(WORD key, wchar_t unit, DWORD up) {
+  INPUT in{};
+  in.type = INPUT_KEYBOARD;
+  in.ki.wVk = key;
+  in.ki.wScan = unit ? unit : static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+  in.ki.dwFlags = (unit ? KEYEVENTF_UNICODE : 0) | up;
+  return in;
+}
+void Send(std::vector<INPUT> in) {
+  SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+  Sleep(150);  // handled before the person looks again
+}
+}  // namespace
+
+void PressKeys(std::initializer_list<WORD> keys, WORD held) {
+  for (WORD key : keys) {
+    if (!held) Send({Key(key, 0, 0), Key(key, 0, KEYEVENTF_KEYUP)});
+    else Send({Key(held, 0, 0), Key(key, 0, 0), Key(key, 0, KEYEVENTF_KEYUP), Key(held, 0, KEYEVENTF_KEYUP)});
+  }
+}
+
+void TypeText(const std::wstring& text) {
+  std::vector<INPUT> in;
+  for (wchar_t unit : text) in.insert(in.end(), {Key(0, unit, 0), Key(0, unit, KEYEVENTF_KEYUP)});
+  Send(std::move(in));
+}
+
+HWND FocusOf(DWORD thread) {
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof gui;
+  return GetGUIThreadInfo(thread, &gui) ? gui.hwndFocus : nullptr;
+}
 
 std::vector<std::vector<std::wstring>> ListRows(HWND list, int columns) {
   // The list lives in this process: its texts can be asked for directly.

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,16 @@ HWND FindFolderBrowser(DWORD timeoutMs = 15000);
 // A window's name as a screen reader reads it, through the system's
 // accessibility proxy ("<none>" when it has none).
 std::wstring AccessibleName(HWND window);
+// What a screen reader finds one level down a window's client area
+// (AccessibleChildren): each child window's client object, and the simple
+// elements the window answers for itself; the first shown (not invisible)
+// whose name starts with prefix, or an empty node.
+struct AccessibleNode {
+  std::wstring Name;
+  long Role = 0, State = 0;
+};
+std::vector<AccessibleNode> AccessibleWalk(HWND window);
+AccessibleNode NodeNamed(const std::vector<AccessibleNode>& nodes, const std::wstring& prefix);
 // The texts of a window's STATIC children.
 std::vector<std::wstring> StaticTexts(HWND window);
 
@@ -56,6 +67,11 @@ void PressEscape(HWND dialog);
 void PressMnemonic(HWND dialog, wchar_t letter);
 // The title bar's close box.
 void PressCloseBox(HWND dialog);
+// Keys and text as the keyboard gives them (SendInput), each key with held
+// (a modifier, or 0) down around it: they reach the foreground's focus.
+void PressKeys(std::initializer_list<WORD> keys, WORD held = 0);
+void TypeText(const std::wstring& text);
+HWND FocusOf(DWORD thread);
 
 // The accessibility events of this process, as a screen reader's hook gets
 // them, while the watch lives. Made on the thread whose messages run (the
@@ -68,6 +84,7 @@ public:
     LONG Object = 0, Child = 0;
     int Id = 0;         // the window's control id
     std::wstring Text;  // its text when the event came
+    std::wstring Name;  // what a screen reader reads of the object then
   };
   WinEventWatch();
   ~WinEventWatch();

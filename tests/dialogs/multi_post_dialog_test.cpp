@@ -3,6 +3,7 @@
 // against the loopback receiver.
 #include <winsock2.h>
 #include <windows.h>
+#include <oleacc.h>
 
 #include <gtest/gtest.h>
 
@@ -79,6 +80,7 @@ TEST_F(MultiPostDialog, SendsEachLocalFileInItsOwnRequestWithItsState) {
   std::vector<std::vector<std::wstring>> retried;
   std::wstring server, port, closeCaption, startCaption;
   std::vector<std::wstring> labels;
+  std::vector<AccessibleNode> walk;  // before the run, as a screen reader finds it
   WinEventWatch events;
   bool retryOffered = true;
   bool startEnabled = true, pauseEnabled = true, closeEnabled = false;
@@ -89,6 +91,7 @@ TEST_F(MultiPostDialog, SendsEachLocalFileInItsOwnRequestWithItsState) {
     labels = StaticTexts(dialog);
     server = ItemText(dialog, kServer);
     port = ItemText(dialog, kPort);
+    walk = AccessibleWalk(dialog);
     Click(dialog, kStart);
     WaitUntil([&] { return ItemText(dialog, kCancel) == L"Close"; });
     closeCaption = ItemText(dialog, kCancel);
@@ -117,6 +120,9 @@ TEST_F(MultiPostDialog, SendsEachLocalFileInItsOwnRequestWithItsState) {
   EXPECT_EQ(server, L"\uC11C\uBC84 URL : 127.0.0.1/multi/recv.asp");
   // No label reads out a placeholder before the run starts.
   EXPECT_EQ(std::count(labels.begin(), labels.end(), L"Static"), 0);
+  EXPECT_EQ(NodeNamed(walk, L"\uC11C\uBC84 URL").Name, server);
+  EXPECT_EQ(NodeNamed(walk, L"Start").State & STATE_SYSTEM_UNAVAILABLE, 0);
+  EXPECT_NE(NodeNamed(walk, L"Pause").State & STATE_SYSTEM_UNAVAILABLE, 0) << "Pause read as available before a run";
   // Announced: the rows' new states, the labels, the bars, both ends (the run and the retry).
   EXPECT_GE(events.Of(EVENT_OBJECT_NAMECHANGE, kList).size(), 5u);
   EXPECT_FALSE(events.Of(EVENT_OBJECT_VALUECHANGE, kOverallBar).empty());

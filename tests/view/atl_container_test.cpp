@@ -8,9 +8,13 @@
 #include <commctrl.h>
 #include <objsafe.h>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 
 #include "control_client.h"
+#include "dialog_driver.h"
+#include "receiver_client.h"
 #include "control_site.h"
 #include "embedded_control.h"
 #include "event_sink.h"
@@ -98,6 +102,110 @@ TEST_F(AtlContainerTest, AtlAxWinShowsAndDrivesTheList) {
   EXPECT_EQ(V_I2(control.Get(L"ListType").Value.Get()), 3);
   EXPECT_FALSE(IsWindow(list));
   EXPECT_EQ(GetWindowLongW(FindListView(controlWindow), GWL_STYLE) & 0xFFFF00FF, 0x50010003);
+}
+
+// The keyboard alone, real keys, no mouse message: the control in Wine's
+// ATL host window between two buttons of a page whose loop does what an ATL
+// application's does (the active object's TranslateAccelerator, then the
+// dialog manager). Wine's host passes no focus on, so it is a control parent.
+TEST_F(AtlContainerTest, TheKeyboardAloneTabsInAddsUsesTheMenuDeletesTabsOutAndAnswersAPost) {
+  ReceiverClient receiver;
+  ASSERT_TRUE(receiver.Ok());
+  WNDCLASSW page{};
+  page.lpfnWndProc = DefWindowProcW;
+  page.lpszClassName = L"ZTKeyboardPage";
+  RegisterClassW(&page);
+  window_ = CreateWindowExW(WS_EX_CONTROLPARENT, page.lpszClassName, L"page", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                            700, 420, nullptr, nullptr, nullptr, nullptr);
+  auto child = [&](DWORD ex, const wchar_t* cls, const wchar_t* text, DWORD style, int y, int height) {
+    return CreateWindowExW(ex, cls, text, WS_CHILD | WS_VISIBLE | style, 10, y, 600, height, window_, nullptr, nullptr,
+                           nullptr);
+  };
+  HWND before = child(0, L"BUTTON", L"before", WS_TABSTOP, 8, 24);
+  HWND host = child(WS_EX_CONTROLPARENT, L"AtlAxWin", L"ZTFILEUPLOAD.ZTFileUploadCtrl.1", 0, 40, 300);
+  HWND after = child(0, L"BUTTON", L"after", WS_TABSTOP, 350, 24);
+  Pump();
+  com::ComPtr<IUnknown> unknown;
+  ASSERT_EQ(reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
+                reinterpret_cast<void*>(GetProcAddress(atl_, "AtlAxGetControl")))(host, unknown.Put()), S_OK);
+  ControlClient control(unknown.As<IDispatch>(IID_IDispatch));
+  auto active = unknown.As<IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject);
+  HWND controlWindow = nullptr;
+  active->GetWindow(&controlWindow);
+  TempFolder folder;
+  folder.MakeFile(L"k1.txt", 48 * 1024);
+  folder.MakeFile(L"k2.txt", 3);
+  SetForegroundWindow(window_);
+  SetFocus(before);
+
+  const DWORD thread = GetCurrentThreadId();
+  auto list = [&] { return FindListView(controlWindow); };
+  auto focusIs = [&](HWND expected) { return WaitUntil([&] { return FocusOf(thread) == expected; }, 5000); };
+  std::atomic<bool> done{false};
+  bool tabbedIn = false, leftAndBack = false;
+  RECT row{}, menu{};
+  std::thread person([&] {
+    PressKeys({VK_TAB});
+    tabbedIn = focusIs(list());
+    PressKeys({VK_INSERT});
+    if (HWND dialog = FindFileDialog()) {
+      TypeText(folder.Path());
+      PressKeys({VK_RETURN});
+      WaitUntil([&] { return ItemText(dialog, 0x47C).empty() || ItemText(dialog, 0x480).empty(); }, 5000);
+      TypeText(L"\"k1.txt\" \"k2.txt\"");
+      PressKeys({VK_RETURN});
+      WaitGone(dialog);
+    }
+    PressKeys({VK_DOWN});
+    row = RowOnScreen(list(), 0);
+    PressKeys({VK_F10}, VK_SHIFT);
+    HWND popup = nullptr;
+    WaitUntil([&] { return (popup = FindWindowW(L"#32768", nullptr)) && IsWindowVisible(popup); }, 5000);
+    if (popup && GetWindowRect(popup, &menu)) PressKeys({VK_UP, VK_RIGHT, VK_DOWN, VK_DOWN, VK_RETURN});  // details
+    if (WaitUntil([&] { return (GetWindowLongW(list(), GWL_STYLE) & LVS_TYPEMASK) == LVS_REPORT; }, 5000) &&
+        focusIs(list()))
+      PressKeys({VK_HOME, VK_DELETE});
+    PressKeys({VK_TAB});
+    leftAndBack = focusIs(after);
+    PressKeys({VK_TAB}, VK_SHIFT);
+    leftAndBack = leftAndBack && focusIs(list());
+    done = true;
+  });
+  for (MSG msg; !done; MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT)) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST && active->TranslateAccelerator(&msg) == S_OK)
+        continue;
+      if (IsDialogMessageW(window_, &msg)) continue;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  person.join();
+  EXPECT_TRUE(tabbedIn) << "Tab did not reach the list";
+  EXPECT_GE(menu.top, row.top) << "the menu opened away from the focused row";
+  EXPECT_LE(menu.top, row.bottom + 2);
+  EXPECT_EQ(V_I2(control.Get(L"ListType").Value.Get()), 1);
+  EXPECT_EQ(ColumnTexts(list(), 0), (Texts{L"k1.txt"})) << "two added, the first row's removed";
+  EXPECT_TRUE(leftAndBack) << "Tab did not leave the list for the page's next control, or Shift+Tab not come back";
+
+  // Post's dialog: Enter stops (Stop has the focus), Enter resumes, and the
+  // receiver gets the file.
+  const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(receiver.Port()) + L"/recv";
+  control.Put(L"URL", Text(url.c_str()));
+  control.Put(L"KByteRate", Long(16));
+  std::wstring paused, resumed;
+  std::thread answer([&] {
+    HWND dialog = FindDialog(kStatusTitle);
+    PressKeys({VK_RETURN});
+    WaitUntil([&] { return (paused = ItemText(dialog, 1011)) == L"Resume"; }, 5000);
+    PressKeys({VK_RETURN});
+    WaitUntil([&] { return (resumed = ItemText(dialog, 1011)) == L"Stop"; }, 5000);
+  });
+  EXPECT_EQ(control.Call(L"Post", {Bool(true)}).Hr, S_OK);
+  answer.join();
+  EXPECT_EQ(paused + L"," + resumed, L"Resume,Stop");
+  EXPECT_EQ(control.GetLong(L"ResponseStatusCode"), 200);
+  EXPECT_NE(receiver.Account(receiver.Count()).find("k1.txt"), std::string::npos);
 }
 
 // The site lock, whichever way the page gets the object: a script-made one

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <oleacc.h>
 
 #include <atomic>
 #include <chrono>
@@ -24,10 +25,10 @@ const wchar_t kQuestionTitle[] = L"Open Attached File";
 const wchar_t kErrorCaption[] = L"ZTFILEUPLOAD Control";
 // The shell's own box when no program opens a file type ("오류").
 const wchar_t kShellErrorTitle[] = L"\uC624\uB958";
-constexpr int kSaveButton = 32784, kOpenButton = 32785, kQuestionEntry = 32800;
+constexpr int kSaveButton = 32784, kOpenButton = 32785;
 // The window of a long fetch ("파일 받는 중") and its items.
 const wchar_t kFetchTitle[] = L"\uD30C\uC77C \uBC1B\uB294 \uC911";
-constexpr int kFetchName = 1401, kFetchAmount = 1402, kFetchRate = 1403, kFetchCancel = 1405;
+constexpr int kFetchName = 1401, kFetchAmount = 1402, kFetchRate = 1403, kFetchBar = 1404, kFetchCancel = 1405;
 
 // The receiver's test pattern (tools/receiver: pattern_bytes).
 std::string PatternBytes(std::size_t size, std::uint32_t seed) {
@@ -165,11 +166,13 @@ TEST_F(OpenFileTest, AServerFileArrivesWholeThenOpensAsTheEntrysCopyOrMovesWhere
   // screen reader reads, and Alt+S answers SAVE.
   std::vector<std::wstring> asked;
   std::wstring spoken;
+  AccessibleNode save;
   r = OpenWithPerson([&] {
     HWND question = FindDialog(kQuestionTitle);
     ASSERT_NE(question, nullptr);
     asked = StaticTexts(question);
-    spoken = AccessibleName(GetDlgItem(question, kQuestionEntry));
+    spoken = NodeNamed(AccessibleWalk(question), L"\uD30C\uC77C \uC774\uB984").Name;
+    save = NodeNamed(AccessibleWalk(question), L"SAVE");
     PressMnemonic(question, L's');
     EXPECT_TRUE(WaitGone(question));
     SaveAs(target);
@@ -180,6 +183,7 @@ TEST_F(OpenFileTest, AServerFileArrivesWholeThenOpensAsTheEntrysCopyOrMovesWhere
   EXPECT_EQ(asked[0], L"\uD30C\uC77C \uC774\uB984 : b.bin\n\uD06C\uAE30 : 4 KB\n\uBCF4\uB0B8 \uC11C\uBC84 : 127.0.0.1");
   EXPECT_EQ(asked[1].find(L"\uC0AC\uC6A9\uD558\uAE30"), 0u) << "the warning follows";
   EXPECT_EQ(spoken, asked[0]) << "a screen reader reads the label as shown";
+  EXPECT_NE(save.State & STATE_SYSTEM_FOCUSED, 0) << "SAVE, focused, is what Enter answers";
   EXPECT_TRUE(ReadWholeFile(Narrow(target)) == PatternBytes(5000, 4)) << "the saved file differs";
   EXPECT_EQ(control_.GetText(L"FilePath"), portless);
   EXPECT_TRUE(TemporaryCopies().empty());
@@ -467,14 +471,17 @@ TEST_F(OpenFileTest, TheHostAnswersWhileAServerTricklesAndSilenceOrAnOversizedRe
   receiver_.Rule("path=/files/long.pdf&pattern=100000&seed=6&piece=2000&piece_delay=0.4");
   AddCurrent(ServerUrl("/files/long.pdf"));
   std::wstring name, amount, rate;
+  std::vector<AccessibleNode> walk;
   std::atomic<bool> returned{false};
   bool asked = false, told = false;
+  WinEventWatch events;
   const auto begin = std::chrono::steady_clock::now();
   std::thread person([&] {
     HWND window = FindDialog(kFetchTitle, 20000);
     ASSERT_NE(window, nullptr) << "a long fetch showed nothing";
     WaitUntil([&] { return ItemText(window, kFetchAmount).find(L"0 KB") != 0; }, 5000);
     name = ItemText(window, kFetchName), amount = ItemText(window, kFetchAmount), rate = ItemText(window, kFetchRate);
+    walk = AccessibleWalk(window);
     Click(window, kFetchCancel);
     EXPECT_TRUE(WaitGone(window));
     // Whatever shows before OpenFile returns is answered, so a fault fails
@@ -496,6 +503,14 @@ TEST_F(OpenFileTest, TheHostAnswersWhileAServerTricklesAndSilenceOrAnOversizedRe
   EXPECT_TRUE(amount.size() > 11 && amount.find(L"0 KB") != 0 && amount.substr(amount.size() - 11) == L" KB / 97 KB")
       << Narrow(amount);
   EXPECT_EQ(rate.substr(0, 8), L"\uBC1B\uB294 \uC18D\uB3C4 : ");
+  // A screen reader finds the name and Cancel, hears the amount, the rate and
+  // the bar change, and reads the amount as shown.
+  EXPECT_EQ(NodeNamed(walk, name).Name + NodeNamed(walk, L"\uCDE8\uC18C").Name, name + L"\uCDE8\uC18C");  // 취소
+  const auto amounts = events.Of(EVENT_OBJECT_NAMECHANGE, kFetchAmount);
+  ASSERT_FALSE(amounts.empty()) << "the fetched amount was not announced";
+  EXPECT_EQ(amounts.back().Name.substr(amounts.back().Name.size() - 11), L" KB / 97 KB");
+  EXPECT_FALSE(events.Of(EVENT_OBJECT_NAMECHANGE, kFetchRate).empty());
+  EXPECT_FALSE(events.Of(EVENT_OBJECT_VALUECHANGE, kFetchBar).empty());
   EXPECT_FALSE(asked);
   EXPECT_FALSE(told);
   EXPECT_EQ(control_.GetText(L"ErrorCode"), L"I04001");

@@ -5,11 +5,19 @@
 // through these, at the rate their labels change, never per byte.
 #include <windows.h>
 
+#include "platform/accessible_extras.h"
+
 namespace zt::announce {
 
-// A label's text changed: screen readers read its new name.
+// A label's text changed: screen readers read its new name. Told of the
+// label's client object, whose name is its text wherever the proxy stands
+// (Wine's window object has no name to read back).
 inline void TextChanged(HWND label) {
-  if (label) NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, label, OBJID_WINDOW, CHILDID_SELF);
+  if (label) NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, label, OBJID_CLIENT, CHILDID_SELF);
+}
+// Text index that window paints itself (see win::AccessibleExtras) changed.
+inline void PaintedTextChanged(HWND window, int index) {
+  if (window) NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, window, OBJID_CLIENT, win::PaintedTextChild(window, index));
 }
 // A progress bar moved.
 inline void ValueChanged(HWND bar) {

@@ -151,6 +151,9 @@ bool CZTFileUploadStatusDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* 
     case WM_PAINT:
       Paint();
       return true;
+    case WM_GETOBJECT:
+      *result = win::AnswerGetObject(Window(), wp, lp, panelTexts_);
+      return *result != 0;
     case WM_TIMER:
       if (wp == kLimitTimer) kbyteRate_ = owner_.KByteRate();
       if (wp == kFinishTimer) {
@@ -210,15 +213,26 @@ void CZTFileUploadStatusDlg::ShowProgress() {
   SetLabel(ElapsedLabel, progress_text::Elapsed((now - startMs_) / 1000));
   SetLabel(FileCountLabel, progress_text::FileCount(filesDone_, fileCount_));
   SetLabel(TransferLabel, progress_text::Kilobytes(sent, total));
+  SetPainted(PaintedTotal, progress_text::PanelTotal(total));
   // The panel paints every pixel it covers: no erase first.
   InvalidateRect(Window(), nullptr, FALSE);
 }
 
 void CZTFileUploadStatusDlg::SetLabel(Label label, const std::u16string& text) {
-  if (texts_[label] == text) return;  // an unchanged label is not read out again
+  if (texts_[label] == text) return;
   texts_[label] = text;
   SetWindowTextW(labels_[label].Window(), AsWide(text));
-  announce::TextChanged(labels_[label].Window());
+  // What the panel shows is read from the panel; the two labels it does not
+  // paint are seen by nobody and not read out either.
+  if (label == FileCountLabel) SetPainted(PaintedFileCount, text);
+  if (label == RateLabel) SetPainted(PaintedRate, text);
+  if (label == ElapsedLabel) SetPainted(PaintedElapsed, text);
+}
+
+void CZTFileUploadStatusDlg::SetPainted(Painted which, const std::u16string& text) {
+  if (panelTexts_->Texts[which] == text) return;  // an unchanged text is not read out again
+  panelTexts_->Texts[which] = text;
+  announce::PaintedTextChanged(Window(), which);
 }
 
 void CZTFileUploadStatusDlg::Paint() {
@@ -261,14 +275,17 @@ void CZTFileUploadStatusDlg::Paint() {
     win::SelectGuard font(memory.Get(), panelFont_.Get());
     const int oldMode = SetBkMode(memory.Get(), TRANSPARENT);
     if (system) SetTextColor(memory.Get(), GetSysColor(COLOR_BTNTEXT));
-    auto draw = [&](int y, const std::u16string& text) {
-      ExtTextOutW(memory.Get(), win::Scaled(kPanelTextX, dpi), y, ETO_CLIPPED, nullptr, AsWide(text),
-                  static_cast<UINT>(text.size()), nullptr);
+    auto draw = [&](Painted which, int y, const std::u16string& text) {
+      const int x = win::Scaled(kPanelTextX, dpi);
+      ExtTextOutW(memory.Get(), x, y, ETO_CLIPPED, nullptr, AsWide(text), static_cast<UINT>(text.size()), nullptr);
+      SIZE extent{};
+      GetTextExtentPoint32W(memory.Get(), AsWide(text), static_cast<int>(text.size()), &extent);
+      panelTexts_->Bounds[which] = RECT{x, y, x + extent.cx, y + extent.cy};
     };
-    draw(win::Scaled(50, dpi), texts_[FileCountLabel]);
-    draw(win::Scaled(70, dpi), progress_text::PanelTotal(totalBytes_));
-    draw(win::Scaled(90, dpi), texts_[RateLabel]);
-    draw(ElapsedTextY(dpi), texts_[ElapsedLabel]);
+    draw(PaintedFileCount, win::Scaled(50, dpi), texts_[FileCountLabel]);
+    draw(PaintedTotal, win::Scaled(70, dpi), progress_text::PanelTotal(totalBytes_));
+    draw(PaintedRate, win::Scaled(90, dpi), texts_[RateLabel]);
+    draw(PaintedElapsed, ElapsedTextY(dpi), texts_[ElapsedLabel]);
     SetBkMode(memory.Get(), oldMode);
   }
   BitBlt(paint.Get(), 0, 0, std::min<LONG>(client.right, width), std::min<LONG>(client.bottom, height), memory.Get(), 0,

@@ -12,10 +12,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "dialogs/progress_meter.h"
 #include "dialogs/win/post_owner.h"
+#include "platform/accessible_extras.h"
 #include "platform/modal_dialog.h"
 #include "platform/unique_handle.h"
 #include "widgets/transparent_static.h"
@@ -35,6 +37,16 @@ public:
 
 private:
   enum Label { TransferLabel, FileCountLabel, EstimateLabel, ElapsedLabel, RateLabel, LabelCount };
+  // The texts the panel paints, in the order it paints them; the labels
+  // that hold them stay hidden, so the panel shows them to screen readers.
+  enum Painted { PaintedFileCount, PaintedTotal, PaintedRate, PaintedElapsed, PaintedCount };
+  struct PanelTexts final : win::AccessibleExtras {
+    std::u16string Texts[PaintedCount];
+    RECT Bounds[PaintedCount] = {};
+    int TextCount() const override { return PaintedCount; }
+    std::u16string Text(int i) const override { return Texts[i]; }
+    RECT TextBounds(int i) const override { return Bounds[i]; }
+  };
 
   bool OnInitDialog() override;
   bool StartPost();
@@ -50,6 +62,8 @@ private:
   // On the dialog's thread: shows the latest report.
   void ShowProgress();
   void SetLabel(Label label, const std::u16string& text);
+  // A painted text changed: kept for screen readers and announced.
+  void SetPainted(Painted which, const std::u16string& text);
   void Paint();
   int ElapsedTextY(int dpi) const;
   void StopOrResume();
@@ -78,6 +92,7 @@ private:
   std::uint64_t startMs_ = 0;
   // Worker side of the display.
   ThrottleWait throttle_;
+  std::shared_ptr<PanelTexts> panelTexts_ = std::make_shared<PanelTexts>();
   win::UniqueHbitmap panel_;
   win::UniqueHfont panelFont_;  // made for panelDpi_
   int panelDpi_ = 0;
