@@ -72,6 +72,13 @@ export async function startServers() {
       // A cancelled upload ends the relay's reading with ECONNRESET: nothing to answer then.
       return relayPost(req, res, url, relay, kits).catch(() => res.destroy());
     }
+    if (url.pathname === "/tus-stub") {
+      // Speaks tus, then names an upload on another origin (?away) or refuses every file.
+      const tus = { "Tus-Resumable": "1.0.0", "Tus-Version": "1.0.0", "Tus-Extension": "creation" };
+      if (req.method === "OPTIONS") return res.writeHead(204, tus).end();
+      if (url.search === "?away") return res.writeHead(201, { ...tus, Location: "http://elsewhere.invalid/files/abc" }).end();
+      return res.writeHead(413, tus).end("too big");
+    }
     try {
       const path = normalize(join(web, url.pathname));
       if (!path.startsWith(web)) throw new Error("outside");
