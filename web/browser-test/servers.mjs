@@ -73,10 +73,12 @@ export async function startServers() {
       return relayPost(req, res, url, relay, kits).catch(() => res.destroy());
     }
     if (url.pathname === "/tus-stub") {
-      // Speaks tus, then names an upload on another origin (?away) or refuses every file.
-      const tus = { "Tus-Resumable": "1.0.0", "Tus-Version": "1.0.0", "Tus-Extension": "creation" };
+      // Speaks tus, then names an upload on another origin (?away), answers 200 to a creation (?made), or refuses.
+      const tus = { "Tus-Resumable": "1.0.0", "Tus-Version": "1.0.0", "Tus-Extension": "creation", "Content-Type": "text/plain" };
       if (req.method === "OPTIONS") return res.writeHead(204, tus).end();
-      if (url.search === "?away") return res.writeHead(201, { ...tus, Location: "http://elsewhere.invalid/files/abc" }).end();
+      if (req.method === "POST" && url.search) {
+        return res.writeHead(url.search === "?away" ? 201 : 200, { ...tus, Location: url.search === "?away" ? "http://elsewhere.invalid/files/abc" : "/tus-stub/abc" }).end();
+      }
       return res.writeHead(413, tus).end("too big");
     }
     try {

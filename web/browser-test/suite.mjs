@@ -248,7 +248,7 @@ async function resumable(page, kit, errors) {
   // As the control: no tus at the address fails as a connection, an upload named elsewhere is a bad
   // answer, a refusal is the post's reply; the list stays.
   const count = await page.evaluate(() => upload.FileCount);
-  for (const [tus, want] of [["/", ["E04003", -1, ""]], ["/tus-stub?away", ["E04010", -1, ""]], ["/tus-stub", ["", 413, "too big"]]]) {
+  for (const [tus, want] of [["/", ["E04003", -1, ""]], ["/tus-stub?away", ["E04010", -1, ""]], ["/tus-stub?made", ["E04010", -1, ""]], ["/tus-stub", ["", 413, "too big"]]]) {
     assert.deepEqual(await page.evaluate(async (tus) => {
       upload.ResumableURL = tus;
       const text = await Promise.resolve(upload.Post(false));

@@ -123,6 +123,14 @@ export const tusSender: ResumableSender = {
           }
           if (req.getMethod() === "PATCH" && !hooks.signal?.aborted) await hooks.beforeChunk?.();
         },
+        // A creation answered with a success other than 201 made no upload: no success to report.
+        onAfterResponse: async (req: TusRequest, res: TusResponse) => {
+          const status = res.getStatus();
+          if (req.getMethod() === "POST" && status >= 200 && status < 300 && status !== 201) {
+            refused = new TransportError(ERROR.QueryStatus, false);
+            throw refused;
+          }
+        },
         onShouldRetry: (err: TusError) => !refused && !hooks.signal?.aborted && retryable(err.originalResponse?.getStatus() ?? 0),
         onProgress: (sent: number) => hooks.onProgress?.(sent),
         onSuccess: () => {
