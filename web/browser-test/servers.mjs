@@ -76,9 +76,8 @@ export async function startServers() {
       // Speaks tus, then names an upload on another origin (?away), answers 200 to a creation (?made), or refuses.
       const tus = { "Tus-Resumable": "1.0.0", "Tus-Version": "1.0.0", "Tus-Extension": "creation", "Content-Type": "text/plain" };
       if (req.method === "OPTIONS") return res.writeHead(204, tus).end();
-      if (req.method === "POST" && url.search) {
-        return res.writeHead(url.search === "?away" ? 201 : 200, { ...tus, Location: url.search === "?away" ? "http://elsewhere.invalid/files/abc" : "/tus-stub/abc" }).end();
-      }
+      const away = url.search === "?away";
+      if (req.method === "POST" && url.search) return res.writeHead(away ? 201 : 200, { ...tus, Location: away ? "http://elsewhere.invalid/files/abc" : "/tus-stub/abc" }).end();
       return res.writeHead(413, tus).end("too big");
     }
     try {
