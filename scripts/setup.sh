@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build clang libclang-rt-14-dev libgtest-dev googletest
   mingw-w64 mingw-w64-tools g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   libwine-dev wine wine64 wine32:i386
-  xvfb xauth fonts-nanum imagemagick python3 curl time
+  xvfb xauth fonts-nanum locales imagemagick python3 curl time
   openjdk-17-jdk-headless junit5 libjetty9-java libservlet-api-java libjakarta-servlet-api-java
   msitools wixl gcab osslsigncode openssl
   php-cli php-mbstring phpunit nodejs composer php-symfony-http-foundation

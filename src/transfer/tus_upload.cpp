@@ -228,7 +228,11 @@ TusOutcome TusUploads::Upload(const CZTFileItem& file, SendFileReader& reader, s
         if (!retry(reply, &end)) return end;
         continue;
       }
-      if (reply.Status != 201) return answered(reply);
+      // A success without an upload made would end the post as a success with nothing stored.
+      if (reply.Status != 201)
+        return Success(reply.Status) ? Refused(u"The server made no upload (status " +
+                                               Wide(std::to_string(reply.Status)) + u" instead of 201).")
+                                     : answered(reply);
       std::optional<std::u16string> made = tus::UploadPath(endpoint_, reply.Location);
       if (!made)
         return Refused(u"The server named an upload address that is not on the resumable address's host, or not "

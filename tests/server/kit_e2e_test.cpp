@@ -73,7 +73,7 @@ std::string Request(bool utf8, const Fields& fields, bool manifest, const std::v
 class ServerKit : public ::testing::Test {
 protected:
   void SetUp() override {
-    ASSERT_FALSE(url.empty()) << "run through with_servers.sh";
+    ASSERT_FALSE(url.empty() || tus.empty()) << "run through with_servers.sh";
     ASSERT_EQ(control.Put(L"URL", Text(url.c_str())).Hr, S_OK);
   }
   void TearDown() override {
@@ -128,7 +128,7 @@ protected:
     return rows;
   }
 
-  std::wstring url = Env(L"ZT_KIT_URL"), work = Env(L"ZT_KIT_WORK");
+  std::wstring url = Env(L"ZT_KIT_URL"), tus = Env(L"ZT_KIT_TUS"), work = Env(L"ZT_KIT_WORK");
   ControlClient control;
   Fields fields = {{L"title", L"Hello \uC548\uB155"}, {L"say\"hi", L"line1\r\nline2 | \"q\""}};
   std::vector<std::wstring> attributes = {L"author", L"\uBA54\uBAA8"};
@@ -171,12 +171,14 @@ TEST_F(ServerKit, EveryWayOfPostingIsUnderstood) {
   for (const Entry& e : local) expected.push_back(Request(true, {}, true, attributes, {e}));
 }
 
-// Names PHP would nest in an array or file under one key ("report_2024_txt"):
-// every file is stored as sent, byte for byte.
+// Names PHP would nest in an array or file under one key ("report_2024_txt"),
+// and a Korean one: every file is stored as sent, byte for byte, whether its
+// bytes came in the request or first through the kit's resumable endpoint
+// (Post(true) with its dialog, then PostFile).
 TEST_F(ServerKit, NamesPhpWouldRewriteAllArrive) {
   std::vector<Entry> rows;
   std::uint32_t size = 1000;  // each file of its own length and bytes
-  for (const wchar_t* name : {L"[draft] plan.txt", L"report 2024.txt", L"report_2024.txt"}) {
+  for (const wchar_t* name : {L"[draft] plan.txt", L"report 2024.txt", L"report_2024.txt", L"\uD55C\uAE00 \uBCF4\uACE0.txt"}) {
     ++size;
     rows.push_back({L"N", name, MakePatternFile(work + L"\\" + name, size, size), size, {}});
     ASSERT_FALSE(rows.back().Source.empty()) << Json(name) << " could not be written";
@@ -186,6 +188,19 @@ TEST_F(ServerKit, NamesPhpWouldRewriteAllArrive) {
   Call(L"Post", {Bool(false)});
   Answered();
   expected.push_back(Request(true, {}, true, {}, rows));
+
+  ASSERT_EQ(control.Put(L"ResumableURL", Text(tus.c_str())).Hr, S_OK);
+  Call(L"Post", {Bool(true)});
+  Answered();
+  expected.push_back(Request(true, {}, true, {}, rows));
+  ASSERT_EQ(control.Put(L"FilePos", Long(3)).Hr, S_OK);
+  Call(L"PostFile", {});
+  Answered();
+  expected.push_back(Request(true, {}, true, {}, {rows[3]}));
+  // The upload page is no tus endpoint: the post ends before any byte and leaves no account.
+  ASSERT_EQ(control.Put(L"ResumableURL", Text(url.c_str())).Hr, S_OK);
+  control.Call(L"PostFile");
+  EXPECT_EQ(control.GetText(L"ErrorCode"), L"E04003");
 }
 
 }  // namespace

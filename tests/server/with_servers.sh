@@ -3,8 +3,8 @@
 # Runs the end-to-end program once against each server kit's example: the
 # PHP page under `php -S`, the Node http example, then the Java example on
 # Jetty. Each first gets a forged request, which must be refused with 400 and
-# store nothing. The program finds the
-# server through ZT_KIT_URL and writes its files and expected.json into
+# store nothing. The program finds the server through ZT_KIT_URL (its
+# resumable endpoint through ZT_KIT_TUS) and writes its files and expected.json into
 # ZT_KIT_WORK; check_accounts.py then holds the server's records against it.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -18,6 +18,10 @@ stop() {
   server=""
 }
 trap 'stop; rm -rf "$work"' EXIT
+
+# Korean file names reach the host's file system only through a Korean
+# locale: the control's gets one made for this run alone.
+mkdir -p "$work/locale" && localedef -i ko_KR -f UTF-8 "$work/locale/ko_KR.UTF-8" 2>/dev/null
 
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 
@@ -49,7 +53,7 @@ left = [n for n in os.listdir(up) if not n.startswith(".")] if os.path.isdir(up)
 if b" 400 " not in reply.split(b"\r\n", 1)[0] or left:
     sys.exit(f"with_servers: a forged request was not refused cleanly: {reply[:60]!r}, left {left}")
 PY
-  ZT_KIT_URL="http://127.0.0.1:$port$path" ZT_KIT_WORK="Z:${work//\//\\}\\$kit\\src" \
+  LOCPATH="$work/locale" ZT_KIT_URL="http://127.0.0.1:$port$path" ZT_KIT_TUS="http://127.0.0.1:$port/tus/" ZT_KIT_WORK="Z:${work//\//\\}\\$kit\\src" \
     "$root/scripts/wine-exec" "$arch" "$program" "--gtest_output=xml:$reports/zt_server_kit_tests_$kit.xml" || status=1
   python3 "$here/check_accounts.py" "$work/$kit/src/expected.json" "$work/$kit/up" || status=1
   [ $status -eq 0 ] || { echo "with_servers: the $kit server's log:" >&2; tail -n 20 "$work/$kit/server.log" >&2; }

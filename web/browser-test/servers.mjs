@@ -72,6 +72,14 @@ export async function startServers() {
       // A cancelled upload ends the relay's reading with ECONNRESET: nothing to answer then.
       return relayPost(req, res, url, relay, kits).catch(() => res.destroy());
     }
+    if (url.pathname === "/tus-stub") {
+      // Speaks tus, then names an upload on another origin (?away), answers 200 to a creation (?made), or refuses.
+      const tus = { "Tus-Resumable": "1.0.0", "Tus-Version": "1.0.0", "Tus-Extension": "creation", "Content-Type": "text/plain" };
+      if (req.method === "OPTIONS") return res.writeHead(204, tus).end();
+      const away = url.search === "?away";
+      if (req.method === "POST" && url.search) return res.writeHead(away ? 201 : 200, { ...tus, Location: away ? "http://elsewhere.invalid/files/abc" : "/tus-stub/abc" }).end();
+      return res.writeHead(413, tus).end("too big");
+    }
     try {
       const path = normalize(join(web, url.pathname));
       if (!path.startsWith(web)) throw new Error("outside");

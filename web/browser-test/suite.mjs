@@ -245,6 +245,13 @@ async function resumable(page, kit, errors) {
   assert.deepEqual(byTus, single, "by tus, the account of the single request");
   const locals = byTus.rows.filter((r) => r.file).length;
   assert.equal(log.filter(([m]) => m === "POST").length, locals, "the files went by tus");
+  // As the control: no tus there fails as a connection, a bad answer is E04010, a refusal is the reply; the list stays.
+  const count = await page.evaluate(() => upload.FileCount);
+  for (const [tus, want] of [["/", ["E04003", -1, ""]], ["/tus-stub?away", ["E04010", -1, ""]], ["/tus-stub?made", ["E04010", -1, ""]], ["/tus-stub", ["", 413, "too big"]]]) {
+    assert.deepEqual(await page.evaluate(async (tus) => { upload.ResumableURL = tus; const text = await Promise.resolve(upload.Post(false));
+      return [upload.ErrorCode, upload.ResponseStatusCode, text, upload.FileCount]; }, servers.origin + tus), [...want, count], tus);
+  }
+  await page.evaluate((tus) => { upload.ResumableURL = tus; }, kit.tus);
 
   // The per-file window, each file's request refused once: the retry names the same upload again.
   log.length = 0;

@@ -35,6 +35,13 @@ export class TransportError extends Error {
   }
 }
 
+/** The resumable endpoint refused a step with a status of its own: that answer is the post's reply. */
+export class ServerAnswer extends Error {
+  constructor(readonly status: number, readonly body: Uint8Array) {
+    super(`HTTP ${status}`);
+  }
+}
+
 export interface SendHooks {
   onProgress?: SendRequest["onProgress"];
   signal?: AbortSignal;
@@ -42,13 +49,13 @@ export interface SendHooks {
   beforeChunk?: () => Promise<void>;
 }
 
-/** A request ready to go; taken() is called once the server has taken it. */
-interface Prepared {
+/** A request ready to go, taken() called once the server has taken it; or the endpoint's refusal, which ends the post. */
+type Prepared = {
   request: BuiltRequest;
   /** Its files went beforehand as resumable uploads. */
   resumed: boolean;
   taken: () => Promise<void>;
-}
+} | { answer: { status: number; body: Uint8Array } };
 
 export type EventSink = (name: string, detail: Record<string, unknown>) => void;
 
@@ -416,6 +423,7 @@ export class UploadCore {
   }
 
   private async exchange(prepared: Prepared, url: string, hooks: SendHooks) {
+    if ("answer" in prepared) return prepared.answer;
     const reply = await this.transport({ url, user: toText(this.props.UserName), password: toText(this.props.Password), headers: prepared.request.headers,
       body: prepared.request.body, signal: hooks.signal, onProgress: prepared.resumed ? undefined : hooks.onProgress });
     // A record left behind costs at most a failed resume later: the post has succeeded all the same.
@@ -433,13 +441,20 @@ export class UploadCore {
     const resumableUrl = toText(this.props.ResumableURL);
     if (!resumableUrl || !parts.files.length) return { request: buildRequest(parts), resumed: false, taken: async () => {} };
     const endpoint = endpointOf(resumableUrl);
-    if (!endpoint || !this.resumable) throw new TransportError(ERROR.NoDestination, false);
+    // An address no connection can be made to fails as a connection would, as the control's does.
+    if (!endpoint || !this.resumable) throw new TransportError(ERROR.Connect, false);
     const files = resumableFiles(endpoint, parts.files);
     const total = files.reduce((sum, f) => sum + f.data.size, 0);
-    const ids = await uploadAll(this.resumable, endpoint, files, lanes, {
-      retryDelays, chunkSize: chunkSize(toLong(this.props.KByteRate)), signal: hooks.signal, beforeChunk: hooks.beforeChunk,
-      onProgress: (sent) => hooks.onProgress?.(sent, total),
-    });
+    let ids: string[];
+    try {
+      ids = await uploadAll(this.resumable, endpoint, files, lanes, {
+        retryDelays, chunkSize: chunkSize(toLong(this.props.KByteRate)), signal: hooks.signal, beforeChunk: hooks.beforeChunk,
+        onProgress: (sent) => hooks.onProgress?.(sent, total),
+      });
+    } catch (failure) {
+      if (failure instanceof ServerAnswer) return { answer: { status: failure.status, body: failure.body } };
+      throw failure;
+    }
     hooks.onProgress?.(total, total);
     const sender = this.resumable;
     return { request: buildRequest({ ...parts, files: parts.files.map((f, i) => ({ ...f, upload: ids[i] })) }), resumed: true, taken: () => sender.forget(files) };

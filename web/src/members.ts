@@ -70,6 +70,7 @@ export const TEXTS: Readonly<Record<number, string>> = {
   4003: "연결에 실패했습니다.",
   4006: "Request 전송 중 오류가 발생했습니다.",
   4008: "파일 전송 중 오류가 발생했습니다.",
+  4010: "응답 상태 코드를 가져올 수 없습니다.",
   4101: "전송할 파일을 읽을 수 없습니다.",
   14001: "전송이 취소되었습니다.",
   21001: "파일명",
@@ -107,7 +108,7 @@ export const ERROR = {
   BuildFailed: "E01010",
   Connect: "E04003",
   SendRequest: "E04006",
-  SendFile: "E04008",
+  QueryStatus: "E04010",
   Cancelled: "I04001",
   NotInBrowser: "E09001",
 } as const;

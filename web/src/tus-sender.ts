@@ -2,13 +2,13 @@
 // page sets ResumableURL. Where an upload stands is kept in localStorage under
 // the file's key, so a cut, a server restart or a reloaded page costs at most
 // the chunk on its way.
-import { TransportError } from "./core.js";
+import { ServerAnswer, TransportError } from "./core.js";
 import { ERROR } from "./members.js";
 import { ResumableFile, ResumableSender, UPLOAD_ID, UploadHooks } from "./resumable.js";
 
 // Only what is used of tus-js-client's surface.
 interface TusRequest { getMethod(): string; getURL(): string }
-interface TusResponse { getStatus(): number }
+interface TusResponse { getStatus(): number; getBody(): string }
 interface TusError extends Error { originalResponse?: TusResponse | null }
 interface PreviousUpload { creationTime: string; urlStorageKey: string; uploadUrl: string | null }
 interface TusUpload {
@@ -41,6 +41,19 @@ function loadTus(): Promise<Tus> {
 const wait = (ms: number) => new Promise((wake) => setTimeout(wake, ms));
 const retryable = (status: number) => status === 0 || status >= 500 || status === 409 || status === 423;
 
+/**
+ * How a failed upload ends the post, as the control ends it: no answer is a
+ * failed request; a success status the library could not use (no Location,
+ * an offset that does not fit) is a hostile answer; any other status is the
+ * server's refusal, and the post's reply.
+ */
+function uploadFailure(response: TusResponse | null | undefined): Error {
+  const status = response?.getStatus() ?? 0;
+  if (!status) return new TransportError(ERROR.SendRequest, true);
+  if (status >= 200 && status < 300) return new TransportError(ERROR.QueryStatus, false);
+  return new ServerAnswer(status, new TextEncoder().encode(response?.getBody() ?? ""));
+}
+
 /** The origin and the last path segment of an address; empty for one that does not parse. */
 function place(url: string): { origin: string; id: string } {
   try {
@@ -64,7 +77,9 @@ export const tusSender: ResumableSender = {
         if (hooks.signal?.aborted) throw failure;
       }
       // A server on its way back may answer the next try; one that answered without tus will not.
-      if (!retryable(status) || attempt >= hooks.retryDelays.length) throw new TransportError(ERROR.SendRequest, retryable(status));
+      // No answer at all is a failed request; an answer without tus fails as a connection would.
+      if (!retryable(status) || attempt >= hooks.retryDelays.length)
+        throw new TransportError(status ? ERROR.Connect : ERROR.SendRequest, retryable(status));
       await wait(hooks.retryDelays[attempt]);
     }
   },
@@ -102,26 +117,31 @@ export const tusSender: ResumableSender = {
           if (req.getMethod() !== "POST") {
             const at = place(req.getURL());
             if (at.origin !== origin || !UPLOAD_ID.test(at.id)) {
-              refused = new TransportError(ERROR.SendFile, false);
+              refused = new TransportError(ERROR.QueryStatus, false);
               throw refused;
             }
           }
           if (req.getMethod() === "PATCH" && !hooks.signal?.aborted) await hooks.beforeChunk?.();
         },
+        // A creation answered with a success other than 201 made no upload: no success to report.
+        onAfterResponse: async (req: TusRequest, res: TusResponse) => {
+          const status = res.getStatus();
+          if (req.getMethod() === "POST" && status >= 200 && status < 300 && status !== 201) {
+            refused = new TransportError(ERROR.QueryStatus, false);
+            throw refused;
+          }
+        },
         onShouldRetry: (err: TusError) => !refused && !hooks.signal?.aborted && retryable(err.originalResponse?.getStatus() ?? 0),
         onProgress: (sent: number) => hooks.onProgress?.(sent),
         onSuccess: () => {
-          // An empty file sends no chunk: its id is checked here.
-          const { id } = place(upload.url ?? "");
-          if (!UPLOAD_ID.test(id)) return fail(new TransportError(ERROR.SendFile, false));
+          // An empty file sends no chunk: its address is checked here.
+          const at = place(upload.url ?? "");
+          if (at.origin !== origin || !UPLOAD_ID.test(at.id)) return fail(new TransportError(ERROR.QueryStatus, false));
           hooks.signal?.removeEventListener("abort", cancel);
           hooks.stop?.removeEventListener("abort", stop);
-          resolve(id);
+          resolve(at.id);
         },
-        onError: (err: TusError) => {
-          const status = err.originalResponse?.getStatus() ?? 0;
-          fail(refused ?? new TransportError(retryable(status) ? ERROR.SendRequest : ERROR.SendFile, retryable(status)));
-        },
+        onError: (err: TusError) => fail(refused ?? uploadFailure(err.originalResponse)),
       });
       if (hooks.signal?.aborted || hooks.stop?.aborted) return fail(new DOMException("cancelled", "AbortError"));
       hooks.signal?.addEventListener("abort", cancel, { once: true });

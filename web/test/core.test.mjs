@@ -9,7 +9,7 @@ import { mkdtempSync, readFileSync, readdirSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { createHash } from "node:crypto";
-import { UploadCore, TransportError } from "../dist/core.js";
+import { UploadCore, TransportError, ServerAnswer } from "../dist/core.js";
 import { FileRun, RowState } from "../dist/run.js";
 
 const fetchTransport = async ({ url, headers, body, signal }) => {
@@ -164,7 +164,7 @@ test("with ResumableURL each file goes first as an upload, a failed post resumes
   const transport = async ({ body }) => { bodies.push(await body.text()); return { status: 200, body: new TextEncoder().encode("OK") }; };
   // A server's store: an upload per key, cut once in b.txt's middle.
   const store = new Map(), starts = [];
-  let cut = true;
+  let cut = true, refuse = true;
   const sender = {
     async discover() {},
     async upload(endpoint, file, hooks) {
@@ -174,6 +174,7 @@ test("with ResumableURL each file goes first as an upload, a failed post resumes
       await hooks.beforeChunk();
       record.offset = Math.min(file.data.size, record.offset + 2);
       if (file.name === "b.txt" && cut) { cut = false; throw new TransportError("E04006", true); }
+      if (file.name === "b.txt" && refuse) { refuse = false; throw new ServerAnswer(413, new TextEncoder().encode("too big")); }
       record.offset = file.data.size;
       hooks.onProgress(record.offset);
       return record.id;
@@ -185,11 +186,13 @@ test("with ResumableURL each file goes first as an upload, a failed post resumes
   const same = new Blob(["abcd"]);
   c.addLocalFiles([{ file: same, name: "a.txt", path: "a.txt" }, { file: same, name: "a.txt", path: "a.txt" }, { file: new Blob(["xyz12"]), name: "b.txt", path: "b.txt" }]);
   c.setStored("ResumableURL", "ftp://127.0.0.1/tus/");
-  assert.deepEqual([await c.post(), c.errorCode, bodies.length], ["", "E01001", 0], "an endpoint that is no http address sends nothing");
+  assert.deepEqual([await c.post(), c.errorCode, bodies.length], ["", "E04003", 0], "an endpoint that is no http address sends nothing");
   c.setStored("ResumableURL", "http://127.0.0.1:9/tus/");
   assert.deepEqual([await c.post(), c.errorCode, c.responseStatusCode, bodies.length, c.FileCount], ["", "E04006", -1, 0, 3]);
+  assert.deepEqual([await c.post(), c.errorCode, c.responseStatusCode, bodies.length, c.FileCount], ["too big", "", 413, 0, 3],
+    "the endpoint's refusal is the post's reply");
   assert.equal(await c.post(), "OK");
-  assert.deepEqual(starts, [["a.txt", 0], ["a(1).txt", 0], ["b.txt", 0], ["a.txt", 4], ["a(1).txt", 4], ["b.txt", 2]],
+  assert.deepEqual(starts, [["a.txt", 0], ["a(1).txt", 0], ["b.txt", 0], ["a.txt", 4], ["a(1).txt", 4], ["b.txt", 2], ["a.txt", 4], ["a(1).txt", 4], ["b.txt", 4]],
     "the same file twice gets two uploads; the second post resumes each where it stood");
   assert.match(bodies[0], /name="_ZTUInfo"\r\n\r\n[^]*\r\n--[^]*name="_ZTUResumable"\r\n\r\na\.txt\|id0\|\r\na\(1\)\.txt\|id1\|\r\nb\.txt\|id2\|\r\n\r\n--/);
   assert.equal(bodies[0].match(/Content-Type: application\/octet-stream\r\n\r\n\r\n--/g).length, 3, "file parts go empty");

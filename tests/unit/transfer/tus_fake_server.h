@@ -22,6 +22,7 @@ struct TusServerState {
   std::vector<std::uint64_t> Cuts;    // body bytes after which the next PATCHes are cut, in turn
   int Refusals = 0;                   // connections refused before the next one is taken
   std::string Location, Offset;       // hostile answers to creation, PATCH and HEAD
+  std::int32_t Created = 201;         // the creation's status
   std::string Extensions = "creation,termination";
   std::string FinalBody;         // the body of the last plain POST
   std::uint64_t PatchBytes = 0;  // file bytes that reached the server, resent ones included
@@ -89,7 +90,7 @@ private:
       const std::string id = "u" + std::to_string(++s_->Next);
       s_->Uploads[id].Length = std::stoull(Header("Upload-Length"));
       answer_["Location"] = s_->Location.empty() ? "http://host:8080/tus/" + id : s_->Location;
-      return 201;
+      return s_->Created;
     }
     if (verb_ == "POST") return s_->FinalBody = body_, 200;
     if (upload == s_->Uploads.end()) return 404;

@@ -105,6 +105,11 @@ TEST_F(Resumable, HostileAnswersEndThePostBeforeAByteGoesAstray) {
     EXPECT_EQ(server->PatchBytes, location.empty() ? 10u : 0u) << location << offset;  // one chunk at most
     EXPECT_TRUE(server->FinalBody.empty());
   }
+  *server = {}, log = {}, log.Attach(manager);
+  server->Created = 200;  // an answer of success, but no upload made
+  EXPECT_NE(Run(), 0u);
+  EXPECT_EQ(log.Errors.at(0).Code, u"E04010");
+  EXPECT_TRUE(server->FinalBody.empty());
 }
 
 TEST_F(Resumable, FailuresBeyondTheTriesAndWithdrawalsEndWithTheirCodes) {
