@@ -10,6 +10,7 @@
 # sorting 10,000 rows, against a bare list view given the same rows. Last,
 # the soak: handles, GDI and USER objects and private bytes over a thousand posts.
 # The Java server kit stores one upload of the same size in bounded memory (before the list view).
+# PostFile by tus against the single request, both to the Node kit's example.
 # Last of all, the browser twin (web/) posting in headless Chromium beside a bare XMLHttpRequest.
 # Usage: scripts/bench.sh [size in MiB, default 1024]
 # Environment: ZT_BUILD_ROOT (default build), ZT_BENCH_ARCH (win32 or win64, default win32).
@@ -141,6 +142,10 @@ sort -n "$work/multi_ratios" | sed -n 2p |
   awk '{ printf "OpenPostDialog / bare request per file, median of 3: %.2f (wanted: at most 1.5)\n", $1 }'
 sort -n "$work/parallel_ratios" | sed -n 2p |
   awk '{ printf "OpenPostDialog with ParallelCount 4 / the bare serial requests, median of 3: %.2f (wanted: below 1)\n", $1 }'
+
+echo
+echo "== resumable uploads (tus) against the single request, both to the Node kit's example"
+"$root/scripts/bench_resumable.sh" "$tree" "$big_mib"
 
 echo
 echo "== the Java server kit: one ${big_mib} MiB upload through its example endpoint (heap capped at 64 MiB) against a bare socket-to-file sink"

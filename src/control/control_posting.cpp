@@ -6,6 +6,8 @@
 
 #include "control/control_errors.h"
 #include "control/ztfileupload_ctrl.h"
+#include "dialogs/retry_policy.h"
+#include "transfer/win/resume_registry.h"
 #include "transfer/upload_manifest.h"
 #include "transfer/url.h"
 #include "transfer/win/wininet_agent.h"
@@ -34,6 +36,15 @@ private:
 CZTTransMgr& CZTFileUploadCtrl::StartManager() {
   manager_ = std::make_unique<CZTTransMgr>();
   FillManager(*manager_);
+  // PostFile and Post send files resumably where the page named an endpoint;
+  // the per-file window (MakeManager) still sends each file in its request.
+  if (!saved_.resumable_url.empty()) {
+    ResumableSettings& r = manager_->Resumable;
+    r.Url = saved_.resumable_url;
+    r.Retries = RetryLimit(saved_.retry_count);
+    r.DelayMs = RetryDelayMs;
+    r.Records = win::UserResumeRecords();
+  }
   return *manager_;
 }
 

@@ -427,6 +427,7 @@ const DispatchMember<C> ControlMembers::kTable[kControlMemberCount] = {
   {{L"OpenFile", 60, M, VT_EMPTY, 0, {}}, &CM::OpenFile, nullptr},
   {{L"RetryCount", 61, P, VT_I4, 0, {}}, &CM::GetLong<&ole::SavedProperties::retry_count>, &CM::PutLong<&ole::SavedProperties::retry_count>},
   {{L"ParallelCount", 62, P, VT_I4, 0, {}}, &CM::GetLong<&ole::SavedProperties::parallel_count>, &CM::PutLong<&ole::SavedProperties::parallel_count>},
+  {{L"ResumableURL", 63, P, VT_BSTR, 0, {}}, &CM::GetText<&ole::SavedProperties::resumable_url>, &CM::PutUnlessBusy<&CM::PutText<&ole::SavedProperties::resumable_url>>},
 };
 // clang-format on
 

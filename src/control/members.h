@@ -7,7 +7,7 @@ namespace zt {
 
 class CZTFileUploadCtrl;
 
-inline constexpr std::size_t kControlMemberCount = 62;
+inline constexpr std::size_t kControlMemberCount = 63;
 
 const com::DispatchTable<CZTFileUploadCtrl, kControlMemberCount>& ControlMemberTable();
 

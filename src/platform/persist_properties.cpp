@@ -20,6 +20,7 @@ void ApplyLoadDefaults(SavedProperties& p) {
   p.list_type = 0;
   p.retry_count = 0;
   p.parallel_count = 1;
+  p.resumable_url.clear();
 }
 
 namespace {
@@ -77,6 +78,7 @@ HRESULT ExchangeSavedProperties(PropertyExchange& px, SavedProperties& p) {
   // Added later: a stream written by an earlier build ends before it.
   if (px.Named()) ZT_STEP(Exchange(px, &PropertyExchange::Long, L"RetryCount", p.retry_count, &zero32));
   if (px.Named()) ZT_STEP(Exchange(px, &PropertyExchange::Long, L"ParallelCount", p.parallel_count, &one32));
+  if (px.Named()) ZT_STEP(Exchange(px, &PropertyExchange::Text, L"ResumableURL", p.resumable_url, &empty));
 #undef ZT_STEP
   return S_OK;
 }

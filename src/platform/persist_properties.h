@@ -32,6 +32,7 @@ struct SavedProperties {
   // Saved by name only (a property bag): the stream keeps its earlier layout.
   std::int32_t retry_count = 0;
   std::int32_t parallel_count = 1;
+  std::u16string resumable_url;  // the tus endpoint; empty: every post is one request
 };
 
 // MaxUploadSize megabytes to the byte limit and back (64-bit; the count is
@@ -41,7 +42,7 @@ std::int32_t BytesToMegabytes(std::int64_t bytes);
 
 // Sets the values that have a load default (what a new control starts
 // from): URL, UserName, Password empty, Port 80, PostMode, KByteRate,
-// ListType and RetryCount 0, ParallelCount 1. The rest keep their values.
+// ListType and RetryCount 0, ParallelCount 1, ResumableURL empty. The rest keep their values.
 void ApplyLoadDefaults(SavedProperties& p);
 
 // Exchanges the properties in their saved order. On load a value absent

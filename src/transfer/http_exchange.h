@@ -109,6 +109,33 @@ public:
   // The text of error number from WinINet's message table (ANSI-converted);
   // empty when the table has none.
   virtual std::u16string SystemText(std::uint32_t error) = 0;
+
+  // What the resumable transport asks on top of the single request. Each of
+  // its requests is a whole round (Open .. CloseHandles) of its own.
+  //
+  // The value of the reply header name (HttpQueryInfoA with
+  // HTTP_QUERY_CUSTOM), at most MaxHeaderValue bytes; fails when absent.
+  virtual CallResult QueryHeader(std::string_view name, std::string* value) {
+    (void)name, (void)value;
+    return CallResult::Failure(HeaderNotFound);
+  }
+  // Waits ms milliseconds between two tries; false (at once) when the
+  // exchange was cancelled meanwhile.
+  virtual bool Wait(std::uint32_t ms) {
+    (void)ms;
+    return !Cancelled();
+  }
+  // Cancelled from outside (the post was stopped): no call will succeed again.
+  virtual bool Cancelled() const { return false; }
+  // The person gave the post up (not the page going away): uploads begun on
+  // the server are removed there rather than left to resume.
+  virtual bool Withdrawn() const { return false; }
+  // A new exchange of the same kind, for what must still go out after this
+  // one was cancelled (removing withdrawn uploads); null when none can be made.
+  virtual std::unique_ptr<HttpExchange> Fresh() { return nullptr; }
+
+  static constexpr std::uint32_t HeaderNotFound = 12150;  // ERROR_HTTP_HEADER_NOT_FOUND
+  static constexpr std::size_t MaxHeaderValue = 8192;
 };
 
 // A file opened for one post.
@@ -117,9 +144,28 @@ public:
   virtual ~SendFileReader() = default;
   // Back to the first byte (each round of the exchange sends files whole).
   virtual CallResult SeekToStart() = 0;
+  // To byte offset (a resumed upload goes on from the server's offset).
+  // Readers that cannot seek read their way there.
+  virtual CallResult SeekTo(std::uint64_t offset);
+  // The file's last modification, in the platform's units (0 when unknown):
+  // a resumed upload must be of the same file as it was.
+  virtual std::uint64_t Modified() { return 0; }
   // Reads at most size bytes; *read receives the count, 0 at the end.
   virtual CallResult Read(std::uint8_t* buffer, std::size_t size, std::size_t* read) = 0;
 };
+
+inline CallResult SendFileReader::SeekTo(std::uint64_t offset) {
+  if (CallResult rewound = SeekToStart(); !rewound) return rewound;
+  std::uint8_t skip[4096];
+  while (offset > 0) {
+    std::size_t got = 0;
+    if (CallResult read = Read(skip, offset < sizeof(skip) ? std::size_t(offset) : sizeof(skip), &got); !read)
+      return read;
+    if (got == 0) return CallResult::Failure(38);  // ERROR_HANDLE_EOF
+    offset -= got;
+  }
+  return CallResult::Success();
+}
 
 // Opens the files of a post.
 class FileOpener {

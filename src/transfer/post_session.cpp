@@ -17,6 +17,7 @@ PostSession::PostSession(CZTTransMgr& manager)
   own_.Utf8 = manager.Utf8;
   own_.PostMode = manager.PostMode;
   own_.Uuids = manager.Uuids;
+  own_.Resumable = manager.Resumable;
   if (progress_) {
     own_.OnProgress = [this](CZTTransMgr&, std::int32_t done, std::int32_t count, std::uint64_t sent,
                              std::uint64_t total) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -9,6 +10,7 @@
 #include "text/unicode.h"
 #include "text/utf8.h"
 #include "transfer/request_format.h"
+#include "transfer/tus_upload.h"
 #include "transfer/url.h"
 
 namespace zt {
@@ -16,13 +18,11 @@ namespace zt {
 namespace {
 
 constexpr std::uint32_t ExitAfterFileLocked = 33;
+constexpr std::uint32_t CancelledError = 12017;  // ERROR_INTERNET_OPERATION_CANCELLED
 constexpr std::size_t MaxDescription = 255;
 
-// A read of a file to send failed: reported like any unexpected failure,
-// with the file system's own text.
-struct FileReadFailure {
-  std::uint32_t Error;
-};
+constexpr char16_t ResumableField[] = u"_ZTUResumable";
+constexpr char16_t ManifestField[] = u"_ZTUInfo";
 
 class PostRun {
 public:
@@ -30,12 +30,24 @@ public:
       : manager_(manager), exchange_(exchange), files_(files) {}
 
   std::uint32_t Run() {
+    std::uint32_t exitCode = RunPost();
+    // The person gave the post up: what this post began on the server goes too.
+    if (uploads_ && exchange_.Cancelled() && exchange_.Withdrawn()) uploads_->Withdraw();
+    return exitCode;
+  }
+
+  std::uint32_t RunPost() {
     if (!OpenFiles()) {
       CloseOpenFiles(&manager_.OpenFiles);
       Report(trans_code::FileLocked, win32_error::FileNotOpened, {});
       return ExitAfterFileLocked;
     }
-    texts_ = BuildRequestTexts(manager_.Messages, manager_.SendFiles, MakeBoundary(manager_.Uuids), manager_.Utf8);
+    bodyFiles_ = manager_.SendFiles;
+    if (!manager_.Resumable.Url.empty() && !manager_.SendFiles.empty()) {
+      if (!SendResumable()) return failedError_;
+      if (answered_) return 0;
+    }
+    texts_ = BuildRequestTexts(manager_.Messages, bodyFiles_, MakeBoundary(manager_.Uuids), manager_.Utf8);
     if (texts_.DeclaredLength > exchange_.MaxDeclaredLength()) {
       // Declaring a cut-down length would make the server read a corrupt
       // body; refuse before any connection instead.
@@ -81,6 +93,8 @@ public:
       return failedError_;
     }
     manager_.StatusCode = status;
+    // Taken by the server: nothing is left to resume.
+    if (uploads_ && status >= 200 && status < 300) uploads_->ForgetAll();
     if (!exchange_.QueryDataAvailable()) return 0;
     manager_.ResponseText = ReadReply();
     return 0;
@@ -97,6 +111,76 @@ public:
   }
 
 private:
+  // Every file's bytes by tus, then the request names the uploads: its file
+  // parts stay (empty) and a field after the manifest pairs rows with uploads.
+  bool SendResumable() {
+    std::optional<tus::Endpoint> endpoint = tus::ParseEndpoint(manager_.Resumable.Url);
+    if (!endpoint || !UsableHost(endpoint->Host)) {
+      Report(trans_code::Connect, win32_error::InternetInvalidUrl,
+             exchange_.SystemText(win32_error::InternetInvalidUrl));
+      return false;
+    }
+    std::uint64_t total = 0, done = 0, shown = 0;
+    for (const CZTFileItem& file : manager_.SendFiles) total += ListedSize(file);
+    const auto count = static_cast<std::int32_t>(manager_.SendFiles.size());
+    std::int32_t index = 0;
+    // The page's credentials are for its server: they go to the endpoint only
+    // when it is that server (same scheme, host and port).
+    const bool sameServer = endpoint->Secure == manager_.Secure && endpoint->Port == manager_.Port &&
+                            EqualsNoCase(endpoint->Host, manager_.Host);
+    uploads_.emplace(manager_.Resumable, *endpoint, sameServer ? manager_.UserName : std::u16string(),
+                     sameServer ? manager_.Password : std::u16string(), exchange_,
+                     [&](std::uint64_t at) {
+                       // The bar never goes back when a cut sends a chunk again.
+                       shown = std::max(shown, done + at);
+                       if (manager_.OnProgress) manager_.OnProgress(manager_, index, count, shown, total);
+                     });
+    if (!Ended(uploads_->Discover())) return false;
+    std::u16string rows;
+    for (CZTFileItem& file : bodyFiles_) {
+      SendFileReader* reader = OpenFileFor(file);
+      if (!reader) throw FileReadFailure{win32_error::FileNotOpened};
+      std::u16string path;
+      if (!Ended(uploads_->Upload(file, *reader, &path))) return false;
+      if (answered_) return true;
+      rows += EscapedName(file.Name) + u"|" + tus::UploadId(path) + u"|\r\n";
+      done += ListedSize(file);
+      file.Size = 0;  // its part in the request is empty
+      ++index;
+    }
+    return AddResumableField(rows);
+  }
+
+  // The outcome of a step of the uploads: false when it ended the post
+  // (reported), or true with answered_ set when the server's reply did.
+  bool Ended(const TusOutcome& outcome) {
+    switch (outcome.Result) {
+      case TusOutcome::Done:
+        return true;
+      case TusOutcome::Answered:
+        manager_.StatusCode = outcome.Status;
+        manager_.ResponseText = Decode(outcome.Reply);
+        answered_ = true;
+        return true;
+      case TusOutcome::Cancelled:
+        Report(trans_code::WriteFile, CancelledError, exchange_.SystemText(CancelledError));
+        return false;
+      case TusOutcome::Failed:
+        Report(outcome.Code, outcome.Error, outcome.Text);
+        return false;
+    }
+    return false;
+  }
+
+  // Right after the manifest, before any file part, as servers read it.
+  bool AddResumableField(const std::u16string& rows) {
+    auto& fields = manager_.Messages;
+    auto manifest = std::find_if(fields.begin(), fields.end(),
+                                 [](const CZTTransData& field) { return EqualsNoCase(field.Name, ManifestField); });
+    fields.insert(manifest == fields.end() ? manifest : manifest + 1, CZTTransData{ResumableField, rows});
+    return true;
+  }
+
   bool OpenFiles() {
     for (const CZTFileItem& file : manager_.SendFiles) {
       if (file.LocalPath.empty()) continue;
@@ -145,10 +229,10 @@ private:
     if (!Step(exchange_.SendRequest(texts_.DeclaredLength), trans_code::SendRequest)) return false;
     if (!texts_.MessageSection.empty() && !Write(texts_.MessageSection, trans_code::WriteMessage)) return false;
     std::uint64_t bytesTotal = 0;
-    for (const CZTFileItem& file : manager_.SendFiles) bytesTotal += ListedSize(file);
-    const auto fileCount = static_cast<std::int32_t>(manager_.SendFiles.size());
-    for (std::size_t i = 0; i < manager_.SendFiles.size(); ++i) {
-      const CZTFileItem& file = manager_.SendFiles[i];
+    for (const CZTFileItem& file : bodyFiles_) bytesTotal += ListedSize(file);
+    const auto fileCount = static_cast<std::int32_t>(bodyFiles_.size());
+    for (std::size_t i = 0; i < bodyFiles_.size(); ++i) {
+      const CZTFileItem& file = bodyFiles_[i];
       if (!Write(texts_.FileHeaders[i], trans_code::WriteFile)) return false;
       if (!SendFileData(file, static_cast<std::int32_t>(i), fileCount, bytesTotal)) return false;
     }
@@ -200,6 +284,10 @@ private:
       got = std::min({got, http_request::ReplyChunk, MaxReplyBytes - reply.size()});
       reply.append(reinterpret_cast<const char*>(buffer), got);
     }
+    return Decode(std::move(reply));
+  }
+
+  std::u16string Decode(std::string reply) const {
     auto end = reply.find('\0');
     if (end != std::string::npos) reply.resize(end);
     return manager_.Utf8 == 1 ? FromUtf8(reply) : FromAnsi(reply);
@@ -209,6 +297,9 @@ private:
   HttpExchange& exchange_;
   FileOpener& files_;
   RequestTexts texts_;
+  std::vector<CZTFileItem> bodyFiles_;  // the files as the request carries them
+  std::optional<TusUploads> uploads_;
+  bool answered_ = false;  // a resumable upload's refusal is the post's reply
   std::uint64_t bytesSent_ = 0;
   std::uint32_t failedError_ = 0;
   std::uint8_t block_[http_request::BlockSize];

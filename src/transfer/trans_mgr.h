@@ -17,6 +17,7 @@
 #include "model/records.h"
 #include "transfer/http_exchange.h"
 #include "transfer/request_format.h"
+#include "transfer/resumable.h"
 #include "transfer/trans_error.h"
 
 namespace zt {
@@ -44,6 +45,9 @@ public:
   virtual void ResumeWorker() = 0;
   virtual void KillWorker() = 0;
   virtual void CloseHandles() = 0;
+  // The person gives the post up (a stop follows): resumable uploads it
+  // began are removed from the server instead of kept to resume.
+  virtual void WithdrawUploads() {}
 };
 
 using AgentFactory = std::function<std::unique_ptr<CZTHttpAgent>()>;
@@ -74,6 +78,9 @@ public:
   std::u16string UserName;
   std::u16string Password;
   std::int16_t Utf8 = 0;  // 1: texts go out and come back as UTF-8; otherwise the ANSI code page
+  // With a URL, each file's bytes go by tus first and the request names the
+  // uploads (tus_upload.h); without one the request carries them.
+  ResumableSettings Resumable;
   // The last post's reply, written just before its OnComplete on the thread
   // that calls it (-1 and empty when no reply was read): read them there or later.
   std::u16string ResponseText;

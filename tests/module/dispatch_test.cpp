@@ -41,7 +41,7 @@ TEST_F(DispatchTest, UnknownNamesAndNumbersAreRefused) {
   EXPECT_EQ(control_.Get()->GetIDsOfNames(IID_NULL, two, 2, 0, ids), DISP_E_UNKNOWNNAME);
   EXPECT_EQ(ids[0], 40);
   EXPECT_EQ(ids[1], DISPID_UNKNOWN);
-  for (DISPID bad : {0, 63, -5, 1000})
+  for (DISPID bad : {0, 64, -5, 1000})
     EXPECT_EQ(control_.Invoke(bad, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}).Hr, DISP_E_MEMBERNOTFOUND) << bad;
   // Invoke and GetIDsOfNames take no interface id but IID_NULL.
   DISPPARAMS none = {nullptr, nullptr, 0, 0};

@@ -41,6 +41,7 @@ inline constexpr ExpectedMember kExpectedMembers[] = {
     {L"PostFile", 57, false},          {L"OpenPostDialog", 58, false},
     {L"GetDeleteFileAttrs", 59, false}, {L"OpenFile", 60, false},
     {L"RetryCount", 61, true},         {L"ParallelCount", 62, true},
+    {L"ResumableURL", 63, true},
 };
 
 }  // namespace zt::test

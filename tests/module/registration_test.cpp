@@ -160,7 +160,7 @@ TEST_F(TypeLibTest, DeclaresTheMembersWithTheirNumbersAndTypes) {
   TYPEATTR* attr = nullptr;
   ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
   EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
-  EXPECT_EQ(attr->cVars, 38);
+  EXPECT_EQ(attr->cVars, 39);
   EXPECT_EQ(attr->cFuncs, 24);
   EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FHIDDEN);
   EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDISPATCHABLE);

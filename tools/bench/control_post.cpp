@@ -8,6 +8,8 @@
 //               10 ms and reporting the round trips (the probe costs the
 //               post time of its own, so throughput is measured without it)
 //   rate K      Post(true) with KByteRate K
+//   node, tus   PostFile to the Node kit's example on port (/upload): in one
+//               request, or with ResumableURL set to its /tus/ endpoint
 //   multi N [P] <file> is a folder of f0.bin .. f<N-1>.bin: OpenPostDialog,
 //               with a thread pressing Start and, at the end, Close; P files
 //               at once (ParallelCount, default 1)
@@ -146,8 +148,13 @@ int wmain(int argc, wchar_t** argv) {
 
   VARIANT ignored;
   VariantInit(&ignored);
-  const std::wstring url = L"http://127.0.0.1:" + std::wstring(argv[2]) + L"/post";
   const std::wstring mode = argc > 4 ? argv[4] : L"";
+  const std::wstring server = L"http://127.0.0.1:" + std::wstring(argv[2]);
+  const bool node = mode == L"node" || mode == L"tus";
+  const std::wstring url = server + (node ? L"/upload" : L"/post");
+  if (mode == L"tus" &&
+      FAILED(Invoke(control, L"ResumableURL", DISPATCH_PROPERTYPUT, {Text(server + L"/tus/")}, nullptr)))
+    return 1;
   const long arg = argc > 5 ? _wtol(argv[5]) : 0;
   if (FAILED(Invoke(control, L"URL", DISPATCH_PROPERTYPUT, {Text(url)}, nullptr))) return 1;
   if (mode == L"multi") {
@@ -175,7 +182,7 @@ int wmain(int argc, wchar_t** argv) {
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&start);
   HRESULT hr;
-  if (mode.empty()) hr = Invoke(control, L"PostFile", DISPATCH_METHOD, {}, &ignored);
+  if (mode.empty() || node) hr = Invoke(control, L"PostFile", DISPATCH_METHOD, {}, &ignored);
   else if (mode == L"multi") hr = Invoke(control, L"OpenPostDialog", DISPATCH_METHOD, {}, &ignored);
   else hr = Invoke(control, L"Post", DISPATCH_METHOD, {Bool(true)}, &ignored);
   QueryPerformanceCounter(&end);

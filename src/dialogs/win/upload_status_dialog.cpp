@@ -300,6 +300,9 @@ void CZTFileUploadStatusDlg::StopOrResume() {
 
 void CZTFileUploadStatusDlg::Cancel() {
   if (allSent_ || finished_) return;
+  // The person's cancel, unlike the page going away, also removes what a
+  // resumable post began on the server.
+  if (CZTTransMgr* manager = owner_.CurrentManager(); manager && manager->Agent) manager->Agent->WithdrawUploads();
   if (owner_.ResponseStatusCode() < 0) {
     CZTTransException cancelled;
     cancelled.Code = trans_code::Cancelled;

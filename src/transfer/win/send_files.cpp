@@ -24,6 +24,19 @@ public:
     return CallResult::Success();
   }
 
+  CallResult SeekTo(std::uint64_t offset) override {
+    LARGE_INTEGER at = {};
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(file_.Get(), at, nullptr, FILE_BEGIN)) return CallResult::Failure(GetLastError());
+    return CallResult::Success();
+  }
+
+  std::uint64_t Modified() override {
+    FILETIME written = {};
+    if (!GetFileTime(file_.Get(), nullptr, nullptr, &written)) return 0;
+    return (std::uint64_t(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+  }
+
   CallResult Read(std::uint8_t* buffer, std::size_t size, std::size_t* read) override {
     DWORD got = 0;
     if (!ReadFile(file_.Get(), buffer, static_cast<DWORD>(std::min<std::size_t>(size, 0x40000000)), &got, nullptr)) {

@@ -109,6 +109,10 @@ void WinInetAgent::KillWorker() {
   if (worker_) StopWorker();
 }
 
+void WinInetAgent::WithdrawUploads() {
+  if (shared_) shared_->Exchange.Withdraw();
+}
+
 void WinInetAgent::CloseHandles() {
   if (shared_) shared_->Exchange.CloseHandles();
 }

@@ -52,6 +52,7 @@ public:
   void ResumeWorker() override;
   void KillWorker() override;
   void CloseHandles() override;
+  void WithdrawUploads() override;
 
   // The longest a stop waits for a thread that is outside every callback.
   static constexpr DWORD StopWaitMs = 15000;

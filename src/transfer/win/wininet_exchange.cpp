@@ -225,6 +225,30 @@ void WinInetExchange::CloseHandles() {
 
 std::u16string WinInetExchange::SystemText(std::uint32_t error) { return WinInetErrorText(error); }
 
+CallResult WinInetExchange::QueryHeader(std::string_view name, std::string* value) {
+  // HTTP_QUERY_CUSTOM takes the name in the buffer and answers in it.
+  std::string buffer(MaxHeaderValue + 1, '\0');
+  if (name.size() >= buffer.size()) return Refused(ERROR_INVALID_PARAMETER);
+  buffer.replace(0, name.size(), name);
+  DWORD size = static_cast<DWORD>(buffer.size());
+  CallResult queried = WithHandle(&WinInetExchange::request_, nullptr, [&](HINTERNET request, HINTERNET*) {
+    return Outcome(HttpQueryInfoA(request, HTTP_QUERY_CUSTOM, buffer.data(), &size, nullptr));
+  });
+  if (!queried) return queried;  // absent, or longer than any value we take
+  buffer.resize(std::min<std::size_t>(size, MaxHeaderValue));
+  *value = std::move(buffer);
+  return queried;
+}
+
+bool WinInetExchange::Wait(std::uint32_t ms) {
+  if (cancelled_) return false;
+  if (cancelEvent_) return WaitForSingleObject(cancelEvent_.Get(), ms) == WAIT_TIMEOUT && !cancelled_;
+  Sleep(ms);
+  return !cancelled_;
+}
+
+std::unique_ptr<HttpExchange> WinInetExchange::Fresh() { return std::make_unique<WinInetExchange>(); }
+
 void WinInetExchange::Pause() {
   if (running_) ResetEvent(running_.Get());
   paused_ = true;

@@ -43,6 +43,11 @@ public:
   // Closes the handles now, or when the call in progress returns.
   void CloseHandles() override;
   std::u16string SystemText(std::uint32_t error) override;
+  CallResult QueryHeader(std::string_view name, std::string* value) override;
+  // Sleeps between tries; a cancel ends the wait at once.
+  bool Wait(std::uint32_t ms) override;
+  bool Withdrawn() const override { return withdrawn_; }
+  std::unique_ptr<HttpExchange> Fresh() override;
 
   // Holds the next Write (or the Open of a post not yet begun) until Resume
   // or Cancel; the connection stays open.
@@ -55,7 +60,9 @@ public:
   // way WinINet lets one thread end another's blocking call. Meant for a
   // call that is still blocked a while after the cancel.
   void Interrupt();
-  bool Cancelled() const { return cancelled_; }
+  bool Cancelled() const override { return cancelled_; }
+  // Before a Cancel that the person asked for: uploads begun go from the server.
+  void Withdraw() { withdrawn_ = true; }
 
 private:
   // False once cancelled; otherwise returns when not paused.
@@ -77,6 +84,7 @@ private:
   UniqueKernelHandle cancelEvent_;  // manual-reset: set by Cancel
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> paused_{false};
+  std::atomic<bool> withdrawn_{false};
 };
 
 // The text of a WinINet error number from WinINet's own message table

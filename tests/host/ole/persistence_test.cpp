@@ -68,6 +68,7 @@ void Unusual(SavedProperties& p) {
   p.ex_file_attributes = 1;
   p.retry_count = 3;
   p.parallel_count = 4;
+  p.resumable_url = u"http://h/tus/";
 }
 
 void ExpectUnusual(const SavedProperties& p) {
@@ -121,6 +122,7 @@ TEST(Persistence, StreamRoundTripKeepsEveryPropertyAndLeavesTheLiveValues) {
   // Kept by name only: the stream has the layout earlier builds wrote and read.
   EXPECT_EQ(c.b->Props().retry_count, 0);
   EXPECT_EQ(c.b->Props().parallel_count, 1);
+  EXPECT_TRUE(c.b->Props().resumable_url.empty());
   EXPECT_EQ(load->IsDirty(), S_FALSE);
 }
 
@@ -184,12 +186,14 @@ TEST(Persistence, BagRoundTripUsesTheSavedNamesAndTypes) {
   EXPECT_EQ(bag.values.count(L"EnableMenu"), 0u);  // not saved
   EXPECT_EQ(bag.values[L"RetryCount"].vt, VT_I4);
   EXPECT_EQ(bag.values[L"ParallelCount"].vt, VT_I4);
-  EXPECT_EQ(bag.values.size(), 20u + 3u);          // + version and extent
+  EXPECT_EQ(bag.values[L"ResumableURL"].vt, VT_BSTR);
+  EXPECT_EQ(bag.values.size(), 21u + 3u);          // + version and extent
 
   ASSERT_EQ(c.Of<IPersistPropertyBag>(c.b, IID_IPersistPropertyBag)->Load(&bag, nullptr), S_OK);
   ExpectUnusual(c.b->Props());
   EXPECT_EQ(c.b->Props().retry_count, 3);
   EXPECT_EQ(c.b->Props().parallel_count, 4);
+  EXPECT_EQ(c.b->Props().resumable_url, u"http://h/tus/");
 }
 
 TEST(Persistence, PageParamsArriveAsStringsAndAreCoerced) {
@@ -233,6 +237,7 @@ TEST(Persistence, AbsentNamesTakeTheirLoadDefaultsOrStayAsTheyWere) {
   EXPECT_EQ(p.list_type, 0);
   EXPECT_EQ(p.retry_count, 0);  // a page or save from before it existed
   EXPECT_EQ(p.parallel_count, 1);
+  EXPECT_TRUE(p.resumable_url.empty());
   // Without one:
   EXPECT_EQ(p.max_upload_bytes, 10485760);
   EXPECT_EQ(p.bg_color, 0x00112233);
