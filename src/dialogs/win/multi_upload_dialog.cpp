@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <exception>
+#include <utility>
 #include <vector>
 
 #include "dialogs/progress_texts.h"
@@ -49,8 +50,12 @@ bool CZTMultiFileUploadStatusDlg::OnInitDialog() {
   settings.Columns = owner_.Model().AttributeNames();
   settings.To = owner_.Destination();
   settings.ParallelCount = owner_.ParallelCount();
-  settings.RetryCount = owner_.RetryCount();
-  sender_ = std::make_unique<RequestSender>(owner_, Window());
+  // The endpoint too: files go by tus or in their requests as the window opened.
+  ResumableSettings resumable = owner_.Resumable();
+  // A resumable send tries again by itself, from the server's offset; the
+  // run's own tries on top would multiply them.
+  settings.RetryCount = resumable.Url.empty() ? owner_.RetryCount() : 0;
+  sender_ = std::make_unique<RequestSender>(owner_, Window(), std::move(resumable));
   RunHost& host = *this;
   RunView& view = *this;
   run_ = std::make_unique<UploadRun>(settings, *sender_, host, view);
@@ -189,6 +194,7 @@ void CZTMultiFileUploadStatusDlg::CancelOrClose() {
     End(IDOK);
     return;
   }
+  sender_->Withdraw();
   run_->Cancel();
   End(IDCANCEL);
 }

@@ -29,6 +29,7 @@ bool RequestSender::Send(const FileRequest& request, SendReports& reports) {
   const HWND window = window_;
   const auto index = static_cast<WPARAM>(slot);
   const int number = request.Slot;
+  manager->Resumable = resumable_;
   manager->OnProgress = [&reports, number](CZTTransMgr&, std::int32_t, std::int32_t, std::uint64_t sent,
                                            std::uint64_t size) { reports.Sent(number, sent, size); };
   manager->OnError = [window, index](CZTTransMgr&, const CZTTransException& failure) {
@@ -58,6 +59,7 @@ void RequestSender::Release(int slot) {
 void RequestSender::Abandon(int slot) {
   CZTTransMgr* manager = Running(slot);
   if (!manager) return;
+  if (withdraw_ && manager->Agent) manager->Agent->WithdrawUploads();
   AbandonPost(*manager);
   posts_[static_cast<std::size_t>(slot)].Manager.reset();
 }
