@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include <exception>
-#include <utility>
 #include <vector>
 
 #include "dialogs/progress_texts.h"
@@ -50,12 +49,9 @@ bool CZTMultiFileUploadStatusDlg::OnInitDialog() {
   settings.Columns = owner_.Model().AttributeNames();
   settings.To = owner_.Destination();
   settings.ParallelCount = owner_.ParallelCount();
+  settings.RetryCount = owner_.RetryCount();
   // The endpoint too: files go by tus or in their requests as the window opened.
-  ResumableSettings resumable = owner_.Resumable();
-  // A resumable send tries again by itself, from the server's offset; the
-  // run's own tries on top would multiply them.
-  settings.RetryCount = resumable.Url.empty() ? owner_.RetryCount() : 0;
-  sender_ = std::make_unique<RequestSender>(owner_, Window(), std::move(resumable));
+  sender_ = std::make_unique<RequestSender>(owner_, Window(), owner_.Resumable());
   RunHost& host = *this;
   RunView& view = *this;
   run_ = std::make_unique<UploadRun>(settings, *sender_, host, view);

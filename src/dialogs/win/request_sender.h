@@ -3,11 +3,13 @@
 // manifest row and its bytes) through a transfer manager of the control, on a
 // lane's worker thread. Given a tus endpoint, the manager sends the file's
 // bytes as a resumable upload first (retrying from the server's offset within
-// its own tries) and the request names the upload instead of carrying them.
+// its own tries, so the run retries only the request after it) and the
+// request names the upload instead of carrying them.
 // Its manager's reports come back to the window as messages, which hands
 // them to Failed and Completed on its own thread.
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -42,6 +44,9 @@ private:
   struct Post {
     std::unique_ptr<CZTTransMgr> Manager;  // while its request runs
     SendReports* Reports = nullptr;
+    // Set from the sending thread once the server holds the whole file: a
+    // failure before that ends a resumable upload that spent its own tries.
+    std::shared_ptr<std::atomic<bool>> Uploaded;
   };
   CZTTransMgr* Running(int slot);
 
