@@ -135,13 +135,13 @@ private:
                        shown = std::max(shown, done + at);
                        if (manager_.OnProgress) manager_.OnProgress(manager_, index, count, shown, total);
                      });
-    if (!Ended(uploads_->Discover())) return false;
+    if (!GoesOn(uploads_->Discover())) return false;
     std::u16string rows;
     for (CZTFileItem& file : bodyFiles_) {
       SendFileReader* reader = OpenFileFor(file);
       if (!reader) throw FileReadFailure{win32_error::FileNotOpened};
       std::u16string path;
-      if (!Ended(uploads_->Upload(file, *reader, &path))) return false;
+      if (!GoesOn(uploads_->Upload(file, *reader, &path))) return false;
       if (answered_) return true;
       rows += EscapedName(file.Name) + u"|" + tus::UploadId(path) + u"|\r\n";
       done += ListedSize(file);
@@ -152,8 +152,9 @@ private:
   }
 
   // The outcome of a step of the uploads: false when it ended the post
-  // (reported), or true with answered_ set when the server's reply did.
-  bool Ended(const TusOutcome& outcome) {
+  // (reported); true when it goes on, or with answered_ set when the
+  // server's own reply ended it (the post's reply, as a request's would be).
+  bool GoesOn(const TusOutcome& outcome) {
     switch (outcome.Result) {
       case TusOutcome::Done:
         return true;
@@ -175,6 +176,10 @@ private:
   // Right after the manifest, before any file part, as servers read it.
   bool AddResumableField(const std::u16string& rows) {
     auto& fields = manager_.Messages;
+    // A page's own field of that name would make the request name uploads twice.
+    fields.erase(std::remove_if(fields.begin(), fields.end(),
+                                [](const CZTTransData& field) { return EqualsNoCase(field.Name, ResumableField); }),
+                 fields.end());
     auto manifest = std::find_if(fields.begin(), fields.end(),
                                  [](const CZTTransData& field) { return EqualsNoCase(field.Name, ManifestField); });
     fields.insert(manifest == fields.end() ? manifest : manifest + 1, CZTTransData{ResumableField, rows});

@@ -250,6 +250,8 @@ TusOutcome TusUploads::Upload(const CZTFileItem& file, SendFileReader& reader, s
       }
       firstHead = false;
       if (!reply.Call || Transient(reply.Status)) {
+        // The failed PATCH before it is counted in this try, not again.
+        cut.reset();
         if (!retry(reply, &end)) return end;
         continue;
       }
