@@ -108,8 +108,7 @@ TEST_F(Resumable, TheServerRestartedMidUploadAndAFilePast4GiB) {
 // chunk then): the cut file resumes and every row ends done (완료).
 TEST_F(Resumable, ThePerFileWindowResumesItsFiles) {
   ControlClient control;
-  for (const wchar_t* name : {L"w40.bin", L"w24.bin", L"w6.bin"})
-    control.Call(L"AddLocalFile", {Text(Made(name).c_str())});
+  for (auto name : {L"w40.bin", L"w24.bin", L"w6.bin"}) control.Call(L"AddLocalFile", {Text(Made(name).c_str())});
   control.Put(L"URL", Text((proxy + L"/upload").c_str()));
   control.Put(L"ResumableURL", Text((proxy + L"/tus/").c_str()));
   control.Put(L"ParallelCount", Long(2));
