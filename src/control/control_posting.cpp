@@ -36,16 +36,18 @@ private:
 CZTTransMgr& CZTFileUploadCtrl::StartManager() {
   manager_ = std::make_unique<CZTTransMgr>();
   FillManager(*manager_);
-  // PostFile and Post send files resumably where the page named an endpoint;
-  // the per-file window (MakeManager) still sends each file in its request.
-  if (!saved_.resumable_url.empty()) {
-    ResumableSettings& r = manager_->Resumable;
-    r.Url = saved_.resumable_url;
-    r.Retries = RetryLimit(saved_.retry_count);
-    r.DelayMs = RetryDelayMs;
-    r.Records = win::UserResumeRecords();
-  }
+  manager_->Resumable = Resumable();
   return *manager_;
+}
+
+ResumableSettings CZTFileUploadCtrl::Resumable() const {
+  ResumableSettings r;
+  if (saved_.resumable_url.empty()) return r;
+  r.Url = saved_.resumable_url;
+  r.Retries = RetryLimit(saved_.retry_count);
+  r.DelayMs = RetryDelayMs;
+  r.Records = win::UserResumeRecords();
+  return r;
 }
 
 std::unique_ptr<CZTTransMgr> CZTFileUploadCtrl::MakeManager(win::PostLane& lane) {

@@ -153,6 +153,7 @@ private:
   std::int32_t KByteRate() const override { return saved_.kbyte_rate; }
   std::int32_t RetryCount() const override { return saved_.retry_count; }
   std::int32_t ParallelCount() const override { return saved_.parallel_count; }
+  ResumableSettings Resumable() const override;
   std::int32_t ResponseStatusCode() const override { return responseStatusCode_; }
   void SetResponse(std::int32_t status, std::u16string text) override;
   void RecordError(std::u16string_view code) override;

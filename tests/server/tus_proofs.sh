@@ -16,6 +16,7 @@ mkdir -p "$work/src" "$work/up"
 # Random bytes: a chunk sent to the wrong offset changes the hash.
 head -c $((512 << 20)) /dev/urandom >"$work/src/cut.bin"
 head -c $((300 << 20)) /dev/urandom >"$work/src/again.bin"
+for n in 40 24 6; do head -c $((n << 20)) /dev/urandom >"$work/src/w$n.bin"; done
 truncate -s $(((4 << 30) + (3 << 20) + 17)) "$work/src/sparse.bin"
 
 ZTUPLOAD_DIR="$work/up" python3 "$root/tools/cutting-proxy/cutting_proxy.py" "$work/ports" -- node "$root/server/node/examples/http-server.js" \

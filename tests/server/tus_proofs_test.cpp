@@ -10,8 +10,10 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "control_client.h"
+#include "dialog_driver.h"
 
 namespace zt::test {
 namespace {
@@ -100,6 +102,31 @@ TEST_F(Resumable, TheServerRestartedMidUploadAndAFilePast4GiB) {
   Proxy("restart " + std::to_string(900 * MiB));
   PostFile(file, 4);
   EXPECT_EQ(Stat("restarts"), 1);
+}
+
+// The per-file window on two lanes, cut 43 MiB in (both first files past a
+// chunk then): the cut file resumes and every row ends done (완료).
+TEST_F(Resumable, ThePerFileWindowResumesItsFiles) {
+  ControlClient control;
+  for (auto name : {L"w40.bin", L"w24.bin", L"w6.bin"}) control.Call(L"AddLocalFile", {Text(Made(name).c_str())});
+  control.Put(L"URL", Text((proxy + L"/upload").c_str()));
+  control.Put(L"ResumableURL", Text((proxy + L"/tus/").c_str()));
+  control.Put(L"ParallelCount", Long(2));
+  const long long size = 70 * MiB, before = Stat("up");
+  Proxy("cuts 1 " + std::to_string(size) + " 35");
+  std::vector<std::vector<std::wstring>> rows;
+  std::thread person([&] {
+    HWND dialog = FindDialog(kStatusTitle);
+    Click(dialog, 222);  // Start; Close (217) once the list (213) is done
+    WaitUntil([&] { return ItemText(dialog, 217) == L"Close"; }, 300000);
+    rows = ListRows(GetDlgItem(dialog, 213), 4);
+    Click(dialog, 217);
+  });
+  control.Call(L"OpenPostDialog");
+  person.join();
+  EXPECT_LT(Stat("up") - before, size + Chunk);
+  ASSERT_EQ(rows.size(), 3u);
+  for (const auto& row : rows) EXPECT_EQ(row[3], L"\uC644\uB8CC") << row[0];
 }
 
 }  // namespace

@@ -50,7 +50,8 @@ bool CZTMultiFileUploadStatusDlg::OnInitDialog() {
   settings.To = owner_.Destination();
   settings.ParallelCount = owner_.ParallelCount();
   settings.RetryCount = owner_.RetryCount();
-  sender_ = std::make_unique<RequestSender>(owner_, Window());
+  // The endpoint too: files go by tus or in their requests as the window opened.
+  sender_ = std::make_unique<RequestSender>(owner_, Window(), owner_.Resumable());
   RunHost& host = *this;
   RunView& view = *this;
   run_ = std::make_unique<UploadRun>(settings, *sender_, host, view);
@@ -189,6 +190,7 @@ void CZTMultiFileUploadStatusDlg::CancelOrClose() {
     End(IDOK);
     return;
   }
+  sender_->Withdraw();
   run_->Cancel();
   End(IDCANCEL);
 }

@@ -6,7 +6,8 @@
 // retries, pause and cancel. The dialog is the run's view and platform: it
 // forwards the person's Start, Pause, Cancel and retry, renders the states,
 // bars and labels the run reports, and gives the run its timers, progress
-// notes and pacing. Each file goes through a RequestSender.
+// notes and pacing. Each file goes through a RequestSender, by tus first
+// where the page named a resumable endpoint.
 #include <windows.h>
 
 #include <cstdint>

@@ -50,6 +50,10 @@ public:
   virtual std::int32_t RetryCount() const = 0;
   // How many files the multi-file run sends at once (see LaneCount).
   virtual std::int32_t ParallelCount() const = 0;
+  // How files' bytes travel as the control holds it now: by tus, with the
+  // tries and the resume records PostFile uses, where the page named an
+  // endpoint; an empty Url keeps them inside the request.
+  virtual ResumableSettings Resumable() const = 0;
 
   virtual std::int32_t ResponseStatusCode() const = 0;
   virtual void SetResponse(std::int32_t status, std::u16string text) = 0;

@@ -29,8 +29,13 @@ bool RequestSender::Send(const FileRequest& request, SendReports& reports) {
   const HWND window = window_;
   const auto index = static_cast<WPARAM>(slot);
   const int number = request.Slot;
-  manager->OnProgress = [&reports, number](CZTTransMgr&, std::int32_t, std::int32_t, std::uint64_t sent,
-                                           std::uint64_t size) { reports.Sent(number, sent, size); };
+  manager->Resumable = resumable_;
+  auto uploaded = std::make_shared<std::atomic<bool>>(resumable_.Url.empty() || request.Entry.Size == 0);
+  manager->OnProgress = [&reports, number, uploaded](CZTTransMgr&, std::int32_t, std::int32_t, std::uint64_t sent,
+                                                     std::uint64_t size) {
+    if (sent >= size) *uploaded = true;
+    reports.Sent(number, sent, size);
+  };
   manager->OnError = [window, index](CZTTransMgr&, const CZTTransException& failure) {
     SendMessageW(window, WM_UPLOAD_FAILURE, index, reinterpret_cast<LPARAM>(&failure));
   };
@@ -38,6 +43,7 @@ bool RequestSender::Send(const FileRequest& request, SendReports& reports) {
   Post& post = posts_[slot];
   post.Manager = std::move(manager);
   post.Reports = &reports;
+  post.Uploaded = std::move(uploaded);
   post.Manager->Post(1);
   return true;
 }
@@ -58,14 +64,17 @@ void RequestSender::Release(int slot) {
 void RequestSender::Abandon(int slot) {
   CZTTransMgr* manager = Running(slot);
   if (!manager) return;
+  if (withdraw_ && manager->Agent) manager->Agent->WithdrawUploads();
   AbandonPost(*manager);
   posts_[static_cast<std::size_t>(slot)].Manager.reset();
 }
 
 void RequestSender::Failed(WPARAM slot, const CZTTransException* failure) {
   if (slot >= posts_.size() || !posts_[slot].Manager) return;
-  // A failure without its record is one no other try cures.
-  posts_[slot].Reports->Failed(static_cast<int>(slot), failure ? *failure : CZTTransException{});
+  // A failure without its record is one no other try cures; so is an
+  // upload's, after its own tries.
+  const bool curable = failure && *posts_[slot].Uploaded;
+  posts_[slot].Reports->Failed(static_cast<int>(slot), curable ? *failure : CZTTransException{});
 }
 
 void RequestSender::Completed(WPARAM slot) {
