@@ -7,7 +7,7 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/wine-env.sh" "$1"
 # Renamed whenever what the prefix holds changes, so older prefixes are made again.
-stamp=$WINEPREFIX/.zt-ready-5
+stamp=$WINEPREFIX/.zt-ready-6
 [ -f "$stamp" ] && exit 0
 
 mkdir -p "$(dirname "$WINEPREFIX")"
@@ -53,5 +53,8 @@ done
 for kind in Browsers Mailers; do
   "$ZT_WINE_LOADER" reg add 'HKCU\Software\Wine\WineBrowser' /v $kind /d zt-none /f >/dev/null 2>&1
 done
+# A crash prints its backtrace and ends the program, rather than waiting on
+# the display for a person to close the debugger's dialog.
+"$ZT_WINE_LOADER" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 wineserver -w || true
 touch "$stamp"

@@ -64,6 +64,10 @@ void CZTFileUploadCtrl::OpenCurrentFile() {
   download.Extension = entry->Extension();
   const std::u16string url = entry->ServerPath;
   const std::u16string name = entry->Name;
+  // The fetch's window, the question and the save dialog are the control's
+  // modal windows; a container that takes the control away under one ends
+  // the call there.
+  ModalScope modal(*this);
   std::u16string copy;
   {
     FetchInProgress fetching(fetching_);
@@ -74,6 +78,12 @@ void CZTFileUploadCtrl::OpenCurrentFile() {
     });
   }
   // Stopped by the user: nothing is asked and no box tells what they did.
+  if (modal.TakenAway()) {
+    // The control went under the fetch: nobody is left to ask or tell, and
+    // nothing is kept.
+    if (!copy.empty()) DeleteFileW(AsWide(copy));
+    return RecordError(trans_code::Cancelled);
+  }
   if (copy.empty() && download.LastError == download_error::Cancelled) return RecordError(trans_code::Cancelled);
   if (copy.empty()) return ReportDownloadFailure(download.FailureText());
   // The mark browsers give downloads: wherever the copy goes, the shell and
@@ -104,8 +114,9 @@ void CZTFileUploadCtrl::OpenCurrentFile() {
   // SAVE, or the question dismissed: the copy moves where the user says and
   // nothing is opened (the user asked to keep the file, not to run it).
   const std::u16string target = answer == IDCANCEL ? view::ChooseSaveTarget(DialogOwner()) : std::u16string();
-  if (target.empty()) {
+  if (target.empty() || modal.TakenAway()) {
     DeleteFileW(AsWide(copy));
+    if (modal.TakenAway()) RecordError(trans_code::Cancelled);
     return;
   }
   // The save dialog has asked before an existing file is replaced.
@@ -124,6 +135,7 @@ void CZTFileUploadCtrl::ReportDownloadFailure(const std::u16string& systemText) 
 }
 
 void CZTFileUploadCtrl::ShowError(const std::u16string& text) {
+  ModalScope modal(*this);
   const std::u16string caption(LoadText(kErrorCaption));
   MessageBoxW(ControlWindow(), AsWide(text), AsWide(caption), MB_OK | MB_ICONSTOP);
 }

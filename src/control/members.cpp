@@ -349,10 +349,7 @@ struct ControlMembers {
   }
   static void OpenPostDialog(C& c, DispatchCall&) { c.RunMultiPostDialog(); }
   // A failure is told to the user and left in the error pair; nothing is raised.
-  static void OpenFile(C& c, DispatchCall&) {
-    C::ModalScope modal(c);
-    c.OpenCurrentFile();
-  }
+  static void OpenFile(C& c, DispatchCall&) { c.OpenCurrentFile(); }
 
   static const DispatchMember<C> kTable[kControlMemberCount];
 };

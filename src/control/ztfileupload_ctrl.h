@@ -101,7 +101,7 @@ private:
   void OpenCurrentFile();
   // Records E04006 and shows its text with the failure's own.
   void ReportDownloadFailure(const std::u16string& systemText);
-  // A message box with the stop icon over the control.
+  // A message box with the stop icon over the control, a modal window of it.
   void ShowError(const std::u16string& text);
 
   // ListViewOwner: what the view reads and does through the control.
@@ -115,6 +115,7 @@ private:
   bool OpenFileCommand() override;
   bool OpenFolderCommand() override;
   bool AddDroppedFiles(const std::vector<std::u16string>& paths) override;
+  void ShowRecordedError() override { ShowError(errorDescription_); }
   std::u16string ErrorDescription() const override { return errorDescription_; }
 
   // FileListObserver: the model's events become the control's events, and

@@ -155,6 +155,13 @@ void ModalDialog::EndAllOver(HWND anchor) {
   }
 }
 
+bool ModalDialog::IsRunning(HWND window) {
+  for (ModalDialog* d = innermost; d; d = d->outer_) {
+    if (d->window_ == window) return true;
+  }
+  return false;
+}
+
 void ModalDialog::End(INT_PTR result) {
   CheckThread();
   if (ended_) return;

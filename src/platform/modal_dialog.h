@@ -35,6 +35,8 @@ public:
   // the control that owns them is going away (its window destroyed, closed,
   // or let go by its container). Each hears OnClosedFromOutside first.
   static void EndAllOver(HWND anchor);
+  // Whether window is a dialog of this class running on this thread.
+  static bool IsRunning(HWND window);
 
 protected:
   // WM_INITDIALOG: the return value tells whether the default focus is set.

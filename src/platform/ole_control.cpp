@@ -55,6 +55,8 @@ STDMETHODIMP OleControl::Close(DWORD save_option) {
     bool save = save_option == OLECLOSE_SAVEIFDIRTY ||
                 (save_option == OLECLOSE_PROMPTSAVE && IsModified());
     if (save && IsModified() && client_site_) client_site_->SaveObject();
+    // A control without a window may have modal windows up too.
+    EndModalWindows();
     InPlaceDeactivate();
     if (advise_holder_) advise_holder_->SendOnClose();
     return S_OK;
@@ -232,6 +234,8 @@ HRESULT OleControl::ShowPropertyPages(HWND parent) {
     if (control_site->ShowPropertyFrame() == S_OK) return S_OK;
   }
   IUnknown* self = static_cast<IOleObject*>(this);
+  // The container may let go of the control while the frame is up.
+  com::ComPtr<IUnknown> keepAlive(self);
   ModalScope modal(*this);
   return OleCreatePropertyFrame(parent, 0, 0, nullptr, 1, &self, static_cast<ULONG>(ids.size()), ids.data(),
                                 GetUserDefaultLCID(), 0, nullptr);

@@ -22,6 +22,7 @@
 
 #include "platform/bstr.h"
 #include "platform/com_ptr.h"
+#include "platform/modal_window_watch.h"
 #include "platform/persist_exchange.h"
 #include "platform/thread_bound.h"
 #include "platform/window_hook.h"
@@ -149,7 +150,9 @@ class OleControl : public IOleObject,
   // EnableModeless(FALSE)), and its top window is disabled, so that it does
   // not navigate, close or call into the page meanwhile; both are undone at
   // the end, on the frame that was told even if the control has since been
-  // deactivated.
+  // deactivated. A container that takes the control away anyway (destroys
+  // its window, deactivates or closes it) ends every modal window the scope
+  // holds: ours are ended, the system's cancelled.
   class ModalScope {
    public:
     explicit ModalScope(OleControl& control);
@@ -157,11 +160,19 @@ class OleControl : public IOleObject,
     ModalScope(const ModalScope&) = delete;
     ModalScope& operator=(const ModalScope&) = delete;
 
+    // Whether the control was taken away since the scope began: what the
+    // call would show next must not come up.
+    bool TakenAway() const { return control_.taken_away_ != taken_away_at_; }
+
    private:
+    friend class OleControl;
     OleControl& control_;
     com::ComPtr<IOleInPlaceFrame> frame_;
     HWND top_ = nullptr;    // disabled by this scope
     HWND focus_ = nullptr;  // inside the control when the scope began
+    unsigned taken_away_at_;
+    ModalScope* outer_;
+    win::ModalWindowWatch watch_;
   };
   // How many modal windows of the control are up.
   int ModalDepth() const { return modal_depth_; }
@@ -236,6 +247,9 @@ class OleControl : public IOleObject,
     OleControl& control_;
   };
   void OnWindowGone();
+  // The container is taking the control away: every modal window of its
+  // scopes ends, so that the calls that run them return.
+  void EndModalWindows();
 
   // Asks SafeInContainer of the page as it is known now; a refusal sticks.
   bool JudgeSite();
@@ -260,6 +274,8 @@ class OleControl : public IOleObject,
   LONG freeze_count_ = 0;
   DWORD safety_enabled_ = 0;
   int modal_depth_ = 0;
+  ModalScope* innermost_scope_ = nullptr;
+  unsigned taken_away_ = 0;  // how often; see ModalScope::TakenAway
   int modeless_off_ = 0;
   bool disabled_for_container_ = false;  // our window, by EnableModeless(FALSE)
 };

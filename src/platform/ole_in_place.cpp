@@ -133,9 +133,12 @@ STDMETHODIMP OleControl::SetObjectRects(LPCRECT pos, LPCRECT) {
   });
 }
 
-OleControl::ModalScope::ModalScope(OleControl& control) : control_(control), frame_(control.frame_) {
+OleControl::ModalScope::ModalScope(OleControl& control)
+    : control_(control), frame_(control.frame_), taken_away_at_(control.taken_away_),
+      outer_(control.innermost_scope_) {
   ++control_.modal_depth_;
   if (HWND focus = GetFocus(); control_.window_ && IsWithin(focus, control_.window_)) focus_ = focus;
+  control_.innermost_scope_ = this;
   if (frame_) frame_->EnableModeless(FALSE);
   HWND top = control_.window_ ? GetAncestor(control_.window_, GA_ROOT) : nullptr;
   if (top && IsWindowEnabled(top)) {
@@ -148,10 +151,17 @@ OleControl::ModalScope::~ModalScope() {
   // The page's window may have gone meanwhile.
   if (top_ && IsWindow(top_)) EnableWindow(top_, TRUE);
   if (frame_) frame_->EnableModeless(TRUE);
+  control_.innermost_scope_ = outer_;
   // A keyboard user goes on where the window was opened from, whatever the
   // page does with the focus when it is active again.
   if (focus_ && IsWindow(focus_) && IsWindowVisible(focus_)) SetFocus(focus_);
   --control_.modal_depth_;
+}
+
+void OleControl::EndModalWindows() {
+  ++taken_away_;
+  if (window_) win::ModalDialog::EndAllOver(window_);
+  for (ModalScope* scope = innermost_scope_; scope; scope = scope->outer_) scope->watch_.CancelAll();
 }
 
 STDMETHODIMP OleControl::EnableModeless(BOOL enable) {
@@ -225,7 +235,7 @@ bool OleControl::CreateControlWindow(HWND parent, const RECT& pos) {
 void OleControl::DestroyControlWindow() {
   if (!window_) return;
   HWND w = window_;
-  win::ModalDialog::EndAllOver(w);
+  EndModalWindows();
   OnWindowDestroying(w);
   DestroyWindow(w);  // WM_NCDESTROY clears window_
   window_ = nullptr;
@@ -237,7 +247,7 @@ LRESULT OleControl::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   LRESULT result = 0;
   // The page or the container is taking the control away: dialogs run over
   // it end, so that the calls that run them return.
-  if (msg == WM_DESTROY) win::ModalDialog::EndAllOver(w);
+  if (msg == WM_DESTROY) EndModalWindows();
   if (OnWindowMessage(w, msg, wp, lp, &result)) return result;
   switch (msg) {
     case WM_SIZE: {

@@ -466,10 +466,10 @@ void CZTFileUploadListCtrl::OnCommand(unsigned id) {
   }
   switch (id) {
     case command::OpenFile:
-      if (!owner_->OpenFileCommand() && !Orphaned()) ShowRecordedError();
+      if (!owner_->OpenFileCommand() && !Orphaned()) owner_->ShowRecordedError();
       break;
     case command::OpenFolder:
-      if (!owner_->OpenFolderCommand() && !Orphaned()) ShowRecordedError();
+      if (!owner_->OpenFolderCommand() && !Orphaned()) owner_->ShowRecordedError();
       break;
     case command::DeleteFiles:
       DeleteSelected();
@@ -485,13 +485,7 @@ void CZTFileUploadListCtrl::OnEnable(bool enabled) {
   // files again.
   const std::vector<std::u16string> paths = std::move(pendingDrop_);
   pendingDrop_.clear();
-  if (!owner_->AddDroppedFiles(paths) && !Orphaned()) ShowRecordedError();
-}
-
-void CZTFileUploadListCtrl::ShowRecordedError() {
-  const std::u16string text = owner_->ErrorDescription();
-  const std::u16string caption(LoadText(1));
-  MessageBoxW(window_, AsWide(text), AsWide(caption), MB_OK | MB_ICONSTOP);
+  if (!owner_->AddDroppedFiles(paths) && !Orphaned()) owner_->ShowRecordedError();
 }
 
 void CZTFileUploadListCtrl::DeleteSelected() {

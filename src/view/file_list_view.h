@@ -111,7 +111,6 @@ private:
   void OnClick();
   void OnDoubleClick();
   void OnColumnClick(int column);
-  void ShowRecordedError();
   void HoldRedrawUntilIdle();
   int FirstSelectedRow() const;
   bool Orphaned() const { return owner_ == nullptr; }

@@ -54,9 +54,10 @@ public:
   virtual bool OpenFileCommand() = 0;
   virtual bool OpenFolderCommand() = 0;
   virtual bool AddDroppedFiles(const std::vector<std::u16string>& paths) = 0;
-  // The description of the control's recorded error, shown when one of the
-  // above fails while a window message is being handled.
-  virtual std::u16string ErrorDescription() const = 0;
+  // Tells the user the control's recorded error, when one of the above
+  // fails while a window message is being handled: a box the control's
+  // container knows about, as every modal window of the control.
+  virtual void ShowRecordedError() = 0;
 
 protected:
   ~ListViewOwner() = default;

@@ -7,9 +7,11 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <objsafe.h>
+#include <olectl.h>
 
 #include <atomic>
 #include <functional>
+#include <string>
 #include <thread>
 
 #include "control_client.h"
@@ -311,6 +313,21 @@ public:
     WSACleanup();
   }
   std::wstring Url() const { return L"http://127.0.0.1:" + std::to_wstring(port_) + L"/recv"; }
+  // From now on answers every request with a 6,000-byte file, at once or
+  // 100 bytes every 50 ms (a fetch long enough for its window).
+  void Serve(bool trickle) {
+    std::thread([listener = listener_, trickle] {
+      for (SOCKET client; (client = accept(listener, nullptr, nullptr)) != INVALID_SOCKET; closesocket(client)) {
+        char request[4096];
+        recv(client, request, sizeof request, 0);
+        const std::string head = "HTTP/1.0 200 OK\r\nContent-Length: 6000\r\n\r\n", piece(trickle ? 100 : 6000, 'z');
+        send(client, head.data(), static_cast<int>(head.size()), 0);
+        for (size_t sent = 0; sent < 6000 && send(client, piece.data(), static_cast<int>(piece.size()), 0) > 0;
+             sent += piece.size())
+          Sleep(50);
+      }
+    }).detach();
+  }
 
 private:
   SOCKET listener_ = INVALID_SOCKET;
@@ -350,10 +367,13 @@ struct UnderTheDialog {
   }
   // Post(true) by the control's run-time number, with this person beside it.
   CallResult Post(IDispatch* control) {
+    ControlClient client{com::ComPtr<IDispatch>(control)};
+    return During([&] { return client.Invoke(47, DISPATCH_METHOD, {Bool(true)}); });
+  }
+  CallResult During(const std::function<CallResult()>& call) {
     current = this;
     const UINT_PTR timer = SetTimer(nullptr, 0, 50, &Tick);
-    ControlClient client{com::ComPtr<IDispatch>(control)};
-    CallResult r = client.Invoke(47, DISPATCH_METHOD, {Bool(true)});
+    CallResult r = call();
     KillTimer(nullptr, timer);
     current = nullptr;
     return r;
@@ -457,6 +477,99 @@ TEST_F(ContainerUnderDialogTest, LettingGoUnderThePostDialogEndsIt) {
   Embed(300, 200);
   AddServer(L"/srv/b.txt");
   EXPECT_EQ(control_.GetLong(L"FileCount"), 1);
+}
+
+// The fetched copies in the temporary folder.
+size_t TempCopies() {
+  wchar_t folder[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, folder);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((std::wstring(folder) + L"ZTF*.tmp*").c_str(), &found);
+  size_t count = 0;
+  for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) ++count;
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  return count;
+}
+
+// Every other modal window of the control, in both containers, under each way
+// a container takes a control away: the window ends, the call returns as
+// cancelled, the page is given back, no fetched copy stays, and the next
+// control works.
+TEST_F(AtlContainerTest, EveryModalWindowEndsWhenTheContainerTakesTheControlAway) {
+  SilentServer whole, slow;
+  whole.Serve(false);
+  slow.Serve(true);
+  auto openFile = [](std::wstring url) {
+    return [url](ControlClient& c) {
+      c.Call(L"AddVirtualFile", {Text(url.c_str())});
+      c.Put(L"FilePos", Long(c.Call(L"FindFilePos", {Text(url.substr(url.rfind(L'/') + 1).c_str())}).Long()));
+      return c.Invoke(60, DISPATCH_METHOD, {});
+    };
+  };
+  struct Dialog {
+    const char* name;
+    std::function<CallResult(ControlClient&)> call;
+    const wchar_t* code;  // the error pair after
+  };
+  const Dialog dialogs[] = {
+      {"file dialog", [](ControlClient& c) { return c.Invoke(42, DISPATCH_METHOD, {}); }, L""},
+      {"folder dialog", [](ControlClient& c) { return c.Invoke(43, DISPATCH_METHOD, {}); }, L""},
+      {"property frame",
+       [this](ControlClient& c) {
+         CallResult r;
+         r.Hr = com::ComPtr<IDispatch>(c.Get()).As<IOleObject>(IID_IOleObject)->DoVerb(
+             OLEIVERB_PROPERTIES, nullptr, nullptr, 0, window_, nullptr);
+         return r;
+       },
+       L""},
+      {"fetch's window", openFile(slow.Url() + L"/slow.bin"), L"I04001"},
+      {"question", openFile(whole.Url() + L"/whole.txt"), L"I04001"},
+      {"error box", openFile(L"http://127.0.0.1:1/refused.txt"), L"E04006"}};
+  auto get = reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
+      reinterpret_cast<void*>(GetProcAddress(atl_, "AtlAxGetControl")));
+  const size_t copies = TempCopies();
+  for (const Dialog& dialog : dialogs) {
+    for (const std::wstring way : {L"destroyed", L"closed", L"let go"}) {
+      SCOPED_TRACE(std::string(dialog.name) + ", " + std::string(way.begin(), way.end()));
+      // ATL's page for the first two ways, ours for the last.
+      const bool ours = way == L"let go";
+      window_ = CreateWindowExW(0, ours ? L"STATIC" : L"AtlAxWin", L"ZTFILEUPLOAD.ZTFileUploadCtrl.1",
+                                WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 500, 300, nullptr, nullptr, nullptr, nullptr);
+      com::ComPtr<host::ControlSite> site;
+      com::ComPtr<IUnknown> unknown;
+      if (ours) {
+        site = com::ComPtr<host::ControlSite>::Attach(new host::ControlSite(window_, L"FileUpload"));
+        site->AddRef();
+        ControlClient made;
+        std::wstring step;
+        ASSERT_EQ(site->Embed(made.Get(), nullptr, RECT{0, 0, 400, 250}, &step), S_OK) << step;
+        unknown = com::ComPtr<IUnknown>(made.Get());
+      } else {
+        Pump();
+        ASSERT_EQ(get(window_, unknown.Put()), S_OK);
+      }
+      // The page's script holds the object it calls; the container lets go of the rest.
+      ControlClient control(unknown.As<IDispatch>(IID_IDispatch));
+      UnderTheDialog person;
+      person.Page = window_;
+      person.Act = [&] {
+        if (way == L"destroyed") DestroyWindow(window_);
+        if (way == L"closed") unknown.As<IOleObject>(IID_IOleObject)->Close(OLECLOSE_NOSAVE);
+        if (ours) site->Unembed(), site.Reset(), unknown.Reset();
+      };
+      CallResult r = person.During([&] { return dialog.call(control); });
+      EXPECT_TRUE(person.Acted);
+      EXPECT_FALSE(person.PageEnabled) << "the page waits for the window";
+      EXPECT_EQ(r.Hr, S_OK);
+      EXPECT_FALSE(IsWindow(person.Dialog));
+      EXPECT_TRUE(!IsWindow(window_) || IsWindowEnabled(window_)) << "the page is given back";
+      EXPECT_EQ(control.GetText(L"ErrorCode"), dialog.code);
+      DestroyWindow(window_);
+      window_ = nullptr;
+    }
+  }
+  EXPECT_EQ(TempCopies(), copies) << "a fetched copy was left behind";
+  EXPECT_TRUE(ControlClient().Call(L"AddVirtualFile", {Text(L"/srv/next.txt")}).Bool()) << "the next control works";
 }
 
 }  // namespace

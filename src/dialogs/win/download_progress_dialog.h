@@ -28,6 +28,8 @@ private:
   bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
   void Refresh();
   void CancelFetch();
+  // The control went under the window: the fetch ends as a cancel ends it.
+  void OnClosedFromOutside() override { download_.Cancel(); }
 
   CZTFileDownload& download_;
   const std::u16string name_;
