@@ -145,7 +145,9 @@ void CZTFileUploadListCtrl::SetUpWindow(bool report) {
 
 void CZTFileUploadListCtrl::Fill(const ViewSettings& settings, int width) {
   SendMessageW(window_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, ExtendedStyle(settings));
-  ApplyColours(settings);
+  pageBack_ = static_cast<COLORREF>(settings.BgColor);
+  pageText_ = static_cast<COLORREF>(settings.FgColor);
+  ApplyColours();
   InvalidateRect(window_, nullptr, TRUE);
 
   icons_.AttachTo(window_);
@@ -180,12 +182,12 @@ void CZTFileUploadListCtrl::Fill(const ViewSettings& settings, int width) {
   SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
 }
 
-void CZTFileUploadListCtrl::ApplyColours(const ViewSettings& settings) {
-  // The page's colours, unless the person chose high contrast: then the
-  // system's window colours, as every other list shows them.
+void CZTFileUploadListCtrl::ApplyColours() {
+  // The page's colours as of the last build, unless the person chose high
+  // contrast: then the system's window colours, as every other list shows them.
   const bool system = win::HighContrast();
-  const COLORREF back = system ? GetSysColor(COLOR_WINDOW) : static_cast<COLORREF>(settings.BgColor);
-  const COLORREF text = system ? GetSysColor(COLOR_WINDOWTEXT) : static_cast<COLORREF>(settings.FgColor);
+  const COLORREF back = system ? GetSysColor(COLOR_WINDOW) : pageBack_;
+  const COLORREF text = system ? GetSysColor(COLOR_WINDOWTEXT) : pageText_;
   SendMessageW(window_, LVM_SETBKCOLOR, 0, back);
   SendMessageW(window_, LVM_SETTEXTBKCOLOR, 0, back);
   SendMessageW(window_, LVM_SETTEXTCOLOR, 0, text);
@@ -193,7 +195,7 @@ void CZTFileUploadListCtrl::ApplyColours(const ViewSettings& settings) {
 
 void CZTFileUploadListCtrl::SystemLookChanged() {
   if (!window_ || Orphaned()) return;
-  ApplyColours(owner_->Settings());
+  ApplyColours();
   RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 

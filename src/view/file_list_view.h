@@ -84,7 +84,7 @@ private:
   void SetUpWindow(bool report);
   void Fill(const ViewSettings& settings, int width);
   void ReapplySort(const ViewSettings& settings);
-  void ApplyColours(const ViewSettings& settings);
+  void ApplyColours();
 
   // The list view's messages reach the view through this hook.
   class ListHook final : public win::WindowHook {
@@ -120,9 +120,12 @@ private:
   ListHook hook_{*this};
   int busy_ = 0;
   bool redrawHeld_ = false;
-  int columns_ = 0;
+  int columns_ = 0;  // columns inserted: name, path, size and any attribute columns
   // Each row's item data: an id no other row of this window has.
-  LPARAM nextRowId_ = 0;  // columns inserted: name, path, size and any attribute columns
+  LPARAM nextRowId_ = 0;
+  // The page's colours as the list was built: a change of the system's look
+  // shows them again, while a page's later change waits for the next build.
+  COLORREF pageBack_ = 0, pageText_ = 0;
   RowIcons icons_;
   widgets::CZTSkinHeaderCtrl header_;
   // Per column: 1 when last sorted ascending, 0 descending or never.
