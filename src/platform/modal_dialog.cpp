@@ -155,9 +155,12 @@ void ModalDialog::EndAllOver(HWND anchor) {
   }
 }
 
-bool ModalDialog::IsRunning(HWND window) {
+bool ModalDialog::CloseFromOutside(HWND window) {
   for (ModalDialog* d = innermost; d; d = d->outer_) {
-    if (d->window_ == window) return true;
+    if (d->window_ == window) {
+      d->CloseFromOutside();
+      return true;
+    }
   }
   return false;
 }

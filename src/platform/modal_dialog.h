@@ -35,8 +35,9 @@ public:
   // the control that owns them is going away (its window destroyed, closed,
   // or let go by its container). Each hears OnClosedFromOutside first.
   static void EndAllOver(HWND anchor);
-  // Whether window is a dialog of this class running on this thread.
-  static bool IsRunning(HWND window);
+  // Ends window as EndAllOver would when it is a dialog of this class
+  // running on this thread; false when it is not.
+  static bool CloseFromOutside(HWND window);
 
 protected:
   // WM_INITDIALOG: the return value tells whether the default focus is set.

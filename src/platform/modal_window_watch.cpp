@@ -58,7 +58,10 @@ void ModalWindowWatch::CancelAll() {
   for (auto it = dialogs.rbegin(); it != dialogs.rend(); ++it) {
     const HWND window = *it;
     // Only dialogs know Cancel; a dropped-down list or a tip of one goes with it.
-    if (!IsWindow(window) || !IsDialog(window) || ModalDialog::IsRunning(window)) continue;
+    if (!IsWindow(window) || !IsDialog(window)) continue;
+    // Ours end through their own loop. A control without a window of its
+    // own has nothing else to find them by.
+    if (ModalDialog::CloseFromOutside(window)) continue;
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
   }
 }

@@ -20,8 +20,8 @@ public:
   ModalWindowWatch(const ModalWindowWatch&) = delete;
   ModalWindowWatch& operator=(const ModalWindowWatch&) = delete;
 
-  // Cancels every dialog this watch saw made that is still up, the last
-  // made first; our own dialogs are left to ModalDialog::EndAllOver.
+  // Ends every dialog this watch saw made that is still up, the last made
+  // first: the system's with Cancel, ours as closed from outside.
   void CancelAll();
 
 private:

@@ -529,15 +529,18 @@ TEST_F(AtlContainerTest, EveryModalWindowEndsWhenTheContainerTakesTheControlAway
       reinterpret_cast<void*>(GetProcAddress(atl_, "AtlAxGetControl")));
   const size_t copies = TempCopies();
   for (const Dialog& dialog : dialogs) {
-    for (const std::wstring way : {L"destroyed", L"closed", L"let go"}) {
+    for (const std::wstring way : {L"destroyed", L"closed", L"let go", L"closed, never embedded"}) {
       SCOPED_TRACE(std::string(dialog.name) + ", " + std::string(way.begin(), way.end()));
-      // ATL's page for the first two ways, ours for the last.
-      const bool ours = way == L"let go";
-      window_ = CreateWindowExW(0, ours ? L"STATIC" : L"AtlAxWin", L"ZTFILEUPLOAD.ZTFileUploadCtrl.1",
+      // ATL's page for the first two ways, ours for the third; the last is a
+      // desktop program's control that never had a window of its own.
+      const bool ours = way == L"let go", windowless = way == L"closed, never embedded";
+      window_ = CreateWindowExW(0, ours || windowless ? L"STATIC" : L"AtlAxWin", L"ZTFILEUPLOAD.ZTFileUploadCtrl.1",
                                 WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 500, 300, nullptr, nullptr, nullptr, nullptr);
       com::ComPtr<host::ControlSite> site;
       com::ComPtr<IUnknown> unknown;
-      if (ours) {
+      if (windowless) {
+        unknown = com::ComPtr<IUnknown>(ControlClient().Get());
+      } else if (ours) {
         site = com::ComPtr<host::ControlSite>::Attach(new host::ControlSite(window_, L"FileUpload"));
         site->AddRef();
         ControlClient made;
@@ -554,12 +557,12 @@ TEST_F(AtlContainerTest, EveryModalWindowEndsWhenTheContainerTakesTheControlAway
       person.Page = window_;
       person.Act = [&] {
         if (way == L"destroyed") DestroyWindow(window_);
-        if (way == L"closed") unknown.As<IOleObject>(IID_IOleObject)->Close(OLECLOSE_NOSAVE);
+        if (way == L"closed" || windowless) unknown.As<IOleObject>(IID_IOleObject)->Close(OLECLOSE_NOSAVE);
         if (ours) site->Unembed(), site.Reset(), unknown.Reset();
       };
       CallResult r = person.During([&] { return dialog.call(control); });
       EXPECT_TRUE(person.Acted);
-      EXPECT_FALSE(person.PageEnabled) << "the page waits for the window";
+      EXPECT_EQ(person.PageEnabled, windowless) << "the page waits for the window of an embedded control";
       EXPECT_EQ(r.Hr, S_OK);
       EXPECT_FALSE(IsWindow(person.Dialog));
       EXPECT_TRUE(!IsWindow(window_) || IsWindowEnabled(window_)) << "the page is given back";
