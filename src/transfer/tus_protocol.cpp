@@ -86,9 +86,9 @@ std::optional<std::u16string> UploadPath(const Endpoint& endpoint, std::string_v
       return std::nullopt;
     path = cut->Path;
   }
-  // A query or fragment has no place in an upload's URL: refused rather than
-  // guessed at.
-  if (path.find_first_of(u"?#\\") != std::u16string::npos) return std::nullopt;
+  // A query or fragment has no place in an upload's URL, nor does a path
+  // that reads as another host's ("//host/..."): refused rather than guessed at.
+  if (path.find_first_of(u"?#\\") != std::u16string::npos || path.compare(0, 2, u"//") == 0) return std::nullopt;
   if (!ValidUploadId(UploadId(path))) return std::nullopt;
   return path;
 }

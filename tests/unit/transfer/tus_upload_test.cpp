@@ -95,7 +95,8 @@ TEST_F(Resumable, HostileAnswersEndThePostBeforeAByteGoesAstray) {
   AddFile(u"f", 30);
   manager.Resumable.Retries = 0;
   for (auto [location, offset] : std::vector<std::pair<std::string, std::string>>{
-           {"http://evil:8080/tus/x", ""}, {"//evil/tus/x", ""}, {"http://host:8081/tus/x", ""}, {"/tus/a.b", ""},
+           {"http://evil:8080/tus/x", ""}, {"//evil/tus/x", ""}, {"http://host:8081/tus/x", ""},
+           {"http://host:8080//tus/x", ""}, {"/tus/a.b", ""},
            {"", "1000"}, {"", "-1"}, {"", "5 "}, {"", "0"}}) {
     *server = {}, records->Kept.clear(), log = {}, log.Attach(manager);
     server->Location = location, server->Offset = offset;
