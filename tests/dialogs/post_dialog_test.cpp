@@ -171,7 +171,15 @@ TEST_F(PostDialog, ShowsProgressOnItsPanelAndReturnsTheReply) {
     // The walk a screen reader makes: the painted counter, the buttons as
     // push buttons, Stop focused, and pressed while Space holds it down.
     counter = NodeNamed(AccessibleWalk(dialog), L"\uD30C\uC77C\uC218");
-    stopNode = NodeNamed(AccessibleWalk(dialog), L"Stop");
+    // Other programs' dialogs coming up on the same display take the
+    // foreground; brought back, the dialog gives the focus back to the
+    // button that had it, so Stop must still be the one.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      stopNode = NodeNamed(AccessibleWalk(dialog), L"Stop");
+      if (stopNode.State & STATE_SYSTEM_FOCUSED) break;
+      SetForegroundWindow(dialog);
+      Sleep(150);
+    }
     SendMessageW(GetDlgItem(dialog, kStop), BM_SETSTATE, TRUE, 0);
     pressedNode = NodeNamed(AccessibleWalk(dialog), L"Stop");
     SendMessageW(GetDlgItem(dialog, kStop), BM_SETSTATE, FALSE, 0);
