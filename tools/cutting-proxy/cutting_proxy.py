@@ -13,7 +13,7 @@ port (written to PORTFILE as "proxy control"):
   restart AFTER      after AFTER more bytes up, kill the server, start it again
   stats              answers "up BYTES cuts N restarts N"
 """
-import os, random, socket, subprocess, sys, threading, time
+import os, random, signal, socket, subprocess, sys, threading, time
 
 lock = threading.Lock()
 state = {"up": 0, "cuts": [], "ncuts": 0, "block_at": None, "blocked": False, "restart_at": None, "restarts": 0}
@@ -154,6 +154,9 @@ with open(portfile + ".tmp", "w") as f:
     f.write("%d %d\n" % (proxy.getsockname()[1], ctl.getsockname()[1]))
 os.rename(portfile + ".tmp", portfile)
 threading.Thread(target=accept_loop, args=(ctl, control), daemon=True).start()
+# Stopped with SIGTERM by its caller: the server goes with it (the default
+# action would leave it running, port and all).
+signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
 try:
     accept_loop(proxy, serve_client)
 finally:
