@@ -60,13 +60,6 @@ std::vector<DWORD> HiddenTemplate(HINSTANCE module, int templateId) {
 // The innermost dialog running on this thread; each links to the one it runs within.
 thread_local ModalDialog* innermost = nullptr;
 
-bool IsWithin(HWND window, HWND ancestor) {
-  for (HWND w = window; w; w = GetParent(w)) {
-    if (w == ancestor) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 ModalDialog::~ModalDialog() {
@@ -77,7 +70,6 @@ INT_PTR ModalDialog::Run(HINSTANCE module, int templateId, HWND owner) {
   CheckThread();
   ended_ = false;
   result_ = -1;
-  anchor_ = owner;
   // A modal dialog disables the whole window it belongs to, not one child of it.
   if (owner) owner = GetAncestor(owner, GA_ROOT);
   INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
@@ -124,7 +116,6 @@ INT_PTR ModalDialog::Run(HINSTANCE module, int templateId, HWND owner) {
   if (window_ && owner && GetActiveWindow() == window_) SetActiveWindow(owner);
   if (window_) DestroyWindow(window_);
   window_ = nullptr;
-  anchor_ = nullptr;
   return result_;
 }
 
@@ -146,13 +137,6 @@ void ModalDialog::CloseFromOutside() {
   result_ = -1;
   // Its window may be going: wake the loop through the thread instead.
   PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
-}
-
-void ModalDialog::EndAllOver(HWND anchor) {
-  if (!anchor) return;
-  for (ModalDialog* d = innermost; d; d = d->outer_) {
-    if (d->anchor_ && IsWithin(d->anchor_, anchor)) d->CloseFromOutside();
-  }
 }
 
 bool ModalDialog::CloseFromOutside(HWND window) {

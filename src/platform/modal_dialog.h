@@ -31,12 +31,10 @@ public:
   // Icon id of module as the window's big and small icon, owned by the dialog.
   void SetIcons(HINSTANCE module, int iconId);
 
-  // Ends every dialog of this thread run over anchor or a window inside it:
-  // the control that owns them is going away (its window destroyed, closed,
-  // or let go by its container). Each hears OnClosedFromOutside first.
-  static void EndAllOver(HWND anchor);
-  // Ends window as EndAllOver would when it is a dialog of this class
-  // running on this thread; false when it is not.
+  // Ends window when it is a dialog of this class running on this thread:
+  // the control that runs it is going away (its window destroyed, closed,
+  // or let go by its container). It hears OnClosedFromOutside first. False
+  // when window is no such dialog.
   static bool CloseFromOutside(HWND window);
 
 protected:
@@ -64,8 +62,6 @@ private:
   UniqueHicon smallIcon_;
   bool ended_ = false;
   INT_PTR result_ = -1;
-  // The window the caller ran the dialog over (before its root is taken).
-  HWND anchor_ = nullptr;
   // The dialogs running on this thread, innermost last.
   ModalDialog* outer_ = nullptr;
 };

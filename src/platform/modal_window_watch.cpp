@@ -59,8 +59,7 @@ void ModalWindowWatch::CancelAll() {
     const HWND window = *it;
     // Only dialogs know Cancel; a dropped-down list or a tip of one goes with it.
     if (!IsWindow(window) || !IsDialog(window)) continue;
-    // Ours end through their own loop. A control without a window of its
-    // own has nothing else to find them by.
+    // Ours end through their own loop.
     if (ModalDialog::CloseFromOutside(window)) continue;
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
   }

@@ -1,10 +1,11 @@
 #pragma once
-// The dialogs the system makes for us on this thread (the shell's file and
-// folder pickers, message boxes, the property frame) run loops of their own
-// that we cannot end through a flag as we end ours (modal_dialog.h). While a
-// watch is held it notes every such dialog made on its thread, so that a
-// control taken away under one can close it as the person would, with
-// Cancel, and the call that opened it returns.
+// The modal windows a control opens on this thread: ours (modal_dialog.h),
+// which end through a flag, and the ones the system makes for us (the
+// shell's file and folder pickers, message boxes, the property frame), which
+// run loops of their own. While a watch is held it notes every top-level
+// window made on its thread, so that a control taken away under one can end
+// it, the system's as the person would, with Cancel, and the call that
+// opened it returns. It needs no window of the control's to find them.
 #include <windows.h>
 
 #include <vector>

@@ -160,7 +160,6 @@ OleControl::ModalScope::~ModalScope() {
 
 void OleControl::EndModalWindows() {
   ++taken_away_;
-  if (window_) win::ModalDialog::EndAllOver(window_);
   for (ModalScope* scope = innermost_scope_; scope; scope = scope->outer_) scope->watch_.CancelAll();
 }
 
