@@ -5,13 +5,18 @@
 # msiexec, the cabinet installed through setupapi, and the control each
 # install leaves created by its ProgID. Runs in a Wine prefix of its own
 # (installs are machine state, and the machine's site lock would refuse
-# other tests' pages); the prefix is left as it was found.
+# other tests' pages); the prefix is left as it was found (a run that
+# fails has the next one make it afresh).
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 arch=$1 tree=$(cd "$2" && pwd) host=$3
 export ZT_WINE_ROOT=$tree/wine-package
 source "$root/scripts/wine-env.sh" "$arch"
+# A run that did not pass, killed ones too, leaves this mark and maybe an
+# install: the next run makes the prefix afresh.
+dirty=$WINEPREFIX.dirty
+[ ! -e "$dirty" ] || { wineserver -k 2>/dev/null; rm -rf "$WINEPREFIX" "$dirty"; }
 "$root/scripts/wine-prefix.sh" "$arch" >/dev/null || { echo "package_test: no Wine prefix" >&2; exit 1; }
 drive_c=$WINEPREFIX/drive_c
 
@@ -30,8 +35,7 @@ receiver=""
 cleanup() {
   [ -z "$receiver" ] || { kill "$receiver" 2>/dev/null; wait "$receiver" 2>/dev/null; }
   rm -rf "$work" "$drive_c/zt-cab"
-  # A failed run may have left anything installed: the prefix is made afresh.
-  [ "$failures" -eq 0 ] || { wineserver -k; rm -rf "$WINEPREFIX"; }
+  [ "$failures" -ne 0 ] || rm -f "$dirty"
 }
 trap cleanup EXIT
 
@@ -121,6 +125,7 @@ EOF
 classes_delta() {  # before after: lines added under Classes, the installer's own keys left out
   comm -13 "$1" "$2" | grep -F '[HKEY_LOCAL_MACHINE\Software\Classes\' | grep -vE 'Classes\\Installer[]\\]'
 }
+touch "$dirty"
 listing "$work/before.txt"
 
 # regsvr32 on the module at the path the MSI installs to: the keys it writes
