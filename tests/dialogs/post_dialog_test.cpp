@@ -82,6 +82,9 @@ void CALLBACK WatchTick(HWND, UINT, UINT_PTR, DWORD) {
 
 class PostDialog : public ::testing::Test {
 protected:
+  // A container's thread is in an apartment for the control's whole life:
+  // the objects its dialogs hand a screen reader live there.
+  static void SetUpTestSuite() { OleInitialize(nullptr); }
   void SetUp() override {
     ASSERT_TRUE(receiver.Ok()) << "run through with_receiver.sh";
     receiver.Reset();
@@ -91,15 +94,21 @@ protected:
   void Put(const wchar_t* name, VARIANT value) { ASSERT_EQ(control.Put(name, value).Hr, S_OK); }
   void Add(const std::wstring& path) { ASSERT_EQ(control.Call(L"AddLocalFile", {Text(path.c_str())}).Hr, S_OK); }
 
-  // Without a driver nobody touches the dialog.
+  // Without a driver nobody touches the dialog. The objects the dialog hands
+  // a screen reader live on this thread: it answers them until the person is
+  // done, since a post that ends on its own may find them still reading.
   PostRun Post(bool async, const std::function<void(HWND)>& driver = nullptr) {
+    std::atomic<bool> done{false};
     std::thread person([&] {
       if (driver) driver(FindDialog(kStatusTitle));
+      done = true;
     });
     PostRun run;
     const ULONGLONG start = GetTickCount64();
     CallResult r = control.Call(L"Post", {Bool(async)});
     run.Seconds = (GetTickCount64() - start) / 1000.0;
+    for (MSG msg; !done; MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT))
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
     person.join();
     run.Hr = r.Hr;
     if (r.Hr == S_OK) run.Result = r.Text();
