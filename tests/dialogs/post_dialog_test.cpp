@@ -128,7 +128,9 @@ protected:
 };
 
 TEST_F(PostDialog, ShowsProgressOnItsPanelAndReturnsTheReply) {
-  receiver.Rule("body=" + UrlEncode(kReplyUtf8) + "&encoding=utf-8");
+  // The reply waits, so the dialog stays up for a person whose reading a
+  // loaded machine has slowed past the end of the upload.
+  receiver.Rule("body=" + UrlEncode(kReplyUtf8) + "&encoding=utf-8&delay=10");
   const std::string first = PatternBytes(100000, 1), second = PatternBytes(2 << 20, 2);
   Add(MakePatternFile(folder.Path() + L"first.bin", 100000, 1));
   Add(MakePatternFile(folder.Path() + L"second.bin", 2 << 20, 2));
