@@ -189,6 +189,11 @@ protected:
     }
   }
 
+  static void Step(const char* name) {
+    std::printf(" %s", name);
+    std::fflush(stdout);
+  }
+
   Outcome Run(const Fault& f, Way way) {
     Outcome o;
     ControlClient c;
@@ -199,6 +204,7 @@ protected:
     c.Put(L"URL", Text(url.c_str()));
     if (f.Acts == Person::CancelWhileSending) c.Put(L"KByteRate", Long(100));  // three seconds a file
     const std::vector<std::wstring> listBefore = ListOf(c);
+    Step("filled");
     const long threads = ThreadCount(), handles = HandleCount(), temps = TempFileCount();
 
     if (f.Rule.rfind("queue:", 0) == 0) {
@@ -216,6 +222,7 @@ protected:
       case FileFault::None: break;
     }
 
+    Step("ruled");
     std::atomic<bool> returned{false};
     std::thread person([&] {
       // Post(true) ends its dialog by itself unless the person acts. The
@@ -234,6 +241,7 @@ protected:
                    : way == Way::PostDialog  ? c.Call(L"Post", {Bool(true)})
                                              : c.Call(L"OpenPostDialog");
     o.Seconds = (GetTickCount64() - start) / 1000.0;
+    Step("returned");
     returned = true;
     person.join();
     EXPECT_EQ(r.Hr, S_OK) << Narrow(r.Description());
@@ -247,6 +255,7 @@ protected:
     o.Text = c.GetText(L"ResponseText");
     o.TextLength = o.Text.size();
     o.ListKept = ListOf(c) == listBefore;
+    Step("read");
     // The next post to the same server, in the same process, works.
     if (!f.NothingListening) {
       ControlClient next;
@@ -257,6 +266,7 @@ protected:
     } else {
       o.NextPostWorks = true;
     }
+    Step("next");
     // WinINet may keep one collector thread of its own: one more is allowed,
     // so waiting for fewer would only cost time.
     WaitUntil([&] { return ThreadCount() <= threads + 1; }, 5000);
@@ -324,10 +334,12 @@ protected:
       for (Way way : {Way::PostFile, Way::PostMessage, Way::PostDialog, Way::MultiDialog}) {
         if (f.DialogsOnly && (way == Way::PostFile || way == Way::PostMessage)) continue;
         if (f.File != FileFault::None && way == Way::PostMessage) continue;  // sends no file
-        // Named as it starts, so a cell that hangs is named in the output.
-        std::printf("cell: %s / %s\n", f.Row, Name(way));
+        // Named as it starts and marked at each step, so a cell that hangs
+        // shows in the output where it stopped.
+        std::printf("cell: %s / %s:", f.Row, Name(way));
         std::fflush(stdout);
         const Outcome o = Run(f, way);
+        std::printf(" done\n");
         Check(f, way, o);
         if (table.empty() || table.back().first != f.Row) table.emplace_back(f.Row, std::map<Way, Outcome>());
         table.back().second[way] = o;

@@ -21,7 +21,7 @@ if [ "${ZT_RECEIVER_TLS:-0}" = 1 ]; then
   tls+=(--tls-port-file "$work/tls-ports")
 fi
 python3 "$root/tools/receiver/receiver.py" --record-dir "$work/rec" --port-file "$work/port" "${tls[@]}" \
-  --timeout "${ZT_TEST_TIMEOUT:-600}" >"$work/receiver.log" 2>&1 &
+  --trace --timeout "${ZT_TEST_TIMEOUT:-600}" >"$work/receiver.log" 2>&1 &
 receiver=$!
 stop() {
   [ ${#tls[@]} -eq 0 ] || "$root/scripts/wine-exec" "$arch" "$ZT_TRUST_TOOL" remove "$work/tls/ca.der" >/dev/null 2>&1
@@ -51,6 +51,6 @@ fi
 rc=$?
 if [ "$rc" -ne 0 ]; then
   echo "with_receiver: the receiver's last words:" >&2
-  tail -n 20 "$work/receiver.log" >&2
+  tail -n 40 "$work/receiver.log" >&2
 fi
 exit "$rc"

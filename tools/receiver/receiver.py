@@ -388,6 +388,10 @@ class Receiver(socketserver.ThreadingTCPServer):
                 self.default_rule = dict(doc["default"])
             self.queue.extend(dict(r) for r in doc.get("queue", []))
 
+    def trace(self, text):
+        if self.args.trace:
+            print("%.1f %s" % (time.monotonic(), text), file=sys.stderr, flush=True)
+
     def finished(self, account):
         with self.lock:
             self.accounts.append(account)
@@ -509,6 +513,7 @@ class Handler(socketserver.BaseRequestHandler):
 
         number = server.next_number()
         rule = server.take_rule(path)
+        server.trace("%d: %s %s arrives, rule %s" % (number, method, target, json.dumps(rule)[:200]))
         folder = server.args.record_dir
         base = os.path.join(folder, str(number)) if folder else None
         account = {
@@ -591,6 +596,9 @@ class Handler(socketserver.BaseRequestHandler):
             if delay > 0:
                 time.sleep(min(delay, 3600))
             self.send_in_pieces(reply, rule)
+        server.trace("%d: body %d bytes%s, %s" % (
+            number, received, "" if account["complete"] else " (incomplete)",
+            "answered %d" % account["answer"]["status"] if reply is not None else "no answer"))
         server.finished(account)
         return reply is not None and keep
 
@@ -778,6 +786,8 @@ class Handler(socketserver.BaseRequestHandler):
             body += chunk
         reply = {"ok": True}
         status = 200
+        if path == "/_control":  # rules; the frequent reads of counts are left out
+            server.trace("control: %s %s" % (method, query or body.decode("utf-8", "replace")[:200]))
         try:
             if path == "/_control/requests":
                 with server.lock:
@@ -848,6 +858,8 @@ def main(argv=None):
     ap.add_argument("--tls", nargs=2, action="append", default=[], metavar=("CERT", "KEY"),
                     help="also serve TLS with this certificate chain and key, on a port of its own")
     ap.add_argument("--tls-port-file", help="write the TLS ports, one a line, to this file")
+    ap.add_argument("--trace", action="store_true",
+                    help="say on stderr when each request and rule arrives and each reply leaves")
     ap.add_argument("--timeout", type=float, default=900,
                     help="exit after this many seconds whatever happens (0: never)")
     args = ap.parse_args(argv)
