@@ -19,8 +19,22 @@ sudo_cmd=()
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo_cmd[@]}" dpkg --add-architecture i386
-  need_update=1
 fi
+
+# A mirror caught mid-sync answers an index of the wrong size for a few
+# minutes ("Mirror sync in progress?"), and a new machine meets that as a
+# failed setup: the package lists are fetched again after a pause. Lists that
+# stay stale are used as they are; the install then says what it cannot find.
+update_package_lists() {
+  local try
+  for try in 1 2 3; do
+    "${sudo_cmd[@]}" apt-get update -q -o Acquire::Retries=3 && return 0
+    [ "$try" -lt 3 ] || break
+    echo "setup: package lists incomplete (try $try of 3), fetching again in $((try * 30)) s" >&2
+    sleep $((try * 30))
+  done
+  echo "setup: package lists still incomplete; installing from what was fetched" >&2
+}
 
 missing=()
 for p in "${packages[@]}"; do
@@ -31,8 +45,9 @@ if [ ${#missing[@]} -eq 0 ]; then
   echo "setup: all ${#packages[@]} packages present"
 else
   echo "setup: installing ${missing[*]}"
-  "${sudo_cmd[@]}" apt-get update -q
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+  update_package_lists
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q -o Acquire::Retries=3 \
+    --no-install-recommends "${missing[@]}"
 fi
 
 # The Node server kit's packages, exactly as its lock file says.
