@@ -63,6 +63,9 @@ struct Fault {
   long Status = -2;          // the ResponseStatusCode expected (-2: any)
   std::size_t TextLength = std::string::npos;  // the ResponseText length expected
   const wchar_t* TextHas = nullptr;            // a text the reply must hold
+  // The call must end by then. A bound, not a speed: a reply read whole
+  // costs CPU time, which a loaded machine stretches.
+  double MostSeconds = kReplyLimitSeconds + 25.0;
 };
 
 long TempFileCount() {
@@ -283,7 +286,7 @@ protected:
     EXPECT_LE(o.ThreadsLeft, 1) << "threads left behind";
     EXPECT_EQ(o.TempFilesLeft, 0) << "temporary files left behind";
     EXPECT_LE(o.HandlesGrown, 16) << "handles left behind";
-    EXPECT_LT(o.Seconds, kReplyLimitSeconds + 25.0) << "the call took too long";
+    EXPECT_LT(o.Seconds, f.MostSeconds) << "the call took too long";
     // The multi-file dialog marks failed files in its list; the error pair
     // speaks only for its fields request.
     if (way == Way::MultiDialog) return;
@@ -388,7 +391,7 @@ TEST_F(FaultMatrix, ReplyFaults) {
       {"redirect (302)", "status=302&location=/elsewhere&body=moved", false, FileFault::None, Person::Nothing, false,
        1, {kNoCode}, 302, 5, L"moved"},
       {"reply of 100 MB", hundredMegabytes, false, FileFault::None, Person::Nothing, false, 1, {kNoCode}, 200,
-       std::size_t(1) << 20},
+       std::size_t(1) << 20, nullptr, 120},
       // C0 80 is never UTF-8; FF is no lead byte of code page 949.
       {"reply not valid UTF-8", "body_b64=QUIswIBDRA==", false, FileFault::None, Person::Nothing, false, 1,
        {kNoCode}, 200, std::string::npos, L"AB,"},
