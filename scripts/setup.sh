@@ -41,13 +41,47 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 
+# Apt installs the 32-bit packages last and apart: their libraries must match
+# the 64-bit ones version for version, and when the mirror's 32-bit index is
+# stale that pairing needs versions chosen by hand (apt-pair-arches.py).
+install() {
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q -o Acquire::Retries=3 \
+    --no-install-recommends "$@"
+}
+install_32bit() {
+  if apt-get install -s -q --no-install-recommends "$@" >/dev/null 2>&1; then
+    install "$@"
+    return
+  fi
+  echo "setup: the 32-bit packages do not pair with the installed 64-bit ones; choosing versions both arches list" >&2
+  local pins downgrades
+  downgrades=$(mktemp)
+  pins=$(python3 "$(dirname "${BASH_SOURCE[0]}")/apt-pair-arches.py" "$@" 2>"$downgrades") \
+    || { cat "$downgrades" >&2; rm -f "$downgrades"; return 1; }
+  if [ -s "$downgrades" ] && [ "${ZT_SETUP_ALLOW_DOWNGRADES:-}" != 1 ]; then
+    echo "setup: pairing needs installed packages moved to older signed versions:" >&2
+    cat "$downgrades" >&2
+    echo "setup: run again with ZT_SETUP_ALLOW_DOWNGRADES=1 to allow it (CI does), or when the mirror serves a full 32-bit index" >&2
+    rm -f "$downgrades"
+    return 1
+  fi
+  cat "$downgrades" >&2
+  rm -f "$downgrades"
+  # shellcheck disable=SC2086 # one word per name=version
+  install --allow-downgrades "$@" $pins
+}
+
 if [ ${#missing[@]} -eq 0 ]; then
   echo "setup: all ${#packages[@]} packages present"
 else
   echo "setup: installing ${missing[*]}"
   update_package_lists
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q -o Acquire::Retries=3 \
-    --no-install-recommends "${missing[@]}"
+  native=() foreign=()
+  for p in "${missing[@]}"; do
+    case "$p" in *:i386) foreign+=("$p") ;; *) native+=("$p") ;; esac
+  done
+  [ ${#native[@]} -eq 0 ] || install "${native[@]}"
+  [ ${#foreign[@]} -eq 0 ] || install_32bit "${foreign[@]}"
 fi
 
 # The Node server kit's packages, exactly as its lock file says.
