@@ -200,7 +200,8 @@ void PressEscape(HWND dialog) {
 }
 
 void PressMnemonic(HWND dialog, wchar_t letter) {
-  GUITHREADINFO gui{sizeof gui};
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof gui;
   GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui);
   PostMessageW(gui.hwndFocus ? gui.hwndFocus : dialog, WM_SYSCHAR, letter, 0x20000001);  // bit 29: Alt held
 }
