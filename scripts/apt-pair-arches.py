@@ -10,10 +10,12 @@ pair, and moves each installed package tied to one of them by an exact
 dependency (a -dev package) along, so that nothing gets removed.
 
 Usage: apt-pair-arches.py PACKAGE:i386...
-Prints the apt-get arguments (name=version ...) on stdout, then on stderr
-each installed package the set moves to an older version. Exits 1 when it
-finds no such set.
+Prints the apt-get arguments (name=version ...) on stdout and names on stderr
+each installed package the set moves to an older version; that needs
+ZT_SETUP_ALLOW_DOWNGRADES=1. Exits 1 when it finds no such set, or one that
+would move packages back unasked.
 """
+import os
 import re
 import subprocess
 import sys
@@ -33,7 +35,7 @@ def policies(names):
             result[name] = [None, []]
         elif m := re.match(r"  Installed: (\S+)", line):
             result[name][0] = None if m.group(1) == "(none)" else m.group(1)
-        elif m := re.match(r" {5}(?:\*\*\* )?(\S+) -?\d+$", line):
+        elif m := re.match(r" (?:\*\*\*|   ) (\S+) -?\d+$", line):
             current = m.group(1)
         elif re.match(r" +-?\d+ \w+://", line) and current not in result[name][1]:
             result[name][1].append(current)  # a version dpkg alone knows cannot be fetched
@@ -107,10 +109,17 @@ def main(wanted):
         print("apt-pair-arches: no set of versions installs without removing "
               + (" ".join(removed) or "(apt refused the set)"), file=sys.stderr)
         return 1
+    downgrades = [f"{name} {old} -> {new}"
+                  for name, old, new in re.findall(r"^Inst (\S+) \[(\S+)\] \((\S+) ", out, re.M)
+                  if run("dpkg", "--compare-versions", new, "lt", old).returncode == 0]
+    if downgrades and os.environ.get("ZT_SETUP_ALLOW_DOWNGRADES") != "1":
+        print("apt-pair-arches: pairing needs installed packages moved to older signed versions:\n  "
+              + "\n  ".join(downgrades) + "\nrun setup again with ZT_SETUP_ALLOW_DOWNGRADES=1 to allow it"
+              " (CI does), or when the mirror serves a whole 32-bit index", file=sys.stderr)
+        return 1
+    for line in downgrades:
+        print(f"apt-pair-arches: moving back {line}", file=sys.stderr)
     print(" ".join(f"{n}={v}" for n, v in sorted(pins.items())))
-    for name, old, new in re.findall(r"^Inst (\S+) \[(\S+)\] \((\S+) ", out, re.M):
-        if run("dpkg", "--compare-versions", new, "lt", old).returncode == 0:
-            print(f"downgrade {name} {old} -> {new}", file=sys.stderr)
     return 0
 
 

@@ -54,19 +54,8 @@ install_32bit() {
     return
   fi
   echo "setup: the 32-bit packages do not pair with the installed 64-bit ones; choosing versions both arches list" >&2
-  local pins downgrades
-  downgrades=$(mktemp)
-  pins=$(python3 "$(dirname "${BASH_SOURCE[0]}")/apt-pair-arches.py" "$@" 2>"$downgrades") \
-    || { cat "$downgrades" >&2; rm -f "$downgrades"; return 1; }
-  if [ -s "$downgrades" ] && [ "${ZT_SETUP_ALLOW_DOWNGRADES:-}" != 1 ]; then
-    echo "setup: pairing needs installed packages moved to older signed versions:" >&2
-    cat "$downgrades" >&2
-    echo "setup: run again with ZT_SETUP_ALLOW_DOWNGRADES=1 to allow it (CI does), or when the mirror serves a full 32-bit index" >&2
-    rm -f "$downgrades"
-    return 1
-  fi
-  cat "$downgrades" >&2
-  rm -f "$downgrades"
+  local pins
+  pins=$(python3 "$(dirname "${BASH_SOURCE[0]}")/apt-pair-arches.py" "$@") || return 1
   # shellcheck disable=SC2086 # one word per name=version
   install --allow-downgrades "$@" $pins
 }
