@@ -6,6 +6,7 @@
 # store nothing. The program finds the server through ZT_KIT_URL (its
 # resumable endpoint through ZT_KIT_TUS) and writes its files and expected.json into
 # ZT_KIT_WORK; check_accounts.py then holds the server's records against it.
+# A round Wine spoiled is run once more against a fresh server and folder.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -25,8 +26,10 @@ mkdir -p "$work/locale" && localedef -i ko_KR -f UTF-8 "$work/locale/ko_KR.UTF-8
 
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 
-status=0
-for kit in php node java; do
+# One kit's round against a fresh server: 0, 1, or 75 when Wine spoiled the
+# program's run (wine-exec), whose requests the server has partly recorded.
+round() {
+  local kit=$1 port path rc=0
   mkdir -p "$work/$kit/src" "$work/$kit/up"
   port=$(free_port)
   case $kit in
@@ -42,7 +45,7 @@ for kit in php node java; do
   server=$!
   for _ in $(seq 600); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
   echo "== $kit example on port $port"
-  python3 - "$port" "$path" "$root/server/fixtures/x-forged-row.http" "$work/$kit/up" <<'PY' || status=1
+  python3 - "$port" "$path" "$root/server/fixtures/x-forged-row.http" "$work/$kit/up" <<'PY' || rc=1
 import os, socket, sys
 port, path, fixture, up = sys.argv[1:]
 request = open(fixture, "rb").read().replace(b"POST /upload ", b"POST " + path.encode() + b" ", 1)
@@ -53,10 +56,29 @@ left = [n for n in os.listdir(up) if not n.startswith(".")] if os.path.isdir(up)
 if b" 400 " not in reply.split(b"\r\n", 1)[0] or left:
     sys.exit(f"with_servers: a forged request was not refused cleanly: {reply[:60]!r}, left {left}")
 PY
-  LOCPATH="$work/locale" ZT_KIT_URL="http://127.0.0.1:$port$path" ZT_KIT_TUS="http://127.0.0.1:$port/tus/" ZT_KIT_WORK="Z:${work//\//\\}\\$kit\\src" \
-    "$root/scripts/wine-exec" "$arch" "$program" "--gtest_output=xml:$reports/zt_server_kit_tests_$kit.xml" || status=1
-  python3 "$here/check_accounts.py" "$work/$kit/src/expected.json" "$work/$kit/up" || status=1
-  [ $status -eq 0 ] || { echo "with_servers: the $kit server's log:" >&2; tail -n 20 "$work/$kit/server.log" >&2; }
+  ZT_WINE_RERUN=runner LOCPATH="$work/locale" ZT_KIT_URL="http://127.0.0.1:$port$path" ZT_KIT_TUS="http://127.0.0.1:$port/tus/" \
+    ZT_KIT_WORK="Z:${work//\//\\}\\$kit\\src" \
+    "$root/scripts/wine-exec" "$arch" "$program" "--gtest_output=xml:$reports/zt_server_kit_tests_$kit.xml"
+  case $? in
+    0) ;;
+    75) stop; return 75 ;;
+    *) rc=1 ;;
+  esac
+  python3 "$here/check_accounts.py" "$work/$kit/src/expected.json" "$work/$kit/up" || rc=1
+  [ $rc -eq 0 ] || { echo "with_servers: the $kit server's log:" >&2; tail -n 20 "$work/$kit/server.log" >&2; }
   stop
+  return $rc
+}
+
+status=0
+for kit in php node java; do
+  round "$kit"; rc=$?
+  if [ $rc -eq 75 ]; then
+    echo "with_servers: the $kit round again, against a fresh server" >&2
+    rm -rf "${work:?}/$kit"
+    round "$kit"; rc=$?
+    [ $rc -ne 75 ] || echo "with_servers: Wine spoiled the $kit round twice" >&2
+  fi
+  [ $rc -eq 0 ] || status=1
 done
 exit $status
