@@ -30,6 +30,7 @@ free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",
 # program's run (wine-exec), whose requests the server has partly recorded.
 round() {
   local kit=$1 port path rc=0
+  rm -rf "${work:?}/$kit"
   mkdir -p "$work/$kit/src" "$work/$kit/up"
   port=$(free_port)
   case $kit in
@@ -75,7 +76,6 @@ for kit in php node java; do
   round "$kit"; rc=$?
   if [ $rc -eq 75 ]; then
     echo "with_servers: the $kit round again, against a fresh server" >&2
-    rm -rf "${work:?}/$kit"
     round "$kit"; rc=$?
     [ $rc -ne 75 ] || echo "with_servers: Wine spoiled the $kit round twice" >&2
   fi
